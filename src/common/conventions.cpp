@@ -1,0 +1,338 @@
+#include "conventions.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <limits>
+
+namespace varnok {
+
+namespace {
+
+bool isSkippedInNumber(QChar c)
+{
+    const ushort u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n';
+}
+
+int digitValue(ushort u, int base)
+{
+    int v = -1;
+    if (u >= '0' && u <= '9')
+        v = u - '0';
+    else if (u >= 'a' && u <= 'f')
+        v = u - 'a' + 10;
+    else if (u >= 'A' && u <= 'F')
+        v = u - 'A' + 10;
+    return v < base ? v : -1;
+}
+
+// "&H" / "&O" integers take the width of the smallest integer they fill, the
+// way such literals have always behaved: &HFFFF is -1, &H10000 is 65536.
+double radixValue(QStringView text, qsizetype pos, int base)
+{
+    double value = 0;
+    bool any = false;
+    for (; pos < text.size(); ++pos) {
+        const QChar c = text[pos];
+        if (isSkippedInNumber(c))
+            continue;
+        const int d = digitValue(c.unicode(), base);
+        if (d < 0)
+            break;
+        value = value * base + d;
+        any = true;
+    }
+    if (!any)
+        return 0;
+    if (value <= 0xFFFF)
+        return value >= 0x8000 ? value - 65536.0 : value;
+    if (value <= 4294967295.0)
+        return value >= 2147483648.0 ? value - 4294967296.0 : value;
+    return value;
+}
+
+} // namespace
+
+double numericValue(QStringView text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    auto skip = [&] {
+        while (i < n && isSkippedInNumber(text[i]))
+            ++i;
+    };
+    skip();
+    if (i < n && text[i] == u'&' && i + 1 < n) {
+        qsizetype j = i + 1;
+        while (j < n && isSkippedInNumber(text[j]))
+            ++j;
+        if (j < n) {
+            const ushort k = text[j].unicode() | 0x20;
+            if (k == 'h')
+                return radixValue(text, j + 1, 16);
+            if (k == 'o')
+                return radixValue(text, j + 1, 8);
+        }
+        return 0;
+    }
+
+    // Keep at most 40 significant digits (more cannot change a double) and
+    // track the decimal exponent separately, so any length of input is fine.
+    char digits[48];
+    int count = 0;
+    long exponent = 0;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    bool anyDigit = false;
+    bool dot = false;
+    for (; i < n; ++i) {
+        const ushort u = text[i].unicode();
+        if (u == ' ' || u == '\t' || u == '\n')
+            continue;
+        if (u >= '0' && u <= '9') {
+            anyDigit = true;
+            if (count == 0 && u == '0') {
+                if (dot)
+                    --exponent;
+            } else if (count < 40) {
+                digits[count++] = char(u);
+                if (dot)
+                    --exponent;
+            } else if (!dot) {
+                ++exponent;
+            }
+        } else if (u == '.' && !dot) {
+            dot = true;
+        } else {
+            break;
+        }
+    }
+    if (!anyDigit)
+        return 0;
+    // Exponent: E or D, optional sign, digits; without digits it is not part
+    // of the number.
+    if (i < n) {
+        const ushort e = text[i].unicode() | 0x20;
+        if (e == 'e' || e == 'd') {
+            qsizetype j = i + 1;
+            while (j < n && isSkippedInNumber(text[j]))
+                ++j;
+            int sign = 1;
+            if (j < n && (text[j] == u'+' || text[j] == u'-')) {
+                sign = text[j] == u'-' ? -1 : 1;
+                ++j;
+            }
+            long exp = 0;
+            for (; j < n; ++j) {
+                const ushort u = text[j].unicode();
+                if (u == ' ' || u == '\t' || u == '\n')
+                    continue;
+                if (u < '0' || u > '9')
+                    break;
+                if (exp < 100000)
+                    exp = exp * 10 + (u - '0');
+            }
+            exponent += sign * exp;
+        }
+    }
+    if (count == 0)
+        return 0;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%s%.*se%ld", negative ? "-" : "", count, digits, exponent);
+    return std::strtod(buf, nullptr);
+}
+
+QString integerText(qint64 value)
+{
+    return QString::number(value);
+}
+
+QString numberText(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    const double mag = std::fabs(value);
+    if (mag < 1e15 && value == std::trunc(value))
+        return QString::number(qint64(value));
+
+    // Round to 15 significant digits first; the decision between plain and
+    // exponent form is taken on the rounded value.
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.14e", mag);
+    // digits: d.dddddddddddddde±XX
+    char *e = std::strchr(digits, 'e');
+    const int exponent = std::atoi(e + 1);
+    std::string mant;
+    mant.push_back(digits[0]);
+    mant.append(digits + 2, e);
+    while (mant.size() > 1 && mant.back() == '0')
+        mant.pop_back();
+
+    std::string out;
+    if (value < 0)
+        out.push_back('-');
+    if (exponent >= 15 || exponent < -4) {
+        out.push_back(mant[0]);
+        if (mant.size() > 1) {
+            out.push_back('.');
+            out.append(mant, 1, std::string::npos);
+        }
+        char ebuf[16];
+        std::snprintf(ebuf, sizeof ebuf, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        out += ebuf;
+    } else if (exponent < 0) {
+        out.push_back('.');
+        out.append(size_t(-exponent - 1), '0');
+        out += mant;
+    } else {
+        const size_t intDigits = size_t(exponent) + 1;
+        if (mant.size() <= intDigits) {
+            out += mant;
+            out.append(intDigits - mant.size(), '0');
+        } else {
+            out.append(mant, 0, intDigits);
+            out.push_back('.');
+            out.append(mant, intDigits, std::string::npos);
+        }
+    }
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
+}
+
+std::optional<qint16> toInt16(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double r = std::nearbyint(value);
+    if (r < -32768.0 || r > 32767.0)
+        return std::nullopt;
+    return qint16(r);
+}
+
+std::optional<qint32> toInt32(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double r = std::nearbyint(value);
+    if (r < -2147483648.0 || r > 2147483647.0)
+        return std::nullopt;
+    return qint32(r);
+}
+
+namespace {
+
+// 0x80..0x9F of Windows-1252; unassigned bytes keep their own code.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+QChar cp1252ToChar(unsigned char byte)
+{
+    if (byte >= 0x80 && byte <= 0x9F)
+        return QChar(kHigh[byte - 0x80]);
+    return QChar(ushort(byte));
+}
+
+std::optional<unsigned char> charToCp1252(QChar ch)
+{
+    const ushort u = ch.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return static_cast<unsigned char>(u);
+    for (int k = 0; k < 32; ++k)
+        if (kHigh[size_t(k)] == u)
+            return static_cast<unsigned char>(0x80 + k);
+    return std::nullopt;
+}
+
+QString decodeCp1252(const char *data, qsizetype size)
+{
+    QString out(size, Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        dst[i] = cp1252ToChar(static_cast<unsigned char>(data[i]));
+    return out;
+}
+
+QString decodeCp1252(const QByteArray &bytes)
+{
+    return decodeCp1252(bytes.constData(), bytes.size());
+}
+
+QByteArray encodeCp1252(QStringView text)
+{
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char *dst = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const ushort u = text[i].unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            dst[i] = char(u);
+        } else {
+            const auto b = charToCp1252(text[i]);
+            dst[i] = b ? char(*b) : '?';
+        }
+    }
+    return out;
+}
+
+QString upperCase(QStringView text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i)
+        dst[i] = upperChar(text[i]);
+    return out;
+}
+
+QString lowerCase(QStringView text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const ushort u = text[i].unicode();
+        dst[i] = u < 0x80 ? ((u >= 'A' && u <= 'Z') ? QChar(u + 32) : text[i]) : text[i].toLower();
+    }
+    return out;
+}
+
+QStringView trimLeadingBlanks(QStringView text)
+{
+    qsizetype b = 0;
+    while (b < text.size() && text[b] == u' ')
+        ++b;
+    return text.mid(b);
+}
+
+QStringView trimTrailingBlanks(QStringView text)
+{
+    qsizetype e = text.size();
+    while (e > 0 && text[e - 1] == u' ')
+        --e;
+    return text.left(e);
+}
+
+QStringView trimBlanks(QStringView text)
+{
+    return trimTrailingBlanks(trimLeadingBlanks(text));
+}
+
+QString normalizeName(QStringView name)
+{
+    return upperCase(trimBlanks(name));
+}
+
+bool nameMatches(QStringView stored, QStringView request)
+{
+    return nameMatchesTrimmed(stored, trimBlanks(request));
+}
+
+} // namespace varnok

@@ -1,0 +1,75 @@
+#pragma once
+// Text and number rules shared by every layer: every script value is a
+// QString, numbers are read and written by one set of functions, and bytes on
+// the wire or on disk are one Windows-1252 byte per character.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace varnok {
+
+// Numeric value of a text: the longest numeric prefix, with blanks, tabs and
+// line feeds skipped wherever they stand; sign, digits, at most one ".",
+// exponent with E or D; "&H" / "&O" introduce hexadecimal / octal integers.
+// A text without a number has the value 0. Out of double range gives ±inf.
+double numericValue(QStringView text);
+
+// Number text form: at most 15 significant digits, "." as separator, no "0"
+// before the separator below 1, exponent form from 1E+15 upwards and below
+// 1E-4. Non-finite values have no text form (callers report them first).
+QString numberText(double value);
+
+// Plain decimal form of an integer.
+QString integerText(qint64 value);
+
+// Round half to even, then range check. Empty on NaN or out of range.
+std::optional<qint16> toInt16(double value);
+std::optional<qint32> toInt32(double value);
+
+// Windows-1252, made bijective: the five unassigned bytes map to the C1
+// control characters of the same code, so every byte sequence survives a
+// decode and encode unchanged.
+QChar cp1252ToChar(unsigned char byte);
+// The byte of a character, or nothing when the character is outside the set.
+std::optional<unsigned char> charToCp1252(QChar ch);
+QString decodeCp1252(const QByteArray &bytes);
+QString decodeCp1252(const char *data, qsizetype size);
+// Characters outside the set become '?'.
+QByteArray encodeCp1252(QStringView text);
+
+// Per-character case mapping: a text never changes its length.
+QString upperCase(QStringView text);
+QString lowerCase(QStringView text);
+inline QChar upperChar(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u < 0x80)
+        return (u >= 'a' && u <= 'z') ? QChar(u - 32) : c;
+    return c.toUpper();
+}
+
+// Blanks (U+0020 only) removed at one or both ends.
+QStringView trimBlanks(QStringView text);
+QStringView trimLeadingBlanks(QStringView text);
+QStringView trimTrailingBlanks(QStringView text);
+
+// Names are stored trimmed of blanks and in upper case.
+QString normalizeName(QStringView name);
+// True when `request` (already trimmed of blanks), upper-cased, equals the
+// normalised `stored`; allocates nothing.
+inline bool nameMatchesTrimmed(QStringView stored, QStringView request)
+{
+    if (request.size() != stored.size())
+        return false;
+    for (qsizetype i = 0; i < request.size(); ++i)
+        if (upperChar(request[i]) != stored[i])
+            return false;
+    return true;
+}
+// True when `request`, normalised, equals the already normalised `stored`;
+// allocates nothing.
+bool nameMatches(QStringView stored, QStringView request);
+
+} // namespace varnok

@@ -1,0 +1,67 @@
+#pragma once
+// The exact text of one text box. Qt's editors fold line ends and hide
+// control characters, so the box's text lives here and the widget only shows
+// it. Scripts, the runner and the answer parser work on this model.
+
+#include "scripttext.h"
+#include "textfield.h"
+
+#include <QObject>
+#include <QString>
+
+namespace varnok {
+
+class TextModel : public QObject, public TextField, public ScriptText
+{
+    Q_OBJECT
+public:
+    explicit TextModel(QObject *parent = nullptr) : QObject(parent) {}
+    explicit TextModel(const QString &text, QObject *parent = nullptr)
+        : QObject(parent), m_text(text)
+    {
+    }
+
+    QString text() const override { return m_text; }
+    void setText(const QString &text) override;
+    // Appends without touching what is there; viewers add only the new part.
+    void append(QStringView text);
+    // An edit made by the user in the widget: replaces [start, start+removed)
+    // with `inserted`.
+    void replaceRange(qsizetype start, qsizetype removed, QStringView inserted);
+
+    const QString &scriptText() const override { return m_text; }
+    qsizetype selectionStart() const override { return m_selStart; }
+    qsizetype selectionLength() const { return m_selLength; }
+    void setSelection(qsizetype start, qsizetype length) override;
+
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly);
+
+    // True once the selection changed since the viewer last looked; the
+    // viewer clears it. Lets the runner move the selection per statement
+    // while the screen follows at its own rate.
+    bool takeSelectionDirty()
+    {
+        const bool d = m_selectionDirty;
+        m_selectionDirty = false;
+        return d;
+    }
+
+signals:
+    void textReset();                       // the whole text was replaced
+    void textAppended(qsizetype from);      // text was added at `from`
+    void textEdited();                      // a user edit, already shown
+    void changed();                         // any of the three above
+    void selectionPending();                // first selection change since the viewer looked
+    void readOnlyChanged(bool readOnly);
+
+private:
+    void clampSelection();
+    QString m_text;
+    qsizetype m_selStart = 0;
+    qsizetype m_selLength = 0;
+    bool m_readOnly = false;
+    bool m_selectionDirty = false;
+};
+
+} // namespace varnok

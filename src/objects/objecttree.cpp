@@ -1,0 +1,157 @@
+#include "objecttree.h"
+
+namespace varnok {
+
+void EineVerknuepfung::SetName(QStringView name) { m_name = normalizeName(name); }
+void EineVariable::SetName(QStringView name) { m_name = normalizeName(name); }
+void EineFunktion::SetName(QStringView name) { m_name = normalizeName(name); }
+void EineFunktion::SetFunktion(QStringView body) { m_body = normalizeName(body); }
+void ArrayVariable::SetName(QStringView name) { m_name = normalizeName(name); }
+
+QString EineVariable::GetInhalt() const
+{
+    if (!m_bound)
+        return m_content;
+    const auto box = m_box.lock();
+    return box ? box->text() : QString();
+}
+
+void EineVariable::SetInhalt(const QString &value)
+{
+    if (!m_bound) {
+        m_content = value;
+        return;
+    }
+    if (const auto box = m_box.lock())
+        box->setText(value);
+}
+
+void EineVariable::LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box)
+{
+    m_bound = true;
+    m_box = box;
+}
+
+void EineVariable::LinkInhaltWithNothing()
+{
+    m_bound = false;
+}
+
+std::optional<int> ArrayVariable::FindSlot(qint16 index)
+{
+    if (const auto pos = m_slots.find(index))
+        return pos;
+    return m_slots.append(index, QString());
+}
+
+std::optional<QString> ArrayVariable::GetInhalt(qint16 index)
+{
+    const auto pos = FindSlot(index);
+    if (!pos)
+        return std::nullopt;
+    return m_slots.at(*pos);
+}
+
+bool ArrayVariable::SetInhalt(qint16 index, const QString &value)
+{
+    const auto pos = FindSlot(index);
+    if (!pos)
+        return false;
+    m_slots.at(*pos) = value;
+    return true;
+}
+
+void ArrayObjects::SetName(QStringView name)
+{
+    m_name = normalizeName(name);
+    for (size_t k = 0; k < m_slots.size(); ++k)
+        m_slots.at(int(k))->SetName(m_name);
+}
+
+NodePtr ArrayObjects::newElement() const
+{
+    auto node = std::make_shared<ScriptObjects>();
+    node->Initialize();
+    node->SetName(m_name);
+    return node;
+}
+
+std::optional<int> ArrayObjects::FindSlot(qint16 index)
+{
+    if (const auto pos = m_slots.find(index))
+        return pos;
+    return m_slots.append(index, newElement());
+}
+
+NodePtr ArrayObjects::GetObject(qint16 index)
+{
+    const auto pos = FindSlot(index);
+    if (!pos)
+        return nullptr;
+    return m_slots.at(*pos);
+}
+
+NodePtr ArrayObjects::peekObject(qint16 index) const
+{
+    const auto pos = m_slots.find(index);
+    return pos ? m_slots.at(*pos) : nullptr;
+}
+
+void ArrayObjects::ResetObject(qint16 index)
+{
+    if (const auto pos = m_slots.find(index))
+        m_slots.at(*pos) = newElement();
+}
+
+void ScriptObjects::SetName(QStringView name) { m_name = normalizeName(name); }
+
+void ScriptObjects::Initialize()
+{
+    m_objects.clear();
+    m_shortcuts.clear();
+    m_variables.clear();
+    m_functions.clear();
+    m_objectArrays.clear();
+    m_valueArrays.clear();
+}
+
+namespace {
+template <typename T, typename Prepare>
+bool addTo(std::vector<std::shared_ptr<T>> &list, QStringView name, Prepare prepare)
+{
+    if (list.size() >= size_t(kMaxEntries))
+        return false;
+    auto entry = std::make_shared<T>();
+    prepare(*entry);
+    entry->SetName(name);
+    list.push_back(std::move(entry));
+    return true;
+}
+} // namespace
+
+bool ScriptObjects::AddObject(QStringView name)
+{
+    return addTo(m_objects, name, [](ScriptObjects &n) { n.Initialize(); });
+}
+bool ScriptObjects::AddShortcut(QStringView name)
+{
+    return addTo(m_shortcuts, name, [](EineVerknuepfung &) {});
+}
+bool ScriptObjects::AddVariable(QStringView name)
+{
+    return addTo(m_variables, name, [](EineVariable &v) { v.LinkInhaltWithNothing(); });
+}
+bool ScriptObjects::AddFunction(QStringView name)
+{
+    return addTo(m_functions, name, [](EineFunktion &) {});
+}
+bool ScriptObjects::AddArrayVariable(QStringView name)
+{
+    return addTo(m_valueArrays, name, [](ArrayVariable &a) { a.Initialize(); });
+}
+bool ScriptObjects::AddArrayObject(QStringView name)
+{
+    return addTo(m_objectArrays, name, [](ArrayObjects &a) { a.Initialize(); });
+}
+
+} // namespace varnok

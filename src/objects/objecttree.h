@@ -1,0 +1,241 @@
+#pragma once
+// The six classes the object tree is made of. They only store and find
+// entries; paths, shortcuts and calls are the evaluator's business.
+
+#include "common/conventions.h"
+#include "common/textfield.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringView>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace varnok {
+
+class ScriptObjects;
+class EineVerknuepfung;
+class EineVariable;
+class EineFunktion;
+class ArrayVariable;
+class ArrayObjects;
+
+using NodePtr = std::shared_ptr<ScriptObjects>;
+using ShortcutPtr = std::shared_ptr<EineVerknuepfung>;
+using VariablePtr = std::shared_ptr<EineVariable>;
+using FunctionPtr = std::shared_ptr<EineFunktion>;
+using ValueArrayPtr = std::shared_ptr<ArrayVariable>;
+using ObjectArrayPtr = std::shared_ptr<ArrayObjects>;
+
+// Positions are 16-bit in the original design, so no list grows past this.
+inline constexpr int kMaxEntries = 32767;
+
+class EineVerknuepfung
+{
+public:
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    const QString &GetVerknuepfung() const { return m_target; }
+    void SetVerknuepfung(const QString &target) { m_target = target; }
+
+private:
+    QString m_name;
+    QString m_target;
+};
+
+class EineVariable
+{
+public:
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    QString GetInhalt() const;
+    void SetInhalt(const QString &value);
+    void LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box);
+    void LinkInhaltWithNothing();
+    bool isBound() const { return m_bound; }
+
+private:
+    QString m_name;
+    QString m_content;
+    bool m_bound = false;
+    std::weak_ptr<TextField> m_box;
+};
+
+class EineFunktion
+{
+public:
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    const QString &GetFunktion() const { return m_body; }
+    void SetFunktion(QStringView body);
+
+private:
+    QString m_name;
+    QString m_body;
+};
+
+// Sparse map from a 16-bit index to a value, in order of first use. Large
+// arrays get a hash beside the list so an access stays cheap; the order of
+// the list is what the original linear search sees.
+template <typename Value>
+class SparseArray
+{
+public:
+    void clear()
+    {
+        m_indices.clear();
+        m_values.clear();
+        m_hash.clear();
+    }
+    std::optional<int> find(qint16 index) const
+    {
+        if (!m_hash.isEmpty()) {
+            const auto it = m_hash.constFind(index);
+            if (it == m_hash.constEnd())
+                return std::nullopt;
+            return *it;
+        }
+        for (size_t k = 0; k < m_indices.size(); ++k)
+            if (m_indices[k] == index)
+                return int(k);
+        return std::nullopt;
+    }
+    // Appends a new slot, or nothing when the array is full.
+    std::optional<int> append(qint16 index, Value value)
+    {
+        if (m_indices.size() >= size_t(kMaxEntries))
+            return std::nullopt;
+        m_indices.push_back(index);
+        m_values.push_back(std::move(value));
+        const int pos = int(m_indices.size()) - 1;
+        if (!m_hash.isEmpty()) {
+            m_hash.insert(index, pos);
+        } else if (m_indices.size() > 24) {
+            for (size_t k = 0; k < m_indices.size(); ++k)
+                m_hash.insert(m_indices[k], int(k));
+        }
+        return pos;
+    }
+    Value &at(int pos) { return m_values[size_t(pos)]; }
+    const Value &at(int pos) const { return m_values[size_t(pos)]; }
+    size_t size() const { return m_values.size(); }
+
+private:
+    std::vector<qint16> m_indices;
+    std::vector<Value> m_values;
+    QHash<qint16, int> m_hash;
+};
+
+class ArrayVariable
+{
+public:
+    void Initialize() { m_slots.clear(); }
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    // Empty when the index is new and the array already holds the maximum.
+    std::optional<QString> GetInhalt(qint16 index);
+    bool SetInhalt(qint16 index, const QString &value);
+    size_t count() const { return m_slots.size(); }
+
+private:
+    std::optional<int> FindSlot(qint16 index);
+    QString m_name;
+    SparseArray<QString> m_slots;
+};
+
+class ArrayObjects
+{
+public:
+    void Initialize() { m_slots.clear(); }
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    // The element, created when new; null only when the array is full.
+    NodePtr GetObject(qint16 index);
+    // The element if the index is in use, without creating it.
+    NodePtr peekObject(qint16 index) const;
+    void ResetObject(qint16 index);
+    size_t count() const { return m_slots.size(); }
+
+private:
+    std::optional<int> FindSlot(qint16 index);
+    NodePtr newElement() const;
+    QString m_name;
+    SparseArray<NodePtr> m_slots;
+};
+
+class ScriptObjects
+{
+public:
+    const QString &GetName() const { return m_name; }
+    void SetName(QStringView name);
+    void Initialize();
+
+    // Each Add returns false (and adds nothing) when its list is full.
+    bool AddObject(QStringView name);
+    bool AddShortcut(QStringView name);
+    bool AddVariable(QStringView name);
+    bool AddFunction(QStringView name);
+    bool AddArrayVariable(QStringView name);
+    bool AddArrayObject(QStringView name);
+
+    // Out-parameter lookups: false and `out` untouched when not found.
+    bool GetObject(QStringView name, NodePtr &out) const { return get(m_objects, name, out); }
+    bool GetShortcut(QStringView name, ShortcutPtr &out) const { return get(m_shortcuts, name, out); }
+    bool GetVariable(QStringView name, VariablePtr &out) const { return get(m_variables, name, out); }
+    bool GetFunction(QStringView name, FunctionPtr &out) const { return get(m_functions, name, out); }
+    bool GetArrayVariable(QStringView name, ValueArrayPtr &out) const { return get(m_valueArrays, name, out); }
+    bool GetArrayObject(QStringView name, ObjectArrayPtr &out) const { return get(m_objectArrays, name, out); }
+
+    // The same lookups returning null when not found.
+    NodePtr object(QStringView name) const { return find(m_objects, name); }
+    ShortcutPtr shortcut(QStringView name) const { return find(m_shortcuts, name); }
+    VariablePtr variable(QStringView name) const { return find(m_variables, name); }
+    FunctionPtr function(QStringView name) const { return find(m_functions, name); }
+    ValueArrayPtr valueArray(QStringView name) const { return find(m_valueArrays, name); }
+    ObjectArrayPtr objectArray(QStringView name) const { return find(m_objectArrays, name); }
+    bool hasShortcut(QStringView name) const { return find(m_shortcuts, name) != nullptr; }
+
+    size_t objectCount() const { return m_objects.size(); }
+    size_t shortcutCount() const { return m_shortcuts.size(); }
+    size_t variableCount() const { return m_variables.size(); }
+    size_t functionCount() const { return m_functions.size(); }
+    size_t valueArrayCount() const { return m_valueArrays.size(); }
+    size_t objectArrayCount() const { return m_objectArrays.size(); }
+    // Entries by 0-based position, for inspection.
+    const std::vector<NodePtr> &objects() const { return m_objects; }
+    const std::vector<FunctionPtr> &functions() const { return m_functions; }
+
+private:
+    template <typename T>
+    static std::shared_ptr<T> find(const std::vector<std::shared_ptr<T>> &list, QStringView name);
+    template <typename T>
+    static bool get(const std::vector<std::shared_ptr<T>> &list, QStringView name, std::shared_ptr<T> &out)
+    {
+        auto found = find(list, name);
+        if (!found)
+            return false;
+        out = std::move(found);
+        return true;
+    }
+
+    std::vector<NodePtr> m_objects;
+    std::vector<ShortcutPtr> m_shortcuts;
+    std::vector<VariablePtr> m_variables;
+    std::vector<FunctionPtr> m_functions;
+    std::vector<ObjectArrayPtr> m_objectArrays;
+    std::vector<ValueArrayPtr> m_valueArrays;
+    QString m_name;
+};
+
+template <typename T>
+std::shared_ptr<T> ScriptObjects::find(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+{
+    const QStringView request = trimBlanks(name);
+    for (const auto &entry : list)
+        if (nameMatchesTrimmed(entry->GetName(), request))
+            return entry;
+    return nullptr;
+}
+
+} // namespace varnok
