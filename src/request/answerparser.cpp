@@ -1,0 +1,181 @@
+#include "answerparser.h"
+
+#include "common/conventions.h"
+#include "common/textmodel.h"
+
+namespace varnok {
+
+namespace {
+
+constexpr std::array<QStringView, kKnownHeaderCount> kKnownNames = {
+    u"SERVER",        u"DATE",           u"CONTENT-TYPE",     u"LAST-MODIFIED",
+    u"ETAG",          u"CONTENT-LENGTH", u"CONTENT-RANGE",    u"CONTENT-LOCATION",
+    u"ACCEPT-RANGES", u"LOCATION",
+};
+
+QString decode(QByteArrayView bytes)
+{
+    return decodeCp1252(bytes.data(), bytes.size());
+}
+
+} // namespace
+
+std::optional<KnownHeader> knownHeaderByName(QStringView upperName)
+{
+    for (int i = 0; i < kKnownHeaderCount; ++i)
+        if (upperName == kKnownNames[size_t(i)])
+            return KnownHeader(i);
+    return std::nullopt;
+}
+
+void AnswerParser::reset()
+{
+    m_buffer.clear();
+    m_inHeader = true;
+    m_firstLine = true;
+    ++m_generation;
+}
+
+void AnswerParser::feed(QByteArrayView chunk)
+{
+    if (chunk.isEmpty())
+        return;
+    if (!m_inHeader) {
+        m_sink.body(chunk);
+        return;
+    }
+
+    // The buffer never holds an LF between two calls, so only the new bytes
+    // need scanning; and while nothing is buffered the chunk is split in
+    // place without a copy.
+    const bool buffered = !m_buffer.isEmpty();
+    qsizetype scanFrom = 0;
+    if (buffered) {
+        scanFrom = m_buffer.size();
+        m_buffer.append(chunk);
+    }
+    // A shared copy keeps the bytes alive should a callback reset the parser.
+    QByteArray held = m_buffer;
+    const QByteArrayView data = buffered ? QByteArrayView(held) : chunk;
+    const quint64 generation = m_generation;
+
+    qsizetype pos = 0;
+    while (m_inHeader) {
+        const qsizetype lf = data.indexOf('\n', scanFrom);
+        if (lf < 0)
+            break;
+        qsizetype end = lf;
+        if (end > pos && data[end - 1] == '\r')
+            --end;
+        const QByteArrayView line = data.sliced(pos, end - pos);
+        pos = lf + 1;
+        scanFrom = pos;
+        if (!takeLine(line) || m_generation != generation)
+            return;
+    }
+
+    if (!m_inHeader) {
+        m_buffer.clear();
+        const QByteArrayView rest = data.sliced(pos);
+        if (!rest.isEmpty())
+            m_sink.body(rest);
+        return;
+    }
+    if (data.size() - pos > m_maxHeaderLine) {
+        // No line end in sight: show it rather than hold it forever.
+        m_buffer.clear();
+        endHeader();
+        if (m_generation == generation)
+            m_sink.body(data.sliced(pos));
+        return;
+    }
+    if (buffered) {
+        // Only bytes of this chunk lie behind the last line end, so keeping
+        // the unfinished line costs no more than the chunk itself.
+        held.clear();
+        if (pos > 0)
+            m_buffer.remove(0, pos);
+    } else {
+        m_buffer = chunk.sliced(pos).toByteArray();
+    }
+}
+
+bool AnswerParser::takeLine(QByteArrayView line)
+{
+    const quint64 generation = m_generation;
+    const QString text = decode(line);
+    if (m_firstLine) {
+        m_firstLine = false;
+        m_sink.statusLine(text);
+    } else {
+        checkItem(text);
+    }
+    return m_generation == generation;
+}
+
+void AnswerParser::checkItem(const QString &line)
+{
+    if (line.isEmpty()) {
+        endHeader();
+        return;
+    }
+    const qsizetype colon = line.indexOf(u':');
+    if (colon < 0) {
+        m_sink.otherHeader(line);
+        return;
+    }
+    const std::optional<KnownHeader> header =
+        knownHeaderByName(upperCase(QStringView(line).first(colon)));
+    if (!header) {
+        m_sink.otherHeader(line);
+        return;
+    }
+    qsizetype valueStart = colon + 1;
+    if (valueStart < line.size() && line[valueStart] == u' ')
+        ++valueStart;
+    m_sink.knownHeader(*header, line.sliced(valueStart));
+}
+
+void AnswerParser::endHeader()
+{
+    m_inHeader = false;
+    m_firstLine = false;
+    m_sink.headerEnded();
+}
+
+void ModelAnswerSink::statusLine(const QString &line)
+{
+    m_models.rueckgabe->setText(line);
+}
+
+void ModelAnswerSink::knownHeader(KnownHeader header, const QString &value)
+{
+    m_models.headers[size_t(header)]->setText(value);
+}
+
+void ModelAnswerSink::otherHeader(const QString &line)
+{
+    TextModel &box = *m_models.weiteres;
+    if (box.scriptText().isEmpty()) {
+        box.append(line);
+    } else {
+        QString add;
+        add.reserve(line.size() + 2);
+        add += u"\r\n";
+        add += line;
+        box.append(add);
+    }
+}
+
+void ModelAnswerSink::headerEnded()
+{
+    if (m_onHeaderEnded)
+        m_onHeaderEnded();
+}
+
+void ModelAnswerSink::body(QByteArrayView bytes)
+{
+    m_models.output->append(decode(bytes));
+}
+
+} // namespace varnok

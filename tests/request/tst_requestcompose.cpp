@@ -1,0 +1,218 @@
+// The bytes a request window puts on the wire, field by field.
+#include "request/requestcomposer.h"
+
+#include <QTest>
+
+using namespace varnok;
+
+namespace {
+
+QByteArray lines(std::initializer_list<const char *> ls)
+{
+    QByteArray out;
+    for (const char *l : ls) {
+        out += l;
+        out += "\r\n";
+    }
+    out += "\r\n";
+    return out;
+}
+
+constexpr const char *kAccept =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-excel, "
+    "application/vnd.ms-powerpoint, application/msword, */*";
+constexpr const char *kUserAgent =
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0; COM+ 1.0.2204)";
+
+int port(QStringView text)
+{
+    return requestPort(text).value_or(-1);
+}
+
+} // namespace
+
+class TestRequestCompose : public QObject
+{
+    Q_OBJECT
+private slots:
+    void defaults()
+    {
+        QCOMPARE(composeRequest(RequestFields{}),
+                 lines({"GET / HTTP/1.1", kAccept, "Accept-Language: de",
+                        "Accept-Encoding: gzip, deflate", kUserAgent, "Host: localhost:80",
+                        "Connection: Close"}));
+    }
+
+    void emptyAcceptSendsWildcard()
+    {
+        RequestFields f;
+        f.accept.clear();
+        QVERIFY(composeRequest(f).contains("\r\nAccept: */*\r\n"));
+    }
+
+    void emptyUserAgentLineStillSent()
+    {
+        RequestFields f;
+        f.userAgent.clear();
+        QVERIFY(composeRequest(f).contains("\r\nUser-Agent: \r\nHost: "));
+    }
+
+    void emptyOptionalHeadersLeftOut()
+    {
+        RequestFields f;
+        f.acceptLanguage.clear();
+        f.acceptEncoding.clear();
+        QCOMPARE(composeRequest(f),
+                 lines({"GET / HTTP/1.1", kAccept, kUserAgent, "Host: localhost:80",
+                        "Connection: Close"}));
+    }
+
+    void emptyPortHostWithoutColon()
+    {
+        RequestFields f;
+        f.port.clear();
+        QVERIFY(composeRequest(f).contains("\r\nHost: localhost\r\nConnection: Close\r\n\r\n"));
+        QCOMPARE(port(f.port), 0);
+    }
+
+    void port8080()
+    {
+        RequestFields f;
+        f.server = QStringLiteral("example.test");
+        f.port = QStringLiteral("8080");
+        QVERIFY(composeRequest(f).contains("\r\nHost: example.test:8080\r\n"));
+        QCOMPARE(port(f.port), 8080);
+    }
+
+    void portAsTypedInHostLine()
+    {
+        // The Host line carries the text, the connection its number.
+        RequestFields f;
+        f.port = QStringLiteral(" 8080x");
+        QVERIFY(composeRequest(f).contains("\r\nHost: localhost: 8080x\r\n"));
+        QCOMPARE(port(f.port), 8080);
+        QCOMPARE(port(u"80.5"), 80); // half to even
+        QCOMPARE(port(u"81.5"), 82);
+        QCOMPARE(port(u"abc"), 0);
+        QCOMPARE(port(u"1E300"), -1);
+    }
+
+    void bodyWithLengthAndType()
+    {
+        RequestFields f;
+        f.befehl = QStringLiteral("POST /form HTTP/1.1");
+        f.anhang = QStringLiteral("a=1&b=2");
+        QCOMPARE(composeRequest(f),
+                 lines({"POST /form HTTP/1.1", kAccept, "Accept-Language: de",
+                        "Accept-Encoding: gzip, deflate", kUserAgent, "Host: localhost:80",
+                        "Content-Length: 7", "Content-Type: application/x-www-form-urlencoded",
+                        "Connection: Close"})
+                     + "a=1&b=2");
+    }
+
+    void bodyWithEmptyContentType()
+    {
+        RequestFields f;
+        f.anhang = QStringLiteral("x");
+        f.contentType.clear();
+        QVERIFY(composeRequest(f).endsWith(
+            "Content-Length: 1\r\nContent-Type: \r\nConnection: Close\r\n\r\nx"));
+    }
+
+    void twoLineBodyCountsCrLf()
+    {
+        RequestFields f;
+        f.anhang = QStringLiteral("abc\r\ndef");
+        const QByteArray r = composeRequest(f);
+        QVERIFY(r.contains("\r\nContent-Length: 8\r\n"));
+        QVERIFY(r.endsWith("\r\n\r\nabc\r\ndef"));
+    }
+
+    void noBodyNoContentHeaders()
+    {
+        RequestFields f;
+        f.contentType = QStringLiteral("text/plain");
+        const QByteArray r = composeRequest(f);
+        QVERIFY(!r.contains("Content-Length"));
+        QVERIFY(!r.contains("Content-Type"));
+    }
+
+    void refererAndRangeOrder()
+    {
+        RequestFields f;
+        f.referer = QStringLiteral("http://a.test/");
+        f.range = QStringLiteral("bytes=0-99");
+        QCOMPARE(composeRequest(f),
+                 lines({"GET / HTTP/1.1", "Referer: http://a.test/", kAccept,
+                        "Accept-Language: de", "Accept-Encoding: gzip, deflate", kUserAgent,
+                        "Host: localhost:80", "Range: bytes=0-99", "Connection: Close"}));
+        f.anhang = QStringLiteral("q");
+        const QByteArray r = composeRequest(f);
+        QVERIFY(r.contains("Content-Type: application/x-www-form-urlencoded\r\n"
+                           "Range: bytes=0-99\r\nConnection: Close\r\n\r\nq"));
+    }
+
+    void embeddedLineBreaksGoOutUnchanged()
+    {
+        RequestFields f;
+        f.befehl = QStringLiteral("GET /a HTTP/1.1\r\nX-Eigen: 1");
+        f.userAgent = QStringLiteral("A\nB");
+        const QByteArray r = composeRequest(f);
+        QVERIFY(r.startsWith("GET /a HTTP/1.1\r\nX-Eigen: 1\r\nAccept: "));
+        QVERIFY(r.contains("\r\nUser-Agent: A\nB\r\n"));
+    }
+
+    void emptyBefehlSendsEmptyFirstLine()
+    {
+        RequestFields f;
+        f.befehl.clear();
+        QVERIFY(composeRequest(f).startsWith("\r\nAccept: "));
+    }
+
+    void windows1252OneBytePerCharacter()
+    {
+        RequestFields f;
+        f.anhang = QString::fromUtf8("€ä\xE4\xB8\xAD"); // euro, a-umlaut, a CJK character
+        f.anhang += QChar(0x81);                       // an unassigned byte's stand-in
+        const QByteArray r = composeRequest(f);
+        QVERIFY(r.contains("\r\nContent-Length: 4\r\n"));
+        QVERIFY(r.endsWith(QByteArray("\r\n\r\n\x80\xE4?\x81")));
+    }
+
+    void surrogatePairCountsAsWhatGoesOut()
+    {
+        RequestFields f;
+        f.anhang = QString::fromUtf8("\xF0\x9F\x98\x80"); // one emoji, two UTF-16 units
+        const QByteArray r = composeRequest(f);
+        const QByteArray sent = r.sliced(r.indexOf("\r\n\r\n") + 4);
+        QVERIFY(r.contains("\r\nContent-Length: " + QByteArray::number(sent.size()) + "\r\n"));
+    }
+
+    void connectProblems()
+    {
+        QCOMPARE(connectProblem(u"localhost", u"80"), QString());
+        QCOMPARE(connectProblem(u"", u"80"), QStringLiteral("Kein Server angegeben"));
+        QCOMPARE(connectProblem(u"localhost", u""), QStringLiteral("Ungültiger Port"));
+        QCOMPARE(connectProblem(u"localhost", u"0"), QStringLiteral("Ungültiger Port"));
+        QCOMPARE(connectProblem(u"localhost", u"65536"), QStringLiteral("Ungültiger Port"));
+        QCOMPARE(connectProblem(u"localhost", u"-80"), QStringLiteral("Ungültiger Port"));
+        QCOMPARE(connectProblem(u"localhost", u"1E300"), QStringLiteral("Ungültiger Port"));
+        QCOMPARE(connectProblem(u"localhost", u"65535"), QString());
+        QCOMPARE(connectProblem(u"localhost", u"0.6"), QString()); // rounds to 1
+    }
+
+    void socketErrorReasons()
+    {
+        QCOMPARE(socketErrorReason(QAbstractSocket::ConnectionRefusedError),
+                 QStringLiteral("Verbindung abgelehnt"));
+        QCOMPARE(socketErrorReason(QAbstractSocket::HostNotFoundError),
+                 QStringLiteral("Server nicht gefunden"));
+        QCOMPARE(socketErrorReason(QAbstractSocket::NetworkError),
+                 QStringLiteral("Netzwerk nicht erreichbar"));
+        QCOMPARE(socketErrorReason(QAbstractSocket::UnknownSocketError),
+                 QStringLiteral("Verbindungsfehler"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestRequestCompose)
+#include "tst_requestcompose.moc"
