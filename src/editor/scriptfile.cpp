@@ -1,0 +1,93 @@
+#include "scriptfile.h"
+
+#include "common/conventions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace varnok {
+
+QString decodeScriptFile(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && data[end] != '\r')
+            ++end;
+        if (!text.isEmpty())
+            text += u"\r\n";
+        for (qsizetype k = start; k < end; ++k)
+            text += cp1252ToChar(static_cast<unsigned char>(data[k]));
+        // Step over the separator: CR LF counts as one, a lone CR as well.
+        start = end + 1;
+        if (end < size && start < size && data[start] == '\n')
+            ++start;
+    }
+    return text;
+}
+
+QByteArray encodeScriptFile(QStringView text)
+{
+    QByteArray bytes = encodeCp1252(text);
+    bytes.append("\r\n", 2);
+    return bytes;
+}
+
+bool readScriptFile(const QString &path, QString &text)
+{
+    text.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    text = decodeScriptFile(bytes);
+    return true;
+}
+
+bool writeScriptFile(const QString &path, QStringView text)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    const bool existed = info.exists();
+    if (existed && info.isDir())
+        return false;
+
+    // A named target is overwritten even when it is read-only: give it the
+    // owner's write permission so the replacement is allowed. The new file
+    // takes over these permissions.
+    QFileDevice::Permissions before;
+    bool madeWritable = false;
+    if (existed && !info.isWritable()) {
+        before = QFile::permissions(path);
+        madeWritable = QFile::setPermissions(path, before | QFileDevice::WriteOwner
+                                                       | QFileDevice::WriteUser);
+    }
+
+    auto fail = [&] {
+        if (madeWritable)
+            QFile::setPermissions(path, before);
+        return false;
+    };
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
+    const QByteArray bytes = encodeScriptFile(text);
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return fail();
+    }
+    if (!file.commit())
+        return fail();
+    return true;
+}
+
+} // namespace varnok

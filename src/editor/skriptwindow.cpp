@@ -1,0 +1,399 @@
+#include "skriptwindow.h"
+
+#include "editor/scriptfile.h"
+#include "interpreter/engine.h"
+#include "shell/textbox.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace varnok {
+
+namespace {
+
+const QString kRunningRefused = QStringLiteral("Nicht möglich während der Skript ausgeführt wird.");
+const QString kSaveQuestion = QStringLiteral("Wollen sie den aktuellen Skript vorher noch speichern?");
+const QString kOverwriteQuestion = QStringLiteral(
+    "Die ausgewählte Datei ist bereits vorhanden. Wollen sie die Datei überschreiben?");
+const QString kLoadFailed = QStringLiteral("Fehler beim Laden.");
+const QString kSaveFailed = QStringLiteral("Fehler beim Speichern.");
+const QString kFilter = QStringLiteral("Skripte (*.varnok-skript);;alle Dateien (*)");
+const QString kPreset = QStringLiteral("*.varnok-skript");
+const QString kCaptionRun = QStringLiteral("Ausführen");
+const QString kCaptionStop = QStringLiteral("Stopp");
+
+} // namespace
+
+Skript::Skript(Engine &engine, Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent),
+      m_engine(engine),
+      m_dialogs(dialogs),
+      m_text1(std::make_shared<TextModel>()),
+      m_stop(std::make_shared<StopFlag>()),
+      m_loadDialog{QStringLiteral("Skript laden"), kFilter, QString(), kPreset},
+      m_saveDialog{QStringLiteral("Skript speichern"), kFilter, QStringLiteral("varnok-skript"), kPreset}
+{
+    m_editor = new TextBox(m_text1, TextBox::Mode::MultiLine, this);
+    m_editor->setFixedFont(QStringLiteral("Courier"), 9.75);
+    m_editor->setWordWrap(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_editor);
+    setFocusProxy(m_editor);
+
+    connect(m_text1.get(), &TextModel::changed, this, &Skript::onTextChanged);
+
+    m_timer1.setInterval(100);
+    connect(&m_timer1, &QTimer::timeout, this, &Skript::Timer1_Timer);
+
+    m_neuesFenster = new QAction(QStringLiteral("neues Fenster"), this);
+    m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
+    m_neu = new QAction(QStringLiteral("Neu"), this);
+    m_laden = new QAction(QStringLiteral("Laden"), this);
+    m_speichern = new QAction(QStringLiteral("Speichern"), this);
+    m_speichernUnter = new QAction(QStringLiteral("Speichern unter"), this);
+    m_ausfuehren = new QAction(kCaptionRun, this);
+    m_hilfeMenu = new QMenu(QStringLiteral("?"), this);
+    QAction *anleitung = m_hilfeMenu->addAction(QStringLiteral("Anleitung"));
+    m_hilfeMenu->addSeparator();
+    QAction *ueber = m_hilfeMenu->addAction(QStringLiteral("Über"));
+
+    connect(m_neuesFenster, &QAction::triggered, this, &Skript::neuesFensterRequested);
+    connect(m_neuerSkript, &QAction::triggered, this, &Skript::neuerSkriptRequested);
+    connect(anleitung, &QAction::triggered, this, &Skript::anleitungRequested);
+    connect(ueber, &QAction::triggered, this, &Skript::ueberRequested);
+    connect(m_neu, &QAction::triggered, this, &Skript::neu_Click);
+    connect(m_laden, &QAction::triggered, this, &Skript::Laden_Click);
+    connect(m_speichern, &QAction::triggered, this, &Skript::Speichern_Click);
+    connect(m_speichernUnter, &QAction::triggered, this, &Skript::Speichern_unter_Click);
+    connect(m_ausfuehren, &QAction::triggered, this, &Skript::Ausfuehren_Click);
+
+    resize(560, 380);
+}
+
+Skript::~Skript() = default;
+
+void Skript::setIndex(int index)
+{
+    m_index = index;
+    SetFormCaption(QStringLiteral("Neu"));
+}
+
+QList<QAction *> Skript::menuBarActions() const
+{
+    return {m_neuesFenster, m_neuerSkript, m_neu,        m_laden,
+            m_speichern,    m_speichernUnter, m_ausfuehren, m_hilfeMenu->menuAction()};
+}
+
+// ---------------------------------------------------------------- run control
+
+void Skript::setState(RunState state)
+{
+    const bool wasIdle = m_state == RunState::Idle;
+    m_state = state;
+    m_ausfuehren->setText(state == RunState::Idle ? kCaptionRun : kCaptionStop);
+    if (wasIdle != (state == RunState::Idle))
+        emit runStateChanged(m_index);
+}
+
+void Skript::setStatus(QStringView value)
+{
+    m_engine.setWindowStatus(u"SkriptFenster", m_index, value);
+}
+
+void Skript::Ausfuehren_Click()
+{
+    if (m_state != RunState::Idle) {
+        // An active run stops after its current statement, a waiting one at
+        // the next tick.
+        m_stop->set(true);
+        return;
+    }
+    setStatus(u"1");
+    m_stop->set(false);
+    m_errorBoxInRun = false;
+    m_text1->setReadOnly(true);
+    m_engine.waitEntry(m_index).waiting = false;
+    setState(RunState::Running);
+    runFrom(RunRef{}, 0);
+}
+
+void Skript::runFrom(RunRef run, qint32 startPosition)
+{
+    QPointer<Skript> self(this);
+    qint16 level = 0;
+    emit runEntered(m_index);
+    m_engine.RunScript(m_text1, m_stop, QString(), run, level, startPosition, qint16(m_index));
+    if (!self)
+        return;
+    emit runLeft(m_index);
+    afterRun();
+}
+
+void Skript::afterRun()
+{
+    if (m_engine.waitEntry(m_index).waiting) {
+        setState(RunState::Waiting);
+        m_editor->syncSelectionNow();
+        m_timer1.start();
+        return;
+    }
+    finishRun();
+}
+
+void Skript::finishRun()
+{
+    m_timer1.stop();
+    m_text1->setReadOnly(false);
+    setState(RunState::Idle);
+    setStatus(u"0");
+    m_editor->syncSelectionNow();
+}
+
+void Skript::Timer1_Timer()
+{
+    // A box opened by the condition (an error) keeps the event loop going;
+    // the timer must not evaluate the condition again underneath it.
+    if (m_ticking || m_state != RunState::Waiting)
+        return;
+    WaitEntry &wait = m_engine.waitEntry(m_index);
+    if (m_stop->stopRequested()) {
+        wait.waiting = false;
+        // The run's object may already be gone (an error box in an earlier
+        // condition); never release an object that a later run now owns.
+        if (m_engine.isCurrent(wait.run))
+            m_engine.ReleaseSkriptObject(wait.run.index);
+        finishRun();
+        return;
+    }
+
+    EvalContext ctx;
+    ctx.run = wait.run;
+    ctx.textBox = m_text1;
+    ctx.runCommand = m_stop;
+    const QString condition = wait.condition;
+    QPointer<Skript> self(this);
+    m_ticking = true;
+    emit runEntered(m_index);
+    const QString result = m_engine.Evaluate(condition, ctx);
+    if (!self)
+        return;
+    emit runLeft(m_index);
+    m_ticking = false;
+
+    WaitEntry &entry = m_engine.waitEntry(m_index);
+    if (m_state != RunState::Waiting)
+        return;
+    if (!m_engine.isCurrent(entry.run)) {
+        // The condition ended the run with an error box: the wait ends too.
+        entry.waiting = false;
+        finishRun();
+        return;
+    }
+    if (numericValue(result) == 0)
+        return;
+
+    m_timer1.stop();
+    entry.waiting = false;
+    setState(RunState::Running);
+    runFrom(entry.run, entry.resumePosition);
+}
+
+bool Skript::ExitScript()
+{
+    if (m_state == RunState::Idle)
+        return true;
+    if (m_state == RunState::Running)
+        return false;
+    Ausfuehren_Click();
+    QPointer<Skript> self(this);
+    setEnabled(false);
+    while (self && m_state != RunState::Idle)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (self)
+        setEnabled(true);
+    return true;
+}
+
+// ------------------------------------------------------------------ document
+
+void Skript::onTextChanged()
+{
+    m_modified = true;
+}
+
+void Skript::SetFormCaption(const QString &name)
+{
+    const QString shown = name.contains(QLatin1Char(' '))
+                              ? QLatin1Char('"') + name + QLatin1Char('"')
+                              : name;
+    setWindowTitle(QStringLiteral("Skript ") + QString::number(m_index) + QStringLiteral(" - ")
+                   + shown);
+}
+
+bool Skript::LoadDatei(const QString &fileName)
+{
+    const bool asked = fileName.isEmpty();
+    QString name = fileName;
+    if (asked) {
+        const std::optional<QString> chosen = m_dialogs.openFile(this, m_loadDialog);
+        if (!chosen)
+            return false;
+        name = *chosen;
+    }
+    m_loadDialog.fileName = name;
+
+    QString text;
+    const bool ok = readScriptFile(name, text);
+    // The editor is emptied first; a failed load leaves it empty, and counts
+    // as a change only when there was text before.
+    const bool hadText = !m_text1->scriptText().isEmpty();
+    const bool wasModified = m_modified;
+    m_text1->setText(text);
+    if (!ok) {
+        if (!hadText)
+            m_modified = wasModified;
+        if (asked)
+            m_dialogs.message(this, QStringLiteral("Fehler"), kLoadFailed);
+        return false;
+    }
+    m_modified = false;
+    SetFormCaption(name);
+    m_currentFile = name;
+    return true;
+}
+
+bool Skript::SaveDatei(const QString &fileName)
+{
+    const bool asked = fileName.isEmpty();
+    QString name = fileName;
+    if (asked) {
+        const std::optional<QString> chosen = m_dialogs.saveFile(this, m_saveDialog);
+        if (!chosen)
+            return false;
+        name = *chosen;
+    }
+    m_saveDialog.fileName = name;
+
+    if (asked && QFileInfo::exists(name)
+        && !m_dialogs.askYesNo(this, QStringLiteral("Überschreiben"), kOverwriteQuestion))
+        return false;
+    if (!writeScriptFile(name, m_text1->scriptText())) {
+        if (asked)
+            m_dialogs.message(this, QStringLiteral("Fehler"), kSaveFailed);
+        return false;
+    }
+    m_modified = false;
+    SetFormCaption(name);
+    m_currentFile = name;
+    return true;
+}
+
+void Skript::refuseWhileRunning()
+{
+    m_dialogs.message(this, QStringLiteral("Fehler"), kRunningRefused);
+}
+
+bool Skript::savePromptAllowsGoingOn()
+{
+    if (!m_modified)
+        return true;
+    if (!m_dialogs.askYesNo(this, QStringLiteral("Speichern"), kSaveQuestion))
+        return true;
+    Speichern_Click();
+    return !m_modified;
+}
+
+void Skript::Speichern_Click()
+{
+    if (!isIdle()) {
+        refuseWhileRunning();
+        return;
+    }
+    if (!m_currentFile.isEmpty()) {
+        if (!SaveDatei(m_currentFile))
+            m_dialogs.message(this, QStringLiteral("Fehler"), kSaveFailed);
+    } else {
+        SaveDatei(QString());
+    }
+}
+
+void Skript::Speichern_unter_Click()
+{
+    if (!isIdle()) {
+        refuseWhileRunning();
+        return;
+    }
+    SaveDatei(QString());
+}
+
+void Skript::Laden_Click()
+{
+    if (!isIdle()) {
+        refuseWhileRunning();
+        return;
+    }
+    if (!savePromptAllowsGoingOn())
+        return;
+    if (!ExitScript()) {
+        refuseWhileRunning();
+        return;
+    }
+    LoadDatei(QString());
+}
+
+void Skript::neu_Click()
+{
+    if (!isIdle()) {
+        refuseWhileRunning();
+        return;
+    }
+    if (!savePromptAllowsGoingOn())
+        return;
+    if (!ExitScript()) {
+        refuseWhileRunning();
+        return;
+    }
+    m_text1->setText(QString());
+    m_modified = false;
+    m_currentFile.clear();
+    SetFormCaption(QStringLiteral("Neu"));
+}
+
+void Skript::scriptNeu()
+{
+    m_text1->setText(QString());
+}
+
+void Skript::closeEvent(QCloseEvent *event)
+{
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    if (!isIdle()) {
+        refuseWhileRunning();
+        event->ignore();
+        return;
+    }
+    if (!savePromptAllowsGoingOn()) {
+        event->ignore();
+        return;
+    }
+    // A run may have started while the question was open.
+    if (!isIdle()) {
+        refuseWhileRunning();
+        event->ignore();
+        return;
+    }
+    m_closed = true;
+    event->accept();
+    emit closed(m_index);
+}
+
+} // namespace varnok

@@ -1,0 +1,37 @@
+#include "headlessdialogs.h"
+
+namespace varnok {
+
+QString HeadlessDialogs::line(const QString &title, const QString &text)
+{
+    QString flat = text;
+    flat.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return title + QStringLiteral(": ") + flat;
+}
+
+void HeadlessDialogs::message(QWidget *, const QString &title, const QString &text)
+{
+    const QByteArray bytes = (line(title, text) + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
+    std::fflush(m_out);
+}
+
+bool HeadlessDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)
+{
+    message(parent, title, text);
+    return false;
+}
+
+std::optional<QString> HeadlessDialogs::openFile(QWidget *, const FileDialogSettings &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> HeadlessDialogs::saveFile(QWidget *, const FileDialogSettings &)
+{
+    return std::nullopt;
+}
+
+} // namespace varnok

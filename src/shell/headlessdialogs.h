@@ -1,0 +1,29 @@
+#pragma once
+// Dialogs for running without a person: every box becomes one line
+// "TITLE: TEXT" on an output stream, is answered OK (questions: No), and
+// every file dialog is cancelled.
+
+#include "dialogs.h"
+
+#include <cstdio>
+
+namespace varnok {
+
+class HeadlessDialogs : public Dialogs
+{
+public:
+    explicit HeadlessDialogs(std::FILE *out = stderr) : m_out(out) {}
+    void message(QWidget *parent, const QString &title, const QString &text) override;
+    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
+    std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
+    std::optional<QString> saveFile(QWidget *parent, const FileDialogSettings &settings) override;
+
+    // The line written for a box: line breaks of the text become blanks so
+    // that one box is always one line.
+    static QString line(const QString &title, const QString &text);
+
+private:
+    std::FILE *m_out;
+};
+
+} // namespace varnok

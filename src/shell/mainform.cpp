@@ -1,0 +1,393 @@
+#include "mainform.h"
+
+#include "editor/skriptwindow.h"
+#include "objects/windowobjects.h"
+
+#if __has_include("request/seitewindow.h")
+#include "request/seitewindow.h"
+namespace varnok {
+using SeiteWidget = SeiteWindow;
+}
+#else
+#include "shell/seiteplaceholder.h"
+namespace varnok {
+using SeiteWidget = SeitePlaceholder;
+}
+#endif
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QUrl>
+
+namespace varnok {
+
+namespace {
+
+// Events are let in at most this often during a run. A statement is far
+// shorter than this, and a run must stay fast while its window, timers and
+// sockets still react well within a frame.
+constexpr std::chrono::milliseconds kYieldInterval{2};
+
+bool isErrorBoxTitle(const QString &title)
+{
+    static const QString prefix = QStringLiteral("Fehler ");
+    if (!title.startsWith(prefix) || title.size() == prefix.size())
+        return false;
+    for (qsizetype i = prefix.size(); i < title.size(); ++i)
+        if (!title[i].isDigit())
+            return false;
+    return true;
+}
+
+QWidget *makeSideWindow(const QString &title, QSize size)
+{
+    // Stand-in until the help and about windows of their own land.
+    auto *w = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    w->setWindowTitle(title);
+    w->setFixedSize(size);
+    return w;
+}
+
+} // namespace
+
+MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_engine(*this)
+{
+    // Start-up: the engine seeded its random numbers and built the object
+    // tree; every index starts free.
+    m_registry.clear();
+
+    setWindowTitle(QStringLiteral("Varnok"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+
+    m_neuesFenster = new QAction(QStringLiteral("neues Fenster"), this);
+    m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
+    m_hilfeMenu = new QMenu(QStringLiteral("?"), this);
+    QAction *anleitung = m_hilfeMenu->addAction(QStringLiteral("Anleitung"));
+    m_hilfeMenu->addSeparator();
+    QAction *ueber = m_hilfeMenu->addAction(QStringLiteral("Über"));
+    connect(m_neuesFenster, &QAction::triggered, this, &MainForm::Fenster_NeuesFenster_Click);
+    connect(m_neuerSkript, &QAction::triggered, this, &MainForm::Skript_NeuerSkript_Click);
+    connect(anleitung, &QAction::triggered, this, &MainForm::H_Anleitung_Click);
+    connect(ueber, &QAction::triggered, this, &MainForm::H_Ueber_Click);
+    showMenuFor(nullptr);
+
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainForm::onSubWindowActivated);
+    resize(1000, 760);
+}
+
+MainForm::~MainForm()
+{
+    for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber}) {
+        if (*side) {
+            disconnect(side->data(), nullptr, this, nullptr);
+            delete side->data();
+        }
+    }
+    // The child windows refer to the engine; they go first.
+    const QList<QMdiSubWindow *> subs = m_mdi->subWindowList();
+    for (QMdiSubWindow *sub : subs)
+        delete sub;
+}
+
+QList<QAction *> MainForm::mainMenuActions() const
+{
+    return {m_neuesFenster, m_neuerSkript, m_hilfeMenu->menuAction()};
+}
+
+// ------------------------------------------------------------------ registry
+
+int MainForm::OpenSeiteWindow()
+{
+    const int index = m_registry.seite.lowestFree();
+    if (index == 0)
+        return 0;
+    auto *window = new SeiteWidget(m_engine, nullptr);
+    QMdiSubWindow *sub = m_mdi->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &SeiteWidget::closed, this, [this](int closedIndex) {
+        m_registry.seite.release(closedIndex);
+        UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
+    });
+    m_registry.seite.take(index, window);
+    sub->show();
+    window->setIndex(index);
+    window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
+    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields());
+    m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
+    return index;
+}
+
+int MainForm::OpenSkriptWindow()
+{
+    const int index = m_registry.skript.lowestFree();
+    if (index == 0)
+        return 0;
+    auto *window = new Skript(m_engine, m_dialogs, nullptr);
+    QMdiSubWindow *sub = m_mdi->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &Skript::closed, this, [this](int closedIndex) {
+        m_registry.skript.release(closedIndex);
+        UnregisterSkriptFenster(m_engine.root(), qint16(closedIndex));
+        // The closing window's menu must not stay in the menu bar.
+        QTimer::singleShot(0, this, [this] { showMenuFor(m_mdi->activeSubWindow()); });
+    });
+    connect(window, &Skript::runStateChanged, this, &MainForm::onSkriptRunStateChanged);
+    connect(window, &Skript::runEntered, this, [this](int i) { m_activeRuns.push_back(i); });
+    connect(window, &Skript::runLeft, this, [this](int i) {
+        for (auto it = m_activeRuns.rbegin(); it != m_activeRuns.rend(); ++it) {
+            if (*it == i) {
+                m_activeRuns.erase(std::next(it).base());
+                break;
+            }
+        }
+    });
+    connect(window, &Skript::neuesFensterRequested, this, &MainForm::Fenster_NeuesFenster_Click);
+    connect(window, &Skript::neuerSkriptRequested, this, &MainForm::Skript_NeuerSkript_Click);
+    connect(window, &Skript::anleitungRequested, this, &MainForm::H_Anleitung_Click);
+    connect(window, &Skript::ueberRequested, this, &MainForm::H_Ueber_Click);
+    m_registry.skript.take(index, window);
+    sub->show();
+    window->setIndex(index);
+    RegisterSkriptFenster(m_engine.root(), qint16(index), window->text1());
+    m_engine.setWindowStatus(u"SkriptFenster", index, u"0");
+    // Activation came before the index; show this window's menu now.
+    showMenuFor(m_mdi->activeSubWindow());
+    return index;
+}
+
+Skript *MainForm::skriptWindow(int index) const
+{
+    if (!m_registry.skript.isOpen(index))
+        return nullptr;
+    return qobject_cast<Skript *>(m_registry.skript.window(index));
+}
+
+QWidget *MainForm::seiteWindow(int index) const
+{
+    if (!m_registry.seite.isOpen(index))
+        return nullptr;
+    return qobject_cast<QWidget *>(m_registry.seite.window(index));
+}
+
+void MainForm::OpenWithShell(const QString &text)
+{
+    // Whatever the shell makes of it is its own business.
+    QDesktopServices::openUrl(QUrl(text, QUrl::TolerantMode));
+}
+
+void MainForm::closeSubWindowOf(QWidget *window)
+{
+    if (!window)
+        return;
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
+        sub->close();
+    else
+        window->close();
+}
+
+// --------------------------------------------------------------------- menus
+
+void MainForm::showLimitMessage()
+{
+    m_dialogs.message(this, QStringLiteral("Fehler"),
+                      QStringLiteral("Es können maximal nur 100 Fenster geöffnet werden."));
+}
+
+void MainForm::Fenster_NeuesFenster_Click()
+{
+    if (OpenSeiteWindow() == 0)
+        showLimitMessage();
+}
+
+void MainForm::Skript_NeuerSkript_Click()
+{
+    if (OpenSkriptWindow() == 0)
+        showLimitMessage();
+}
+
+void MainForm::openSideWindow(QPointer<QWidget> &slot, bool help)
+{
+    setEnabled(false);
+    if (!slot) {
+        slot = help ? makeSideWindow(QStringLiteral("Anleitung"), QSize(450, 373))
+                    : makeSideWindow(QStringLiteral("Über"), QSize(312, 217));
+        slot->setAttribute(Qt::WA_DeleteOnClose);
+        // The main window is usable again as soon as the window is gone,
+        // however it was closed.
+        connect(slot.data(), &QObject::destroyed, this, [this] { setEnabled(true); });
+    }
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+}
+
+void MainForm::H_Anleitung_Click()
+{
+    openSideWindow(m_hilfe, true);
+}
+
+void MainForm::H_Ueber_Click()
+{
+    openSideWindow(m_ueber, false);
+}
+
+void MainForm::showMenuFor(QMdiSubWindow *sub)
+{
+    QList<QAction *> wanted = mainMenuActions();
+    if (sub && sub->isVisible()) {
+        if (auto *skript = qobject_cast<Skript *>(sub->widget());
+            skript && m_registry.skript.isOpen(skript->index())
+            && m_registry.skript.window(skript->index()) == skript)
+            wanted = skript->menuBarActions();
+    }
+    QMenuBar *bar = menuBar();
+    if (bar->actions() == wanted)
+        return;
+    const QList<QAction *> current = bar->actions();
+    for (QAction *a : current)
+        bar->removeAction(a);
+    bar->addActions(wanted);
+}
+
+void MainForm::onSubWindowActivated(QMdiSubWindow *sub)
+{
+    // The area reports no active window while the application is in the
+    // background; the menu stays with the current window then.
+    showMenuFor(sub ? sub : m_mdi->currentSubWindow());
+}
+
+// --------------------------------------------------------------- run control
+
+bool MainForm::anyScriptBusy() const
+{
+    for (int i = 1; i <= WindowSlots::kSlots; ++i)
+        if (const Skript *s = skriptWindow(i); s && !s->isIdle())
+            return true;
+    return false;
+}
+
+void MainForm::stopAllScripts()
+{
+    for (int i = 1; i <= WindowSlots::kSlots; ++i)
+        if (Skript *s = skriptWindow(i); s && !s->isIdle() && !s->stopRequested())
+            s->Ausfuehren_Click();
+}
+
+void MainForm::onSkriptRunStateChanged(int index)
+{
+    const Skript *s = skriptWindow(index);
+    if (s && s->isIdle())
+        emit skriptIdle(index);
+    if (m_closeWhenIdle && !anyScriptBusy()) {
+        // Closing happens from the event loop, once every run has unwound.
+        QTimer::singleShot(0, this, [this] {
+            if (m_closeWhenIdle && !anyScriptBusy())
+                close();
+        });
+    }
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (anyScriptBusy()) {
+        m_closeWhenIdle = true;
+        stopAllScripts();
+        event->ignore();
+        return;
+    }
+    m_closeWhenIdle = false;
+    for (int i = 1; i <= WindowSlots::kSlots; ++i) {
+        if (Skript *s = skriptWindow(i)) {
+            closeSubWindowOf(s);
+            if (m_registry.skript.isOpen(i)) {
+                event->ignore();
+                return;
+            }
+        }
+    }
+    for (int i = 1; i <= WindowSlots::kSlots; ++i)
+        closeSubWindowOf(seiteWindow(i));
+    for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber})
+        if (*side)
+            (*side)->close();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------- Host
+
+void MainForm::yield()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastEvents < kYieldInterval)
+        return;
+    QCoreApplication::processEvents();
+    // Measured after the events: a run nested in them must not eat the
+    // outer run's share.
+    m_lastEvents = std::chrono::steady_clock::now();
+}
+
+void MainForm::showMessage(const QString &title, const QString &text)
+{
+    if (isErrorBoxTitle(title) && !m_activeRuns.empty())
+        if (Skript *s = skriptWindow(m_activeRuns.back()))
+            s->noteErrorBox();
+    m_dialogs.message(this, title, text);
+}
+
+bool MainForm::askYesNo(const QString &title, const QString &text)
+{
+    return m_dialogs.askYesNo(this, title, text);
+}
+
+void MainForm::seiteSenden(int index)
+{
+    if (auto *w = qobject_cast<SeiteWidget *>(seiteWindow(index)); w && w->sendEnabled())
+        w->Command1_Click();
+}
+
+void MainForm::seiteClose(int index)
+{
+    closeSubWindowOf(seiteWindow(index));
+}
+
+void MainForm::skriptNeu(int index)
+{
+    if (Skript *s = skriptWindow(index))
+        s->scriptNeu();
+}
+
+bool MainForm::skriptLaden(int index, const QString &fileName)
+{
+    Skript *s = skriptWindow(index);
+    return s && s->LoadDatei(fileName);
+}
+
+bool MainForm::skriptSpeichern(int index, const QString &fileName)
+{
+    Skript *s = skriptWindow(index);
+    return s && s->SaveDatei(fileName);
+}
+
+void MainForm::skriptAusfuehren(int index)
+{
+    if (Skript *s = skriptWindow(index))
+        s->Ausfuehren_Click();
+}
+
+void MainForm::skriptClose(int index)
+{
+    closeSubWindowOf(skriptWindow(index));
+}
+
+} // namespace varnok

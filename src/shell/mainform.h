@@ -1,0 +1,111 @@
+#pragma once
+// The main window: the multi-document frame, its menu, the window registry
+// and the application side of the interpreter (the Host seam).
+
+#include "interpreter/engine.h"
+#include "interpreter/host.h"
+#include "shell/dialogs.h"
+#include "shell/windowregistry.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <chrono>
+#include <vector>
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+
+namespace varnok {
+
+class Skript;
+
+class MainForm : public QMainWindow, public Host
+{
+    Q_OBJECT
+public:
+    explicit MainForm(Dialogs &dialogs, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    Engine &engine() { return m_engine; }
+    Dialogs &dialogs() { return m_dialogs; }
+    QMdiArea *mdiArea() const { return m_mdi; }
+    const WindowRegistry &registry() const { return m_registry; }
+
+    int OpenSeiteWindow();
+    int OpenSkriptWindow();
+    bool IsSeiteWindowOpen(int index) const { return m_registry.seite.isOpen(index); }
+    bool IsSkriptWindowOpen(int index) const { return m_registry.skript.isOpen(index); }
+    // The open window of that index, or null.
+    Skript *skriptWindow(int index) const;
+    QWidget *seiteWindow(int index) const;
+    static void OpenWithShell(const QString &text);
+
+    // Menu handlers; the script windows' entries of the same names call them.
+    void Fenster_NeuesFenster_Click();
+    void Skript_NeuerSkript_Click();
+    void H_Anleitung_Click();
+    void H_Ueber_Click();
+
+    // The main menu's entries (what the menu bar shows while no script
+    // window is active).
+    QList<QAction *> mainMenuActions() const;
+
+    // True while a script window runs or waits.
+    bool anyScriptBusy() const;
+    // Presses Stopp on every script window that runs or waits.
+    void stopAllScripts();
+
+    // Host
+    void yield() override;
+    void showMessage(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text) override;
+    int openSeiteWindow() override { return OpenSeiteWindow(); }
+    int openSkriptWindow() override { return OpenSkriptWindow(); }
+    bool isSeiteWindowOpen(int index) const override { return IsSeiteWindowOpen(index); }
+    bool isSkriptWindowOpen(int index) const override { return IsSkriptWindowOpen(index); }
+    void seiteSenden(int index) override;
+    void seiteClose(int index) override;
+    void skriptNeu(int index) override;
+    bool skriptLaden(int index, const QString &fileName) override;
+    bool skriptSpeichern(int index, const QString &fileName) override;
+    void skriptAusfuehren(int index) override;
+    void skriptClose(int index) override;
+
+signals:
+    // A script window became idle (its run ended, by any cause).
+    void skriptIdle(int index);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showMenuFor(QMdiSubWindow *sub);
+    void onSubWindowActivated(QMdiSubWindow *sub);
+    void onSkriptRunStateChanged(int index);
+    void closeSubWindowOf(QWidget *window);
+    void showLimitMessage();
+    void openSideWindow(QPointer<QWidget> &slot, bool help);
+    QWidget *dialogParent();
+
+    Dialogs &m_dialogs;
+    WindowRegistry m_registry;
+    Engine m_engine;
+    QMdiArea *m_mdi = nullptr;
+    QAction *m_neuesFenster = nullptr;
+    QAction *m_neuerSkript = nullptr;
+    QMenu *m_hilfeMenu = nullptr;
+    QList<QAction *> m_shownActions;
+    QPointer<QWidget> m_hilfe;
+    QPointer<QWidget> m_ueber;
+
+    // Script windows whose run is executing, innermost last: an error box
+    // belongs to the innermost one.
+    std::vector<int> m_activeRuns;
+    bool m_closeWhenIdle = false;
+    std::chrono::steady_clock::time_point m_lastEvents{};
+};
+
+} // namespace varnok

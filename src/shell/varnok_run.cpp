@@ -1,0 +1,111 @@
+// varnok-run FILE: runs one script file in script window 1 of an unseen
+// main window, exactly as Ausführen would, and exits when that window is
+// idle again.
+//
+// Exit status: 0 the run ended without an error box, 1 an error box ended
+// it, 2 FILE could not be loaded (or the call was wrong), 130 SIGINT or
+// SIGTERM stopped it.
+
+#include "editor/skriptwindow.h"
+#include "shell/application.h"
+#include "shell/headlessdialogs.h"
+#include "shell/mainform.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A signal handler can reach nothing but plain statics: the write end of
+// the pipe that hands the signal to the event loop, and a counter.
+int g_signalFd = -1;
+volatile std::sig_atomic_t g_signalCount = 0;
+
+void onSignal(int)
+{
+    // A second signal means the run does not come to an end by itself.
+    if (g_signalCount != 0)
+        _exit(130);
+    g_signalCount = 1;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &byte, 1);
+}
+
+bool noDisplay()
+{
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && noDisplay())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("varnok-run"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 2 || args.at(1).isEmpty()) {
+        std::fputs("Aufruf: varnok-run DATEI\n", stderr);
+        return 2;
+    }
+    const QString fileName = args.at(1);
+    const auto translator = varnok::installGermanTranslations(app);
+
+    varnok::HeadlessDialogs dialogs(stderr);
+    varnok::MainForm form(dialogs);
+    // The windows exist and behave as on screen, but nothing is shown.
+    form.setAttribute(Qt::WA_DontShowOnScreen);
+    form.show();
+
+    const int index = form.OpenSkriptWindow();
+    varnok::Skript *skript = form.skriptWindow(index);
+    if (!skript || !skript->LoadDatei(fileName)) {
+        const QByteArray line =
+            QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName).toUtf8();
+        std::fputs(line.constData(), stderr);
+        return 2;
+    }
+
+    int fds[2];
+    bool interrupted = false;
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0) {
+        g_signalFd = fds[0];
+        notifier = std::make_unique<QSocketNotifier>(fds[1], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&] {
+            char byte;
+            [[maybe_unused]] const ssize_t n = ::read(fds[1], &byte, 1);
+            interrupted = true;
+            form.stopAllScripts();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+    }
+
+    QObject::connect(&form, &varnok::MainForm::skriptIdle, &app, [&](int idle) {
+        if (idle != index)
+            return;
+        // Runs of other windows would keep the event loop busy or waiting.
+        form.stopAllScripts();
+        QCoreApplication::quit();
+    });
+
+    skript->Ausfuehren_Click();
+    if (!skript->isIdle())
+        app.exec();
+
+    if (interrupted)
+        return 130;
+    return skript->lastRunEndedByError() ? 1 : 0;
+}
