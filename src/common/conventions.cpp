@@ -32,7 +32,7 @@ int digitValue(ushort u, int base)
 
 // "&H" / "&O" integers take the width of the smallest integer they fill, the
 // way such literals have always behaved: &HFFFF is -1, &H10000 is 65536.
-double radixValue(QStringView text, qsizetype pos, int base)
+double radixValue(QStringView text, qsizetype pos, int base, qsizetype *end)
 {
     double value = 0;
     bool any = false;
@@ -45,6 +45,8 @@ double radixValue(QStringView text, qsizetype pos, int base)
             break;
         value = value * base + d;
         any = true;
+        if (end)
+            *end = pos + 1;
     }
     if (!any)
         return 0;
@@ -57,8 +59,34 @@ double radixValue(QStringView text, qsizetype pos, int base)
 
 } // namespace
 
+namespace {
+double scanNumber(QStringView text, qsizetype *end);
+} // namespace
+
 double numericValue(QStringView text)
 {
+    return scanNumber(text, nullptr);
+}
+
+std::optional<double> wholeNumericValue(QStringView text)
+{
+    qsizetype end = 0;
+    const double v = scanNumber(text, &end);
+    if (end < 0)
+        return std::nullopt;
+    for (qsizetype i = end; i < text.size(); ++i)
+        if (!isSkippedInNumber(text[i]))
+            return std::nullopt;
+    return v;
+}
+
+namespace {
+// `end` receives the position after the last character of the number, or -1
+// when the text holds no number at all.
+double scanNumber(QStringView text, qsizetype *end)
+{
+    if (end)
+        *end = -1;
     const qsizetype n = text.size();
     qsizetype i = 0;
     auto skip = [&] {
@@ -72,10 +100,8 @@ double numericValue(QStringView text)
             ++j;
         if (j < n) {
             const ushort k = text[j].unicode() | 0x20;
-            if (k == 'h')
-                return radixValue(text, j + 1, 16);
-            if (k == 'o')
-                return radixValue(text, j + 1, 8);
+            if (k == 'h' || k == 'o')
+                return radixValue(text, j + 1, k == 'h' ? 16 : 8, end);
         }
         return 0;
     }
@@ -116,6 +142,8 @@ double numericValue(QStringView text)
     }
     if (!anyDigit)
         return 0;
+    if (end)
+        *end = i;
     // Exponent: E or D, optional sign, digits; without digits it is not part
     // of the number.
     if (i < n) {
@@ -130,16 +158,21 @@ double numericValue(QStringView text)
                 ++j;
             }
             long exp = 0;
+            bool expDigits = false;
             for (; j < n; ++j) {
                 const ushort u = text[j].unicode();
                 if (u == ' ' || u == '\t' || u == '\n')
                     continue;
                 if (u < '0' || u > '9')
                     break;
+                expDigits = true;
+                if (end)
+                    *end = j + 1;
                 if (exp < 100000)
                     exp = exp * 10 + (u - '0');
             }
-            exponent += sign * exp;
+            if (expDigits)
+                exponent += sign * exp;
         }
     }
     if (count == 0)
@@ -148,6 +181,7 @@ double numericValue(QStringView text)
     std::snprintf(buf, sizeof buf, "%s%.*se%ld", negative ? "-" : "", count, digits, exponent);
     return std::strtod(buf, nullptr);
 }
+} // namespace
 
 QString integerText(qint64 value)
 {

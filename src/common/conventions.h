@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <initializer_list>
 #include <optional>
 
 namespace varnok {
@@ -15,6 +16,10 @@ namespace varnok {
 // exponent with E or D; "&H" / "&O" introduce hexadecimal / octal integers.
 // A text without a number has the value 0. Out of double range gives ±inf.
 double numericValue(QStringView text);
+
+// The value of a text that is nothing but a number (blanks, tabs and line
+// feeds aside); nothing when anything else follows or there is no number.
+std::optional<double> wholeNumericValue(QStringView text);
 
 // Number text form: at most 15 significant digits, "." as separator, no "0"
 // before the separator below 1, exponent form from 1E+15 upwards and below
@@ -48,6 +53,19 @@ inline QChar upperChar(QChar c)
     if (u < 0x80)
         return (u >= 'a' && u <= 'z') ? QChar(u - 32) : c;
     return c.toUpper();
+}
+
+// Joins texts with one allocation.
+inline QString concat(std::initializer_list<QStringView> parts)
+{
+    qsizetype size = 0;
+    for (const QStringView p : parts)
+        size += p.size();
+    QString out;
+    out.reserve(size);
+    for (const QStringView p : parts)
+        out.append(p);
+    return out;
 }
 
 // Blanks (U+0020 only) removed at one or both ends.

@@ -107,7 +107,8 @@ private:
     QString callBuiltin(QStringView name, std::vector<QString> &params, const EvalContext &ctx);
     QString callUserFunction(std::vector<QString> &params, const EvalContext &ctx);
     QString arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx);
-    NodePtr resolveStep(const NodePtr &node, QStringView name, QStringView args, const EvalContext &ctx);
+    NodePtr resolveStep(const NodePtr &node, QStringView name, QStringView args, const EvalContext &ctx,
+                        bool &faulted);
     NodePtr runNode(const RunRef &run) const;
     QString fail(int number, const EvalContext &ctx);
 
@@ -117,6 +118,7 @@ private:
     EngineLimits m_limits;
     int m_evalDepth = 0;
     int m_callDepth = 0;
+    int m_recordingError = 0;
     quint64 m_nextSerial = 0;
     std::vector<quint64> m_runSerials; // by run index; 0 = free
     std::array<WaitEntry, 101> m_waits{};

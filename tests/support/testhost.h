@@ -1,0 +1,90 @@
+#pragma once
+// A headless stand-in for the application: script windows and request
+// windows without widgets, message boxes recorded as "TITLE: TEXT" lines and
+// questions answered from a queue. Script windows follow the run control of
+// the real ones (run, stop, waits continued by tick()).
+
+#include "common/textmodel.h"
+#include "interpreter/engine.h"
+#include "objects/windowobjects.h"
+
+#include <QStringList>
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace varnok::test {
+
+struct StopFlag : RunCommand
+{
+    bool stop = false;
+    bool stopRequested() const override { return stop; }
+};
+
+struct FakeSkriptWindow
+{
+    std::shared_ptr<TextModel> text = std::make_shared<TextModel>();
+    std::shared_ptr<StopFlag> runCommand = std::make_shared<StopFlag>();
+    bool running = false; // caption reads "Stopp"
+    bool timerOn = false;
+    QString loadedFrom;
+};
+
+struct FakeSeiteWindow
+{
+    SeiteFields fields;
+    int sendClicks = 0;
+};
+
+class TestHost : public Host
+{
+public:
+    TestHost();
+    Engine &engine() { return *m_engine; }
+
+    void yield() override;
+    void showMessage(const QString &title, const QString &text) override;
+    bool askYesNo(const QString &title, const QString &text) override;
+    int openSeiteWindow() override;
+    int openSkriptWindow() override;
+    bool isSeiteWindowOpen(int index) const override;
+    bool isSkriptWindowOpen(int index) const override;
+    void seiteSenden(int index) override;
+    void seiteClose(int index) override;
+    void skriptNeu(int index) override;
+    bool skriptLaden(int index, const QString &fileName) override;
+    bool skriptSpeichern(int index, const QString &fileName) override;
+    void skriptAusfuehren(int index) override;
+    void skriptClose(int index) override;
+
+    // The run command of a script window (Ausfuehren_Click).
+    void ausfuehren(int index);
+    // One tick of a waiting window's 100 ms timer.
+    void tick(int index);
+    // Ticks every waiting window until none waits (or `maxTicks` passed).
+    void runUntilIdle(int maxTicks = 1000);
+
+    FakeSkriptWindow *skript(int index) { return m_skript[size_t(index)].get(); }
+    FakeSeiteWindow *seite(int index) { return m_seite[size_t(index)].get(); }
+
+    // Opens script window 1 with `script`, runs it to its end (ticking its
+    // waits) and returns the recorded boxes.
+    QStringList runScript(const QString &script, int maxTicks = 1000);
+
+    QStringList messages;           // every box, "TITLE: TEXT"
+    std::deque<bool> answers;       // answers to questions; No when empty
+    std::function<void()> onYield;  // called at every yield, if set
+    int yields = 0;
+
+private:
+    void finishRun(int index);
+    std::unique_ptr<Engine> m_engine;
+    std::array<std::unique_ptr<FakeSkriptWindow>, 101> m_skript;
+    std::array<std::unique_ptr<FakeSeiteWindow>, 101> m_seite;
+};
+
+// Script text with CR LF line ends from lines.
+QString lines(std::initializer_list<const char *> rows);
+
+} // namespace varnok::test
