@@ -1,0 +1,769 @@
+#include "textbox.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+
+namespace varnok {
+
+namespace textdisplay {
+
+QChar visibleChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20)
+        return QChar(char16_t(0x2400 + u));
+    if (u == 0x7F)
+        return QChar(char16_t(0x2421));
+    // Characters Qt's editors would turn into line or paragraph breaks of
+    // their own; shown as a symbol so that the lines on screen are exactly
+    // the CR LF lines of the model.
+    if (u == QChar::LineSeparator || u == QChar::ParagraphSeparator)
+        return QChar(char16_t(0x2424));
+    if (u == 0xFDD0 || u == 0xFDD1) // QTextDocument's frame markers
+        return QChar(QChar::ReplacementCharacter);
+    return c;
+}
+
+} // namespace textdisplay
+
+namespace {
+
+constexpr int kSelectionIntervalMs = 33; // about the screen's rate
+constexpr std::size_t kUndoLimit = 500;
+const QChar kShownBreak(QChar::ParagraphSeparator); // a block break in QTextDocument
+
+bool isLineBreakInput(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator
+        || c == QChar::LineSeparator;
+}
+
+// What the user put into the editor, as model text: every line break the
+// editor produced (Enter, Shift+Enter, a pasted CR, LF or CR LF) becomes
+// CR LF; every other character, visible symbols included, is taken as it is.
+QString userInputToModel(QStringView shown)
+{
+    QString out;
+    out.reserve(shown.size() + 8);
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown[i];
+        if (isLineBreakInput(c)) {
+            if (c == u'\r' && i + 1 < shown.size() && shown[i + 1] == u'\n')
+                ++i;
+            out += u"\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The inner editors route undo and redo (keys and context menu) to the box,
+// whose history works on model text.
+void retargetHistoryActions(QMenu *menu, TextBox *box)
+{
+    for (QAction *a : menu->actions()) {
+        const QString name = a->objectName();
+        if (name == QLatin1String("edit-undo")) {
+            QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(a, &QAction::triggered, box, &TextBox::undo);
+            a->setEnabled(box->acceptsUserEdits() && box->isUndoAvailable());
+        } else if (name == QLatin1String("edit-redo")) {
+            QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(a, &QAction::triggered, box, &TextBox::redo);
+            a->setEnabled(box->acceptsUserEdits() && box->isRedoAvailable());
+        }
+    }
+}
+
+bool handleHistoryKey(QKeyEvent *e, TextBox *box)
+{
+    if (e->matches(QKeySequence::Undo)) {
+        box->undo();
+        e->accept();
+        return true;
+    }
+    if (e->matches(QKeySequence::Redo)) {
+        box->redo();
+        e->accept();
+        return true;
+    }
+    return false;
+}
+
+class PlainEdit final : public QPlainTextEdit
+{
+public:
+    PlainEdit(TextBox *box) : QPlainTextEdit(box), m_box(box) {}
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (!handleHistoryKey(e, m_box))
+            QPlainTextEdit::keyPressEvent(e);
+    }
+    void contextMenuEvent(QContextMenuEvent *e) override
+    {
+        const std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
+        retargetHistoryActions(menu.get(), m_box);
+        menu->exec(e->globalPos());
+    }
+
+private:
+    TextBox *m_box;
+};
+
+class LineEdit final : public QLineEdit
+{
+public:
+    LineEdit(TextBox *box) : QLineEdit(box), m_box(box) {}
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (!handleHistoryKey(e, m_box))
+            QLineEdit::keyPressEvent(e);
+    }
+    void contextMenuEvent(QContextMenuEvent *e) override
+    {
+        const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+        retargetHistoryActions(menu.get(), m_box);
+        menu->exec(e->globalPos());
+    }
+
+private:
+    TextBox *m_box;
+};
+
+// Characters [from, to) of the editor, block breaks as U+2029.
+QString documentText(QTextDocument *doc, int from, int to)
+{
+    if (to <= from)
+        return {};
+    QTextCursor c(doc);
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    return c.selectedText();
+}
+
+// Splits old -> new into (prefix, suffix) of unchanged characters. The
+// changed part of the new text ends at `caret` where possible, which decides
+// ambiguous cases (typing a character next to an equal one) the way the user
+// typed them.
+std::pair<qsizetype, qsizetype> unchangedEnds(QStringView oldText, QStringView newText,
+                                              qsizetype caret)
+{
+    const qsizetype oldLen = oldText.size();
+    const qsizetype newLen = newText.size();
+    const qsizetype shorter = std::min(oldLen, newLen);
+    qsizetype suffix = 0;
+    const qsizetype maxSuffix = std::clamp<qsizetype>(newLen - caret, 0, shorter);
+    while (suffix < maxSuffix && oldText[oldLen - 1 - suffix] == newText[newLen - 1 - suffix])
+        ++suffix;
+    qsizetype prefix = 0;
+    const qsizetype maxPrefix = shorter - suffix;
+    while (prefix < maxPrefix && oldText[prefix] == newText[prefix])
+        ++prefix;
+    return {prefix, suffix};
+}
+
+} // namespace
+
+TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
+    : QWidget(parent), m_model(std::move(model)), m_mode(mode)
+{
+    Q_ASSERT(m_model);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    QWidget *editor = nullptr;
+    if (m_mode == Mode::MultiLine) {
+        m_plain = new PlainEdit(this);
+        m_plain->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m_plain->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        // The history lives in this box, on model text.
+        m_plain->setUndoRedoEnabled(false);
+        QTextDocument *doc = m_plain->document();
+        connect(doc, &QTextDocument::contentsChange, this, &TextBox::onDocumentChange);
+        connect(m_plain, &QPlainTextEdit::cursorPositionChanged, this,
+                &TextBox::pushWidgetSelection);
+        connect(m_plain, &QPlainTextEdit::selectionChanged, this,
+                &TextBox::pushWidgetSelection);
+        m_plain->viewport()->installEventFilter(this);
+        m_plain->installEventFilter(this);
+        editor = m_plain;
+    } else {
+        m_line = new LineEdit(this);
+        // QLineEdit cuts text at 32767 characters by default; a box holds
+        // whatever the model holds.
+        m_line->setMaxLength(std::numeric_limits<int>::max());
+        connect(m_line, &QLineEdit::textEdited, this, &TextBox::onLineEdited);
+        connect(m_line, &QLineEdit::cursorPositionChanged, this, &TextBox::pushWidgetSelection);
+        connect(m_line, &QLineEdit::selectionChanged, this, &TextBox::pushWidgetSelection);
+        m_line->installEventFilter(this);
+        editor = m_line;
+    }
+    layout->addWidget(editor);
+    setFocusProxy(editor);
+    setSizePolicy(editor->sizePolicy());
+
+    m_selectionTimer = new QTimer(this);
+    m_selectionTimer->setSingleShot(true);
+    m_selectionTimer->setInterval(kSelectionIntervalMs);
+    connect(m_selectionTimer, &QTimer::timeout, this, [this] {
+        if (m_model->takeSelectionDirty())
+            showModelSelection();
+    });
+
+    TextModel *m = m_model.get();
+    connect(m, &TextModel::textReset, this, &TextBox::showWholeModel);
+    connect(m, &TextModel::textAppended, this, &TextBox::showAppended);
+    connect(m, &TextModel::textEdited, this, [this] {
+        // Our own edits are already on screen; another viewer's are not.
+        if (!m_ownModelChange)
+            showWholeModel();
+    });
+    connect(m, &TextModel::changed, this, &TextBox::selectionReadoutRequested);
+    connect(m, &TextModel::selectionPending, this, &TextBox::onSelectionPending);
+    connect(m, &TextModel::readOnlyChanged, this, &TextBox::updateReadOnly);
+
+    showWholeModel();
+    updateReadOnly();
+}
+
+TextBox::~TextBox()
+{
+    // The editors go down after this object's members; nothing they emit on
+    // the way may reach this box any more.
+    if (m_plain) {
+        m_plain->document()->disconnect(this);
+        m_plain->disconnect(this);
+        m_plain->viewport()->removeEventFilter(this);
+        m_plain->removeEventFilter(this);
+    }
+    if (m_line) {
+        m_line->disconnect(this);
+        m_line->removeEventFilter(this);
+    }
+}
+
+// ---- settings ---------------------------------------------------------------
+
+void TextBox::setForceHorizontalScrollBar(bool on)
+{
+    if (m_plain)
+        m_plain->setHorizontalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+}
+
+void TextBox::setForceVerticalScrollBar(bool on)
+{
+    if (m_plain)
+        m_plain->setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+}
+
+void TextBox::setWordWrap(bool on)
+{
+    if (m_plain)
+        m_plain->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TextBox::setUserReadOnly(bool readOnly)
+{
+    m_userReadOnly = readOnly;
+    updateReadOnly();
+}
+
+bool TextBox::acceptsUserEdits() const
+{
+    return !m_userReadOnly && !m_model->isReadOnly();
+}
+
+void TextBox::updateReadOnly()
+{
+    const bool readOnly = !acceptsUserEdits();
+    if (m_plain) {
+        m_plain->setReadOnly(readOnly);
+        // Locked text can still be selected with the keyboard and copied.
+        if (readOnly)
+            m_plain->setTextInteractionFlags(Qt::TextSelectableByMouse
+                                             | Qt::TextSelectableByKeyboard);
+    }
+    if (m_line)
+        m_line->setReadOnly(readOnly);
+}
+
+void TextBox::setFixedFont(const QString &family, qreal pointSize)
+{
+    QFont font(family);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(pointSize);
+    // Font configuration may hand out any font for a family it lacks; only a
+    // fixed-pitch one keeps columns aligned.
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font.setPointSizeF(pointSize);
+    }
+    setFont(font);
+}
+
+void TextBox::setButtonFaceBackground(bool on)
+{
+    QWidget *editor = m_plain ? static_cast<QWidget *>(m_plain) : m_line;
+    if (!on) {
+        editor->setPalette(QPalette());
+        return;
+    }
+    QPalette p = editor->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        p.setBrush(group, QPalette::Base, p.brush(group, QPalette::Button));
+    editor->setPalette(p);
+}
+
+bool TextBox::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTipChange) {
+        // The inner editor covers this widget; it has to carry the tooltip.
+        if (m_plain) {
+            m_plain->setToolTip(toolTip());
+            m_plain->viewport()->setToolTip(toolTip());
+        }
+        if (m_line)
+            m_line->setToolTip(toolTip());
+    }
+    return QWidget::event(event);
+}
+
+bool TextBox::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyRelease:
+        emit selectionReadoutRequested();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- position mapping --------------------------------------------------------
+
+int TextBox::modelToDisplay(qsizetype modelPos) const
+{
+    modelPos = std::clamp<qsizetype>(modelPos, 0, m_model->scriptText().size());
+    const auto before = std::lower_bound(m_breaks.begin(), m_breaks.end(), modelPos);
+    return int(modelPos - (before - m_breaks.begin()));
+}
+
+qsizetype TextBox::displayToModel(int displayPos) const
+{
+    const qsizetype d = std::clamp<qsizetype>(displayPos, 0, m_shownLength);
+    // Break k stands at display position m_breaks[k] - k; count those before d.
+    qsizetype lo = 0;
+    qsizetype hi = qsizetype(m_breaks.size());
+    while (lo < hi) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        if (m_breaks[std::size_t(mid)] - mid < d)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return d + lo;
+}
+
+std::pair<qsizetype, qsizetype> TextBox::modelSelection() const
+{
+    return {m_model->selectionStart(), m_model->selectionLength()};
+}
+
+QString TextBox::displayText() const
+{
+    if (m_line)
+        return m_line->text();
+    QString s = documentText(m_plain->document(), 0, int(m_plain->document()->characterCount() - 1));
+    s.replace(kShownBreak, u'\n');
+    return s;
+}
+
+void TextBox::rebuildBreaks()
+{
+    m_breaks.clear();
+    if (m_mode != Mode::MultiLine)
+        return;
+    const QString &t = m_model->scriptText();
+    for (qsizetype i = t.indexOf(u"\r\n"); i >= 0; i = t.indexOf(u"\r\n", i + 2))
+        m_breaks.push_back(i);
+}
+
+void TextBox::updateBreaksAfterEdit(qsizetype start, qsizetype oldEnd, qsizetype newEnd)
+{
+    if (m_mode != Mode::MultiLine)
+        return;
+    // Pairs touching the edited range may have been split or joined: drop
+    // them, shift the rest, and look at the edited range afresh.
+    const auto first = std::lower_bound(m_breaks.begin(), m_breaks.end(), start - 1);
+    const auto last = std::lower_bound(first, m_breaks.end(), oldEnd);
+    const qsizetype delta = newEnd - oldEnd;
+    for (auto it = last; it != m_breaks.end(); ++it)
+        *it += delta;
+    const auto at = m_breaks.erase(first, last);
+
+    const QString &t = m_model->scriptText();
+    std::vector<qsizetype> found;
+    // A pair whose CR stands at newEnd or later was kept and shifted above.
+    for (qsizetype i = std::max<qsizetype>(start - 1, 0); i < newEnd && i + 1 < t.size(); ++i) {
+        if (t[i] == u'\r' && t[i + 1] == u'\n') {
+            found.push_back(i);
+            ++i;
+        }
+    }
+    m_breaks.insert(at, found.begin(), found.end());
+}
+
+QString TextBox::render(qsizetype from, qsizetype to) const
+{
+    const QString &t = m_model->scriptText();
+    QString out;
+    out.reserve(to - from);
+    const bool joinBreaks = m_mode == Mode::MultiLine;
+    for (qsizetype i = from; i < to; ++i) {
+        const QChar c = t[i];
+        if (joinBreaks && c == u'\r' && i + 1 < to && t[i + 1] == u'\n') {
+            out += kShownBreak;
+            ++i;
+        } else {
+            out += textdisplay::visibleChar(c);
+        }
+    }
+    return out;
+}
+
+void TextBox::replaceDisplay(int from, int to, const QString &shown)
+{
+    ++m_quiet;
+    QTextCursor c(m_plain->document());
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    c.insertText(shown);
+    --m_quiet;
+}
+
+// ---- model -> widget ---------------------------------------------------------
+
+void TextBox::showWholeModel()
+{
+    ++m_quiet;
+    rebuildBreaks();
+    const QString shown = render(0, m_model->scriptText().size());
+    m_shownLength = shown.size();
+    if (m_plain)
+        m_plain->setPlainText(shown);
+    else
+        m_line->setText(shown);
+    m_undo.clear();
+    m_redo.clear();
+    showModelSelection();
+    --m_quiet;
+}
+
+void TextBox::showAppended(qsizetype from)
+{
+    const QString &t = m_model->scriptText();
+    if (!m_plain) {
+        // Single-line boxes hold short texts; showing them anew is cheap.
+        ++m_quiet;
+        m_line->setText(render(0, t.size()));
+        m_shownLength = t.size();
+        m_line->setCursorPosition(modelToDisplay(m_model->selectionStart()));
+        --m_quiet;
+        return;
+    }
+    // A CR that ended the old text and the LF that starts the new part make
+    // one line break: the CR's symbol gives way to it.
+    const bool joins = from > 0 && t[from - 1] == u'\r' && from < t.size() && t[from] == u'\n';
+    const qsizetype renderFrom = joins ? from - 1 : from;
+    const int displayFrom = int(m_shownLength - (joins ? 1 : 0));
+
+    ++m_quiet;
+    const QString shown = render(renderFrom, t.size());
+    const int caretBefore = m_plain->textCursor().position();
+    const int anchorBefore = m_plain->textCursor().anchor();
+    replaceDisplay(displayFrom, int(m_shownLength), shown);
+    for (qsizetype i = t.indexOf(u"\r\n", renderFrom); i >= 0; i = t.indexOf(u"\r\n", i + 2))
+        m_breaks.push_back(i);
+    m_shownLength = displayFrom + shown.size();
+    m_undo.clear();
+    m_redo.clear();
+    // The editor's caret moves along when it stood at the end; the model's
+    // selection did not, so put it back.
+    const QTextCursor now = m_plain->textCursor();
+    if (now.position() != caretBefore || now.anchor() != anchorBefore)
+        showModelSelection();
+    --m_quiet;
+}
+
+void TextBox::onSelectionPending()
+{
+    if (m_quiet)
+        return;
+    if (!m_selectionTimer->isActive())
+        m_selectionTimer->start();
+}
+
+void TextBox::syncSelectionNow()
+{
+    m_selectionTimer->stop();
+    m_model->takeSelectionDirty();
+    showModelSelection();
+}
+
+void TextBox::showModelSelection()
+{
+    ++m_quiet;
+    const qsizetype start = m_model->selectionStart();
+    const int from = modelToDisplay(start);
+    const int to = modelToDisplay(start + m_model->selectionLength());
+    if (m_plain) {
+        QTextCursor c = m_plain->textCursor();
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        m_plain->setTextCursor(c);
+        m_plain->ensureCursorVisible();
+    } else if (to > from) {
+        m_line->setSelection(from, to - from);
+    } else {
+        m_line->setCursorPosition(from);
+    }
+    --m_quiet;
+}
+
+// ---- widget -> model ---------------------------------------------------------
+
+void TextBox::pushWidgetSelection()
+{
+    if (m_quiet)
+        return;
+    int anchor = 0;
+    int pos = 0;
+    if (m_plain) {
+        const QTextCursor c = m_plain->textCursor();
+        anchor = c.anchor();
+        pos = c.position();
+    } else if (m_line->hasSelectedText()) {
+        anchor = m_line->selectionStart();
+        pos = m_line->selectionEnd();
+    } else {
+        anchor = pos = m_line->cursorPosition();
+    }
+    const qsizetype from = displayToModel(std::min(anchor, pos));
+    const qsizetype to = displayToModel(std::max(anchor, pos));
+    ++m_quiet;
+    m_model->setSelection(from, to - from);
+    // The screen already shows this selection; nothing is pending.
+    m_model->takeSelectionDirty();
+    --m_quiet;
+    emit selectionReadoutRequested();
+}
+
+void TextBox::commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
+                             bool record)
+{
+    if (removedLen == 0 && inserted.isEmpty())
+        return;
+    Edit edit{start, m_model->scriptText().mid(start, removedLen), inserted};
+    m_ownModelChange = true;
+    m_model->replaceRange(start, removedLen, inserted);
+    m_ownModelChange = false;
+    updateBreaksAfterEdit(start, start + removedLen, start + inserted.size());
+    m_shownLength = m_model->scriptText().size() - qsizetype(m_breaks.size());
+    if (record)
+        recordEdit(std::move(edit));
+}
+
+void TextBox::onDocumentChange(int pos, int removed, int added)
+{
+    if (m_quiet)
+        return;
+    QTextDocument *doc = m_plain->document();
+    const int oldLen = int(m_shownLength);
+    const int newLen = doc->characterCount() - 1;
+    // The document counts its closing block break in some reports; keep to
+    // the characters that really exist.
+    int rem = std::min(removed, oldLen - pos);
+    int add = rem + (newLen - oldLen);
+    if (pos < 0 || rem < 0 || add < 0 || add > added || pos + add > newLen) {
+        pos = 0;
+        rem = oldLen;
+        add = newLen;
+    }
+    const QString oldShown = render(displayToModel(pos), displayToModel(pos + rem));
+    const QString newShown = documentText(doc, pos, pos + add);
+    const int caret = m_plain->textCursor().position() - pos;
+    const auto [prefix, suffix] = unchangedEnds(oldShown, newShown, caret);
+    const int dFrom = pos + int(prefix);
+    const int dOldTo = pos + rem - int(suffix);
+    const int dNewTo = pos + add - int(suffix);
+    const QString shownInput = newShown.mid(prefix, dNewTo - dFrom);
+    if (!acceptsUserEdits()) {
+        // Qt's own slots (paste() called directly) do not all honour the
+        // lock; the model does.
+        replaceDisplay(dFrom, dNewTo, oldShown.mid(prefix, dOldTo - dFrom));
+        return;
+    }
+
+    const qsizetype mFrom = displayToModel(dFrom);
+    const qsizetype mTo = displayToModel(dOldTo);
+    const QString input = userInputToModel(shownInput);
+    commitUserEdit(mFrom, mTo - mFrom, input, true);
+
+    // Make the screen show what the model now holds: typed or pasted
+    // control characters become symbols, other line breaks become blocks,
+    // and a deletion that brought a CR next to an LF shows one line break.
+    const QString &t = m_model->scriptText();
+    if (!input.isEmpty()) {
+        const QString expected = render(mFrom, mFrom + input.size());
+        if (expected != shownInput)
+            replaceDisplay(dFrom, dNewTo, expected);
+    } else if (mFrom > 0 && mFrom < t.size() && t[mFrom - 1] == u'\r' && t[mFrom] == u'\n') {
+        replaceDisplay(dFrom - 1, dFrom + 1, QString(kShownBreak));
+    }
+    if (m_shownLength != doc->characterCount() - 1) {
+        // Should never happen; if the editor surprised us, the model wins.
+        ++m_quiet;
+        m_plain->setPlainText(render(0, t.size()));
+        showModelSelection();
+        --m_quiet;
+    }
+    emit userEdited();
+    pushWidgetSelection();
+}
+
+void TextBox::onLineEdited()
+{
+    if (m_quiet)
+        return;
+    const QString newShown = m_line->text();
+    const QString oldShown = render(0, m_model->scriptText().size());
+    if (!acceptsUserEdits()) {
+        // QLineEdit::paste() ignores the read-only flag; the model does not.
+        ++m_quiet;
+        m_line->setText(oldShown);
+        --m_quiet;
+        return;
+    }
+    const auto [prefix, suffix] = unchangedEnds(oldShown, newShown, m_line->cursorPosition());
+    const qsizetype removedLen = oldShown.size() - prefix - suffix;
+    const QString input = userInputToModel(
+        QStringView(newShown).mid(prefix, newShown.size() - prefix - suffix));
+    commitUserEdit(prefix, removedLen, input, true);
+
+    const QString expected = render(0, m_model->scriptText().size());
+    if (expected != newShown) {
+        ++m_quiet;
+        m_line->setText(expected);
+        m_line->setCursorPosition(int(prefix + input.size()));
+        --m_quiet;
+    }
+    m_shownLength = expected.size();
+    emit userEdited();
+    pushWidgetSelection();
+}
+
+// ---- history -----------------------------------------------------------------
+
+void TextBox::recordEdit(Edit edit)
+{
+    m_redo.clear();
+    if (!m_undo.empty()) {
+        Edit &last = m_undo.back();
+        const bool typing = edit.removed.isEmpty() && edit.inserted.size() == 1
+                            && !edit.inserted.contains(u'\n')
+                            && !last.inserted.isEmpty() && !last.inserted.endsWith(u'\n')
+                            && edit.start == last.start + last.inserted.size();
+        if (typing) {
+            last.inserted += edit.inserted;
+            return;
+        }
+        if (edit.inserted.isEmpty() && last.inserted.isEmpty()) {
+            if (edit.start + edit.removed.size() == last.start) { // backspace
+                last.start = edit.start;
+                last.removed.prepend(edit.removed);
+                return;
+            }
+            if (edit.start == last.start) { // delete
+                last.removed.append(edit.removed);
+                return;
+            }
+        }
+    }
+    m_undo.push_back(std::move(edit));
+    if (m_undo.size() > kUndoLimit)
+        m_undo.erase(m_undo.begin());
+}
+
+void TextBox::applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted)
+{
+    const QString &t = m_model->scriptText();
+    if (m_plain) {
+        // Take in a CR before and an LF after, so that pairs the edit splits
+        // or joins are shown anew.
+        qsizetype from = start;
+        qsizetype to = start + removedLen;
+        if (from > 0 && t[from - 1] == u'\r')
+            --from;
+        if (to < t.size() && t[to] == u'\n')
+            ++to;
+        const int dFrom = modelToDisplay(from);
+        const int dTo = modelToDisplay(to);
+        commitUserEdit(start, removedLen, inserted, false);
+        replaceDisplay(dFrom, dTo, render(from, to - removedLen + inserted.size()));
+    } else {
+        commitUserEdit(start, removedLen, inserted, false);
+        ++m_quiet;
+        m_line->setText(render(0, t.size()));
+        --m_quiet;
+    }
+    showModelSelection();
+    emit userEdited();
+    emit selectionReadoutRequested();
+}
+
+void TextBox::undo()
+{
+    if (!acceptsUserEdits() || m_undo.empty())
+        return;
+    Edit e = std::move(m_undo.back());
+    m_undo.pop_back();
+    applyHistoryEdit(e.start, e.inserted.size(), e.removed);
+    m_redo.push_back(std::move(e));
+}
+
+void TextBox::redo()
+{
+    if (!acceptsUserEdits() || m_redo.empty())
+        return;
+    Edit e = std::move(m_redo.back());
+    m_redo.pop_back();
+    applyHistoryEdit(e.start, e.removed.size(), e.inserted);
+    m_undo.push_back(std::move(e));
+}
+
+} // namespace varnok

@@ -1,0 +1,162 @@
+#pragma once
+// A text box that shows and edits one TextModel exactly.
+//
+// Qt's editors fold line ends and swallow control characters, so the exact
+// text lives in the model and this widget only presents it:
+//   - multi-line: CR LF is a line break; every other control character
+//     (lone CR, lone LF, TAB, NUL, 0x01-0x1F, 0x7F) is drawn as its symbol
+//     from the U+2400 block, so one display character stands for one model
+//     character, except a line break, which stands for two;
+//   - single-line: no line breaks at all, CR LF shows as two symbols, and a
+//     display position is a model position.
+// User edits reach the model through TextModel::replaceRange; changes made
+// by the program (setText, append) are shown without coming back as edits.
+//
+// Typical use in a window:
+//   auto model = std::make_shared<TextModel>();
+//   auto *box = new TextBox(model, TextBox::Mode::MultiLine, this);
+//   box->setFixedFont(QStringLiteral("Courier"), 9.75);
+//   connect(box, &TextBox::userEdited, this, &Window::markModified);
+// Scripts bind to the model (a TextField); the box follows it.
+
+#include "common/textmodel.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QTimer;
+
+namespace varnok {
+
+namespace textdisplay {
+// The character shown for one model character that stands on its own
+// (not half of a CR LF line break).
+QChar visibleChar(QChar c);
+// True if the model character is shown as something other than itself.
+inline bool isShownAsSymbol(QChar c) { return visibleChar(c) != c; }
+} // namespace textdisplay
+
+class TextBox : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Mode { SingleLine, MultiLine };
+
+    TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent = nullptr);
+    ~TextBox() override;
+
+    const std::shared_ptr<TextModel> &model() const { return m_model; }
+    Mode mode() const { return m_mode; }
+
+    // Multi-line only: scroll bars appear when needed unless forced on.
+    void setForceHorizontalScrollBar(bool on);
+    void setForceVerticalScrollBar(bool on);
+    // Multi-line only: wrap long lines at the box's width (off by default).
+    void setWordWrap(bool on);
+
+    // A box the user may never edit (answer fields, help text). Independent
+    // of the model's own read-only flag, which a script run sets; either one
+    // blocks user edits. Selecting and copying stay possible.
+    void setUserReadOnly(bool readOnly);
+    bool isUserReadOnly() const { return m_userReadOnly; }
+    bool acceptsUserEdits() const;
+
+    // Uses `family` if it resolves to a fixed-pitch font here, otherwise the
+    // system's fixed font, both at `pointSize`.
+    void setFixedFont(const QString &family, qreal pointSize);
+    // Paints the editing area in the button-face colour.
+    void setButtonFaceBackground(bool on);
+
+    // Shows the model's selection now instead of at the next screen tick;
+    // for when a run waits or ends.
+    void syncSelectionNow();
+
+    // Position mapping between the widget's characters and the model's.
+    // A model position between the CR and the LF of a line break maps to the
+    // display position before that break.
+    qsizetype displayToModel(int displayPos) const;
+    int modelToDisplay(qsizetype modelPos) const;
+    // The selection as the model holds it: (start, length), 0-based.
+    std::pair<qsizetype, qsizetype> modelSelection() const;
+    // The characters the widget shows, line breaks as "\n".
+    QString displayText() const;
+
+    // Undo and redo of the user's own edits, kept as model edits so that
+    // control characters come back exactly.
+    void undo();
+    void redo();
+    bool isUndoAvailable() const { return !m_undo.empty(); }
+    bool isRedoAvailable() const { return !m_redo.empty(); }
+
+    // The inner editor (one of the two is null, depending on the mode).
+    QPlainTextEdit *plainTextEdit() const { return m_plain; }
+    QLineEdit *lineEdit() const { return m_line; }
+
+signals:
+    // The user changed the text (typing, paste, delete, cut, drop, undo).
+    void userEdited();
+    // The text changed, or the user moved the caret or selection, clicked,
+    // double-clicked, released a key or a mouse button: whoever shows a
+    // read-out of the selection should refresh it now.
+    void selectionReadoutRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    struct Edit {
+        qsizetype start;
+        QString removed;
+        QString inserted;
+    };
+
+    // model -> widget
+    void showWholeModel();
+    void showAppended(qsizetype from);
+    void onSelectionPending();
+    void showModelSelection();
+    void updateReadOnly();
+
+    // widget -> model
+    void onDocumentChange(int pos, int removed, int added);
+    void onLineEdited();
+    void pushWidgetSelection();
+    void commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
+                        bool record);
+    void recordEdit(Edit edit);
+    void applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted);
+
+    // line-break bookkeeping
+    void rebuildBreaks();
+    void updateBreaksAfterEdit(qsizetype start, qsizetype oldEnd, qsizetype newEnd);
+    QString render(qsizetype from, qsizetype to) const;
+    void replaceDisplay(int from, int to, const QString &shown);
+    void repairDisplay(qsizetype modelFrom, qsizetype modelTo, int displayFrom, int displayTo);
+
+    std::shared_ptr<TextModel> m_model;
+    const Mode m_mode;
+    QPlainTextEdit *m_plain = nullptr; // child widget
+    QLineEdit *m_line = nullptr;       // child widget
+    QTimer *m_selectionTimer = nullptr;
+
+    // Model positions of the CR of every CR LF pair, ascending (multi-line).
+    std::vector<qsizetype> m_breaks;
+    // Display length the widget has while it agrees with the model.
+    qsizetype m_shownLength = 0;
+
+    std::vector<Edit> m_undo;
+    std::vector<Edit> m_redo;
+
+    bool m_userReadOnly = false;
+    int m_quiet = 0;              // >0 while this box changes its own editor
+    bool m_ownModelChange = false; // the model change under way came from here
+};
+
+} // namespace varnok

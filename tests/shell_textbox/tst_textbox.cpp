@@ -1,0 +1,447 @@
+// The exact-text box: what it shows for a model, how user edits reach the
+// model, and that the program's own changes never come back as edits.
+
+#include "shell/textbox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <memory>
+
+using varnok::TextBox;
+using varnok::TextModel;
+
+namespace {
+
+QString sym(char16_t code) { return QString(QChar(char16_t(0x2400 + code))); }
+
+// Every Latin-1 code unit once, with lone CR, lone LF and CR LF among them.
+QString allBytesText()
+{
+    QString t;
+    for (int c = 0; c < 256; ++c)
+        t += QChar(char16_t(c));
+    t += QStringLiteral("\r\n\r\rx\n\n\r\n");
+    t += QChar(char16_t(0));
+    return t;
+}
+
+struct Box {
+    std::shared_ptr<TextModel> model;
+    std::unique_ptr<TextBox> box;
+    Box(const QString &text, TextBox::Mode mode)
+        : model(std::make_shared<TextModel>(text)),
+          box(std::make_unique<TextBox>(model, mode))
+    {
+        box->resize(400, 300);
+        box->show();
+    }
+    QWidget *editor() const
+    {
+        return box->plainTextEdit() ? static_cast<QWidget *>(box->plainTextEdit())
+                                    : box->lineEdit();
+    }
+    void caretTo(int displayPos) const
+    {
+        if (auto *p = box->plainTextEdit()) {
+            QTextCursor c = p->textCursor();
+            c.setPosition(displayPos);
+            p->setTextCursor(c);
+        } else {
+            box->lineEdit()->setCursorPosition(displayPos);
+        }
+    }
+    void selectDisplay(int from, int to) const
+    {
+        if (auto *p = box->plainTextEdit()) {
+            QTextCursor c = p->textCursor();
+            c.setPosition(from);
+            c.setPosition(to, QTextCursor::KeepAnchor);
+            p->setTextCursor(c);
+        } else {
+            box->lineEdit()->setSelection(from, to - from);
+        }
+    }
+    void paste(const QString &clip) const
+    {
+        QGuiApplication::clipboard()->setText(clip);
+        if (auto *p = box->plainTextEdit())
+            p->paste();
+        else
+            box->lineEdit()->paste();
+    }
+};
+
+} // namespace
+
+class TstTextBox : public QObject
+{
+    Q_OBJECT
+private slots:
+    void multiLineShowsBreaksAndSymbols();
+    void singleLineShowsEveryControlAsSymbol();
+    void positionsMapAcrossBreaks();
+    void typingKeepsEveryOtherCharacterExact_data();
+    void typingKeepsEveryOtherCharacterExact();
+    void enterGivesCrLf();
+    void pastedLineBreaksBecomeCrLf();
+    void pastedControlsAndSymbolsAreTakenLiterally();
+    void deletingBetweenCrAndLfJoinsThemIntoABreak();
+    void backspaceOverBreakRemovesCrAndLf();
+    void undoRestoresControlCharactersExactly();
+    void programmaticChangesAreNotUserEdits();
+    void appendIsIncrementalAndJoinsCrWithLf();
+    void appendKeepsTheModelSelection();
+    void modelSelectionIsShownLaterOrOnDemand();
+    void userSelectionReachesModelWithoutPending();
+    void readOnlyBlocksEditsButNotCopy_data();
+    void readOnlyBlocksEditsButNotCopy();
+    void singleLineHoldsLongTexts();
+    void bigScriptIsShownWhole();
+    void readoutRequestedOnTextChangeAndClicks();
+};
+
+void TstTextBox::multiLineShowsBreaksAndSymbols()
+{
+    const QString text = QStringLiteral("a\r\nb\rc\nd\te") + QChar(u'\0') + QStringLiteral("f\x7f\x1b");
+    Box b(text, TextBox::Mode::MultiLine);
+    QCOMPARE(b.box->displayText(), QStringLiteral("a\nb") + sym(13) + QStringLiteral("c") + sym(10) + QStringLiteral("d") + sym(9) + QStringLiteral("e")
+                                       + sym(0) + QStringLiteral("f\u2421") + sym(0x1b));
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 2);
+    QCOMPARE(b.model->text(), text); // showing never alters the model
+}
+
+void TstTextBox::singleLineShowsEveryControlAsSymbol()
+{
+    Box b(QStringLiteral("a\r\nb\tc"), TextBox::Mode::SingleLine);
+    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(13) + sym(10) + QStringLiteral("b") + sym(9) + QStringLiteral("c"));
+    QCOMPARE(b.box->modelToDisplay(3), 3);
+    QCOMPARE(b.box->displayToModel(3), 3);
+}
+
+void TstTextBox::positionsMapAcrossBreaks()
+{
+    // model:   a CR LF b CR LF CR LF c      (positions 0..8)
+    // display: a  ¶  b  ¶  ¶  c             (positions 0..5)
+    Box b(QStringLiteral("a\r\nb\r\n\r\nc"), TextBox::Mode::MultiLine);
+    const int modelToDisp[] = {0, 1, 1, 2, 3, 3, 4, 4, 5, 6};
+    for (int m = 0; m <= 9; ++m)
+        QCOMPARE(b.box->modelToDisplay(m), modelToDisp[m]);
+    const qsizetype dispToModel[] = {0, 1, 3, 4, 6, 8, 9};
+    for (int d = 0; d <= 6; ++d)
+        QCOMPARE(b.box->displayToModel(d), dispToModel[d]);
+    QCOMPARE(b.box->displayToModel(99), 9);
+    QCOMPARE(b.box->modelToDisplay(-5), 0);
+}
+
+void TstTextBox::typingKeepsEveryOtherCharacterExact_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("modelPos");
+    const QString t = allBytesText();
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        const char *m = mode == TextBox::Mode::MultiLine ? "multi" : "single";
+        for (int pos : {0, 14, 200, int(t.size() - 4), int(t.size())})
+            QTest::addRow("%s-%d", m, pos) << int(mode) << pos;
+    }
+}
+
+void TstTextBox::typingKeepsEveryOtherCharacterExact()
+{
+    QFETCH(int, mode);
+    QFETCH(int, modelPos);
+    const QString original = allBytesText();
+    Box b(original, TextBox::Mode(mode));
+    b.caretTo(b.box->modelToDisplay(modelPos));
+    QTest::keyClicks(b.editor(), QStringLiteral("Xy"));
+    QString expected = original;
+    expected.insert(modelPos, QStringLiteral("Xy"));
+    QCOMPARE(b.model->text(), expected);
+    QCOMPARE(b.model->selectionStart(), modelPos + 2);
+
+    // And back: the two typed characters go, everything else stays.
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QCOMPARE(b.model->text(), original);
+}
+
+void TstTextBox::enterGivesCrLf()
+{
+    Box b(QStringLiteral("ab"), TextBox::Mode::MultiLine);
+    b.caretTo(1);
+    QTest::keyClick(b.editor(), Qt::Key_Return);
+    QCOMPARE(b.model->text(), QStringLiteral("a\r\nb"));
+    QTest::keyClick(b.editor(), Qt::Key_Enter);
+    QCOMPARE(b.model->text(), QStringLiteral("a\r\n\r\nb"));
+    // Shift+Enter is a line break to the user as well.
+    QTest::keyClick(b.editor(), Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(b.model->text(), QStringLiteral("a\r\n\r\n\r\nb"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("a\n\n\nb"));
+    QCOMPARE(b.model->selectionStart(), 7);
+}
+
+void TstTextBox::pastedLineBreaksBecomeCrLf()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        Box b(QStringLiteral("[]"), mode);
+        b.caretTo(1);
+        b.paste(QStringLiteral("1\n2\r3\r\n4"));
+        QCOMPARE(b.model->text(), QStringLiteral("[1\r\n2\r\n3\r\n4]"));
+        QCOMPARE(b.model->selectionStart(), 11);
+    }
+}
+
+void TstTextBox::pastedControlsAndSymbolsAreTakenLiterally()
+{
+    Box b(QString(), TextBox::Mode::MultiLine);
+    const QString clip = QStringLiteral("a\tb") + sym(13) + sym(10) + QStringLiteral("c");
+    b.paste(clip);
+    QCOMPARE(b.model->text(), clip); // a tab, then the two symbol characters
+    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(9) + QStringLiteral("b") + sym(13) + sym(10) + QStringLiteral("c"));
+    QTest::keyClick(b.editor(), Qt::Key_Tab);
+    QCOMPARE(b.model->text(), clip + QStringLiteral("\t"));
+    QVERIFY(b.box->displayText().endsWith(sym(9)));
+}
+
+void TstTextBox::deletingBetweenCrAndLfJoinsThemIntoABreak()
+{
+    Box b(QStringLiteral("a\rX\nb"), TextBox::Mode::MultiLine);
+    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(13) + QStringLiteral("X") + sym(10) + QStringLiteral("b"));
+    b.caretTo(3);
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QCOMPARE(b.model->text(), QStringLiteral("a\r\nb"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("a\nb"));
+    QCOMPARE(b.box->displayToModel(2), 3);
+    // The joined break behaves like any other: typing after it lands after LF.
+    b.caretTo(2);
+    QTest::keyClicks(b.editor(), QStringLiteral("Z"));
+    QCOMPARE(b.model->text(), QStringLiteral("a\r\nZb"));
+}
+
+void TstTextBox::backspaceOverBreakRemovesCrAndLf()
+{
+    Box b(QStringLiteral("a\r\nb\nc"), TextBox::Mode::MultiLine);
+    b.caretTo(2);
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QCOMPARE(b.model->text(), QStringLiteral("ab\nc"));
+    b.caretTo(1);
+    QTest::keyClick(b.editor(), Qt::Key_Delete);
+    QCOMPARE(b.model->text(), QStringLiteral("a\nc"));
+}
+
+void TstTextBox::undoRestoresControlCharactersExactly()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        const QString original = QStringLiteral("a\t\r\n") + QChar(u'\0') + QStringLiteral("b");
+        Box b(original, mode);
+        b.box->setFocus();
+        b.selectDisplay(0, b.box->modelToDisplay(original.size()));
+        QTest::keyClick(b.editor(), Qt::Key_Delete);
+        QCOMPARE(b.model->text(), QString());
+        QTest::keyClicks(b.editor(), QStringLiteral("xyz"));
+        QCOMPARE(b.model->text(), QStringLiteral("xyz"));
+
+        QTest::keySequence(b.editor(), QKeySequence::Undo);
+        QCOMPARE(b.model->text(), QString());
+        QTest::keySequence(b.editor(), QKeySequence::Undo);
+        QCOMPARE(b.model->text(), original);
+        QCOMPARE(b.box->displayText(), b.box->plainTextEdit()
+                                           ? QStringLiteral("a") + sym(9) + QStringLiteral("\n") + sym(0) + QStringLiteral("b")
+                                           : QStringLiteral("a") + sym(9) + sym(13) + sym(10) + sym(0) + QStringLiteral("b"));
+        b.box->redo();
+        QCOMPARE(b.model->text(), QString());
+        b.box->redo();
+        QCOMPARE(b.model->text(), QStringLiteral("xyz"));
+    }
+}
+
+void TstTextBox::programmaticChangesAreNotUserEdits()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        Box b(QString(), mode);
+        QSignalSpy edited(b.box.get(), &TextBox::userEdited);
+        QSignalSpy modelEdits(b.model.get(), &TextModel::textEdited);
+        b.model->setText(QStringLiteral("one\r\ntwo\rthree"));
+        b.model->append(QStringLiteral("\nfour\t"));
+        b.model->setSelection(2, 3);
+        b.box->syncSelectionNow();
+        QCOMPARE(edited.count(), 0);
+        QCOMPARE(modelEdits.count(), 0);
+        QCOMPARE(b.model->text(), QStringLiteral("one\r\ntwo\rthree\nfour\t"));
+
+        QTest::keyClicks(b.editor(), QStringLiteral("q"));
+        QCOMPARE(edited.count(), 1);
+    }
+}
+
+void TstTextBox::appendIsIncrementalAndJoinsCrWithLf()
+{
+    Box b(QStringLiteral("head\r\nline"), TextBox::Mode::MultiLine);
+    QTextDocument *doc = b.box->plainTextEdit()->document();
+    QSignalSpy changes(doc, &QTextDocument::contentsChange);
+
+    b.model->append(QStringLiteral("\r"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("head\nline") + sym(13));
+    b.model->append(QStringLiteral("\nnext\n"));
+    QCOMPARE(b.model->text(), QStringLiteral("head\r\nline\r\nnext\n"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("head\nline\nnext") + sym(10));
+    QCOMPARE(doc->blockCount(), 3);
+    QCOMPARE(b.box->displayToModel(10), 12); // start of "next"
+
+    // Only the tail was touched, never the whole document.
+    QVERIFY(!changes.isEmpty());
+    for (const auto &c : changes)
+        QVERIFY2(c.at(0).toInt() >= 9, "an append re-set text it did not add");
+}
+
+void TstTextBox::appendKeepsTheModelSelection()
+{
+    Box b(QStringLiteral("abc"), TextBox::Mode::MultiLine);
+    b.caretTo(3);
+    QCOMPARE(b.model->selectionStart(), 3);
+    b.model->append(QStringLiteral("def"));
+    QCOMPARE(b.model->selectionStart(), 3);
+    QCOMPARE(b.box->plainTextEdit()->textCursor().position(), 3);
+}
+
+void TstTextBox::modelSelectionIsShownLaterOrOnDemand()
+{
+    Box b(QStringLiteral("l1\r\nl2\r\nline3\r\n"), TextBox::Mode::MultiLine);
+    QPlainTextEdit *edit = b.box->plainTextEdit();
+    // A run moves the selection per statement; the screen follows later.
+    for (int i = 0; i < 1000; ++i)
+        b.model->setSelection(i % 4, 2);
+    b.model->setSelection(8, 5); // "line3"
+    QTRY_COMPARE(edit->textCursor().selectedText(), QStringLiteral("line3"));
+    QVERIFY(!b.model->takeSelectionDirty());
+
+    b.model->setSelection(0, 6); // "l1\r\nl2" spans a break
+    b.box->syncSelectionNow();
+    QCOMPARE(edit->textCursor().selectionStart(), 0);
+    QCOMPARE(edit->textCursor().selectionEnd(), 5);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(qsizetype(0), qsizetype(6)));
+}
+
+void TstTextBox::userSelectionReachesModelWithoutPending()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        Box b(QStringLiteral("ab\r\ncd"), mode);
+        b.selectDisplay(1, 4);
+        const qsizetype expectedLength = mode == TextBox::Mode::MultiLine ? 4 : 3;
+        QCOMPARE(b.box->modelSelection(), std::make_pair(qsizetype(1), expectedLength));
+        QVERIFY(!b.model->takeSelectionDirty());
+
+        // A selection the program set but the screen has not shown yet gives
+        // way to the user's later move; it must not jump back afterwards.
+        b.model->setSelection(5, 1);
+        b.selectDisplay(0, 1);
+        QTest::qWait(120);
+        QCOMPARE(b.model->selectionStart(), 0);
+        QCOMPARE(b.model->selectionLength(), 1);
+        if (auto *p = b.box->plainTextEdit())
+            QCOMPARE(p->textCursor().selectionStart(), 0);
+        else
+            QCOMPARE(b.box->lineEdit()->selectionStart(), 0);
+    }
+}
+
+void TstTextBox::readOnlyBlocksEditsButNotCopy_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("byModel");
+    QTest::newRow("multi-model") << int(TextBox::Mode::MultiLine) << true;
+    QTest::newRow("multi-user") << int(TextBox::Mode::MultiLine) << false;
+    QTest::newRow("single-model") << int(TextBox::Mode::SingleLine) << true;
+    QTest::newRow("single-user") << int(TextBox::Mode::SingleLine) << false;
+}
+
+void TstTextBox::readOnlyBlocksEditsButNotCopy()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, byModel);
+    Box b(QStringLiteral("locked\ttext"), TextBox::Mode(mode));
+    QSignalSpy edited(b.box.get(), &TextBox::userEdited);
+    if (byModel)
+        b.model->setReadOnly(true);
+    else
+        b.box->setUserReadOnly(true);
+    QVERIFY(!b.box->acceptsUserEdits());
+
+    b.caretTo(2);
+    QTest::keyClicks(b.editor(), QStringLiteral("zz"));
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QTest::keyClick(b.editor(), Qt::Key_Return);
+    b.paste(QStringLiteral("pasted"));
+    QTest::keySequence(b.editor(), QKeySequence::Paste);
+    QCOMPARE(b.model->text(), QStringLiteral("locked\ttext"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("locked") + sym(9) + QStringLiteral("text"));
+    QCOMPARE(edited.count(), 0);
+
+    QGuiApplication::clipboard()->clear();
+    b.selectDisplay(0, 6);
+    QTest::keySequence(b.editor(), QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("locked"));
+
+    // The program can still write into a locked box.
+    b.model->setText(QStringLiteral("new"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("new"));
+
+    if (byModel)
+        b.model->setReadOnly(false);
+    else
+        b.box->setUserReadOnly(false);
+    b.caretTo(3);
+    QTest::keyClicks(b.editor(), QStringLiteral("!"));
+    QCOMPARE(b.model->text(), QStringLiteral("new!"));
+}
+
+void TstTextBox::singleLineHoldsLongTexts()
+{
+    const QString longText(40000, u'x');
+    Box b(longText, TextBox::Mode::SingleLine);
+    QCOMPARE(b.box->displayText().size(), 40000);
+    b.caretTo(40000);
+    QTest::keyClicks(b.editor(), QStringLiteral("y"));
+    QCOMPARE(b.model->text(), longText + QStringLiteral("y"));
+}
+
+void TstTextBox::bigScriptIsShownWhole()
+{
+    QString script;
+    for (int i = 0; i < 10000; ++i)
+        script += QStringLiteral("exec Main.Text.Plus(%1 2)\r\n").arg(i);
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.model->setText(script);
+    QTextDocument *doc = b.box->plainTextEdit()->document();
+    QCOMPARE(doc->blockCount(), 10001);
+    QCOMPARE(doc->findBlockByNumber(9999).text(), QStringLiteral("exec Main.Text.Plus(9999 2)"));
+    const qsizetype lastLine = script.lastIndexOf(QStringLiteral("exec"));
+    QCOMPARE(b.box->modelToDisplay(lastLine), int(lastLine - 9999));
+    QCOMPARE(b.box->displayToModel(int(lastLine - 9999)), lastLine);
+}
+
+void TstTextBox::readoutRequestedOnTextChangeAndClicks()
+{
+    Box b(QStringLiteral("answer"), TextBox::Mode::MultiLine);
+    b.box->setUserReadOnly(true);
+    QSignalSpy readout(b.box.get(), &TextBox::selectionReadoutRequested);
+    b.model->append(QStringLiteral(" more"));
+    QVERIFY(readout.count() >= 1);
+    readout.clear();
+    QWidget *viewport = b.box->plainTextEdit()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(readout.count() >= 2); // press and release at least
+    readout.clear();
+    QTest::keyClick(b.editor(), Qt::Key_Right);
+    QVERIFY(readout.count() >= 1);
+}
+
+QTEST_MAIN(TstTextBox)
+#include "tst_textbox.moc"
