@@ -1,0 +1,170 @@
+// The tree classes and the trees built at start-up and for windows.
+
+#include "objects/builtintree.h"
+#include "objects/objecttree.h"
+#include "objects/windowobjects.h"
+
+#include "common/textmodel.h"
+
+#include <QTest>
+
+using namespace varnok;
+
+class TestObjectTree : public QObject
+{
+    Q_OBJECT
+private slots:
+    void namesAreNormalisedAndFirstWins()
+    {
+        ScriptObjects node;
+        node.Initialize();
+        node.AddVariable(u"  Host ");
+        VariablePtr v;
+        QVERIFY(node.GetVariable(u"host", v));
+        QCOMPARE(v->GetName(), QStringLiteral("HOST"));
+
+        node.AddFunction(u"A");
+        node.AddFunction(u"a");
+        node.function(u"A")->SetFunktion(u" mainMathePlus ");
+        QCOMPARE(node.function(u"a")->GetFunktion(), QStringLiteral("MAINMATHEPLUS"));
+        QCOMPARE(node.functionCount(), size_t(2));
+
+        node.AddShortcut(u"K");
+        node.shortcut(u"K")->SetVerknuepfung(QStringLiteral("  Main.Convert.Text "));
+        QCOMPARE(node.shortcut(u"k")->GetVerknuepfung(), QStringLiteral("  Main.Convert.Text "));
+
+        // A failed lookup leaves the out-parameter alone.
+        VariablePtr keep = v;
+        QVERIFY(!node.GetVariable(u"missing", keep));
+        QCOMPARE(keep, v);
+    }
+
+    void valueArraysAreSparse()
+    {
+        ArrayVariable a;
+        a.Initialize();
+        QCOMPARE(a.GetInhalt(5), std::optional<QString>(QString()));
+        QCOMPARE(a.count(), size_t(1));
+        a.SetInhalt(-1, QStringLiteral("x"));
+        QCOMPARE(a.GetInhalt(-1), std::optional<QString>(QStringLiteral("x")));
+        // Large arrays switch to a hash; lookups must stay right.
+        for (int i = 0; i < 1000; ++i)
+            a.SetInhalt(qint16(i * 7), QString::number(i));
+        for (int i = 0; i < 1000; ++i)
+            QCOMPARE(*a.GetInhalt(qint16(i * 7)), QString::number(i));
+        QCOMPARE(*a.GetInhalt(-1), QStringLiteral("x"));
+    }
+
+    void arraysStopAtTheirLimit()
+    {
+        ArrayVariable a;
+        a.Initialize();
+        for (int i = 0; i < kMaxEntries; ++i)
+            QVERIFY(a.SetInhalt(qint16(i - 16384), QString()));
+        QVERIFY(!a.SetInhalt(32767, QStringLiteral("zu viel")));
+        QVERIFY(!a.GetInhalt(32767));
+        QVERIFY(a.GetInhalt(0));
+    }
+
+    void objectArraysAndReset()
+    {
+        ArrayObjects arr;
+        arr.Initialize();
+        arr.SetName(u"SeiteFenster");
+        const NodePtr seven = arr.GetObject(7);
+        QCOMPARE(seven->GetName(), QStringLiteral("SEITEFENSTER"));
+        QCOMPARE(arr.GetObject(7), seven);
+        seven->AddVariable(u"X");
+        arr.ResetObject(7);
+        QVERIFY(arr.GetObject(7) != seven);
+        QVERIFY(!arr.GetObject(7)->variable(u"X"));
+        QVERIFY(seven->variable(u"X")); // the old node stays usable for its holders
+        arr.ResetObject(8);
+        QVERIFY(!arr.peekObject(8));
+    }
+
+    void boundVariables()
+    {
+        auto box = std::make_shared<TextModel>();
+        EineVariable v;
+        v.SetInhalt(QStringLiteral("eigen"));
+        v.LinkInhaltWithTextBox(box);
+        v.SetInhalt(QStringLiteral("im Feld"));
+        QCOMPARE(box->text(), QStringLiteral("im Feld"));
+        box->setText(QStringLiteral("getippt"));
+        QCOMPARE(v.GetInhalt(), QStringLiteral("getippt"));
+        v.LinkInhaltWithNothing();
+        QCOMPARE(v.GetInhalt(), QStringLiteral("eigen"));
+        // A destroyed box reads empty and ignores writes.
+        v.LinkInhaltWithTextBox(box);
+        box.reset();
+        QCOMPARE(v.GetInhalt(), QString());
+        v.SetInhalt(QStringLiteral("ins Leere"));
+        QCOMPARE(v.GetInhalt(), QString());
+    }
+
+    void builtInTree()
+    {
+        const NodePtr root = BuildObjectTree();
+        QCOMPARE(root->objectCount(), size_t(2));
+        QCOMPARE(root->objects()[0]->GetName(), QStringLiteral("FILE"));
+        QCOMPARE(root->objects()[1]->GetName(), QStringLiteral("MAIN"));
+        const NodePtr main = root->object(u"main");
+        QVERIFY(main);
+        QCOMPARE(main->object(u"Mathe")->function(u"  plus ")->GetFunktion(), QStringLiteral("MAINMATHEPLUS"));
+        QVERIFY(root->shortcut(u"Skript") && root->objectArray(u"Skript"));
+        QCOMPARE(root->shortcut(u"Skript")->GetVerknuepfung(), QStringLiteral("Skript(MyIndex())"));
+        QCOMPARE(root->shortcut(u"Text")->GetVerknuepfung(), QStringLiteral("Main.Convert.Text"));
+        QVERIFY(main->object(u"Text") && !main->object(u"Convert")->object(u"Text"));
+        QVERIFY(main->object(u"Convert")->function(u"Text"));
+        QVERIFY(main->object(u"File")->function(u"Copy"));
+        QVERIFY(!root->object(u"File")->function(u"Copy"));
+        QCOMPARE(root->object(u"File")->function(u"Read")->GetFunktion(), QStringLiteral("FILEREAD"));
+        const QStringList order = {QStringLiteral("MATHE"), QStringLiteral("TEXT"), QStringLiteral("CONVERT"),
+                                   QStringLiteral("BEDINGUNG"), QStringLiteral("FILE")};
+        QStringList names;
+        for (const NodePtr &n : main->objects())
+            names << n->GetName();
+        QCOMPARE(names, order);
+        QCOMPARE(main->functionCount(), size_t(6));
+        QCOMPARE(main->object(u"Text")->functionCount(), size_t(10));
+        QCOMPARE(main->object(u"Bedingung")->object(u"Mathe")->function(u"GroesserGleich")->GetFunktion(),
+                 QStringLiteral("MAINBEDINGUNGMATHEGROESSERGLEICH"));
+        for (const char16_t *a : {u"Skript", u"SeiteFenster", u"SkriptFenster"})
+            QCOMPARE(root->objectArray(a)->count(), size_t(0));
+        QCOMPARE(root->functions().back()->GetName(), QStringLiteral("NEWSEITEFENSTER"));
+    }
+
+    void windowNodes()
+    {
+        const NodePtr root = BuildObjectTree();
+        SeiteFields f;
+        for (auto *p : {&f.text10, &f.text1, &f.text2, &f.text3, &f.text4, &f.text12, &f.text5, &f.text6,
+                        &f.text7, &f.text8, &f.text9, &f.text11, &f.label25, &f.label26, &f.label27,
+                        &f.label28, &f.label29, &f.label30, &f.label31, &f.label32, &f.label33,
+                        &f.label34, &f.label35, &f.text13})
+            *p = std::make_shared<TextModel>();
+        RegisterSeiteFenster(*root, 12, f);
+        const NodePtr n = root->objectArray(u"SeiteFenster")->GetObject(12);
+        QCOMPARE(n->function(u"Senden")->GetFunktion(), QStringLiteral("SEITEFENSTERSENDEN 12"));
+        n->object(u"Input")->variable(u"Server")->SetInhalt(QStringLiteral("in"));
+        n->object(u"Output")->variable(u"Server")->SetInhalt(QStringLiteral("out"));
+        QCOMPARE(f.text1->text(), QStringLiteral("in"));
+        QCOMPARE(f.label26->text(), QStringLiteral("out"));
+        QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
+        QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
+        // Registering again changes nothing.
+        RegisterSeiteFenster(*root, 12, f);
+        QCOMPARE(n->variableCount(), size_t(2));
+        UnregisterSeiteFenster(*root, 12);
+        QVERIFY(!root->objectArray(u"SeiteFenster")->GetObject(12)->variable(u"Status"));
+
+        auto text = std::make_shared<TextModel>();
+        RegisterSkriptFenster(*root, 2, text);
+        QCOMPARE(root->objectArray(u"SkriptFenster")->GetObject(2)->function(u"Speichern")->GetFunktion(),
+                 QStringLiteral("SKRIPTFENSTERSPEICHERN 2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestObjectTree)
+#include "tst_objecttree.moc"
