@@ -63,13 +63,14 @@ bool writeScriptFile(const QString &path, QStringView text)
     // A named target is overwritten even when it is read-only: give it the
     // owner's write permission so the replacement is allowed. The new file
     // takes over these permissions.
-    QFileDevice::Permissions before;
+    // The "User" flags describe the caller's access, not the file's mode:
+    // keep only the mode bits.
+    const QFileDevice::Permissions before =
+        QFile::permissions(path)
+        & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
     bool madeWritable = false;
-    if (existed && !info.isWritable()) {
-        before = QFile::permissions(path);
-        madeWritable = QFile::setPermissions(path, before | QFileDevice::WriteOwner
-                                                       | QFileDevice::WriteUser);
-    }
+    if (existed && !(before & QFileDevice::WriteOwner))
+        madeWritable = QFile::setPermissions(path, before | QFileDevice::WriteOwner);
 
     auto fail = [&] {
         if (madeWritable)

@@ -3,7 +3,7 @@
 #include "editor/skriptwindow.h"
 #include "objects/windowobjects.h"
 
-#if __has_include("request/seitewindow.h")
+#if defined(VARNOK_HAVE_SEITEWINDOW)
 #include "request/seitewindow.h"
 namespace varnok {
 using SeiteWidget = SeiteWindow;

@@ -14,3 +14,10 @@ target_link_libraries(varnok PRIVATE varnok_ui)
 
 add_executable(varnok-run ${CMAKE_CURRENT_LIST_DIR}/varnok_run.cpp)
 target_link_libraries(varnok-run PRIVATE varnok_ui)
+
+# The main window opens the full request window once it is part of the
+# build, and an empty stand-in until then.
+get_target_property(_ui_sources varnok_ui SOURCES)
+if(_ui_sources MATCHES "request/seitewindow\\.cpp")
+  target_compile_definitions(varnok_ui PRIVATE VARNOK_HAVE_SEITEWINDOW=1)
+endif()

@@ -1,0 +1,163 @@
+#include "editor/scriptfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace varnok;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return f.readAll();
+}
+
+void writeRaw(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestScriptFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void decodeLineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringLiteral("a\r\nb");
+        QTest::newRow("no final line end") << QByteArray("a\r\nb") << QStringLiteral("a\r\nb");
+        QTest::newRow("lone cr splits") << QByteArray("a\rb\r") << QStringLiteral("a\r\nb");
+        QTest::newRow("lone lf stays") << QByteArray("a\nb\nc\r\n") << QStringLiteral("a\nb\nc");
+        QTest::newRow("lf only file is one line") << QByteArray("x\ny\n") << QStringLiteral("x\ny\n");
+        QTest::newRow("leading empty lines lost") << QByteArray("\r\n\r\n\ra\r\n") << QStringLiteral("a");
+        QTest::newRow("inner empty lines kept") << QByteArray("a\r\n\r\n\r\nb\r\n")
+                                                << QStringLiteral("a\r\n\r\n\r\nb");
+        QTest::newRow("trailing empty line kept once") << QByteArray("a\r\n\r\n")
+                                                       << QStringLiteral("a\r\n");
+        QTest::newRow("empty file") << QByteArray() << QString();
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << QString();
+        QTest::newRow("cr then crlf") << QByteArray("a\r\r\nb") << QStringLiteral("a\r\n\r\nb");
+        QTest::newRow("lf then cr") << QByteArray("a\n\rb") << QStringLiteral("a\n\r\nb");
+        QTest::newRow("tab and nul kept") << QByteArray("\ta\0b", 4) << QStringLiteral("\ta") + QChar(0) + u'b';
+    }
+    void decodeLineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(decodeScriptFile(bytes), text);
+    }
+
+    void windows1252BothWays()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            if (b != '\r')
+                all.append(char(b));
+        const QString text = decodeScriptFile(all);
+        QCOMPARE(text.size(), all.size());
+        QCOMPARE(text.at(0x80 - 1), QChar(0x20AC)); // 0x80 is the euro sign ('\r' skipped)
+        QCOMPARE(encodeScriptFile(text), all + "\r\n");
+        QCOMPARE(encodeScriptFile(u"ä€\x0081"), QByteArray("\xe4\x80\x81\r\n"));
+    }
+
+    void charactersOutsideTheSetSaveAsQuestionMark()
+    {
+        QCOMPARE(encodeScriptFile(u"a\u4e2db"), QByteArray("a?b\r\n"));
+    }
+
+    void saveThenLoadReturnsTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("plain") << QStringLiteral("EXEC x\r\nQUIT") << QStringLiteral("EXEC x\r\nQUIT");
+        QTest::newRow("ends with line break") << QStringLiteral("a\r\n") << QStringLiteral("a\r\n");
+        QTest::newRow("two empty lines at end") << QStringLiteral("a\r\n\r\n") << QStringLiteral("a\r\n\r\n");
+        QTest::newRow("leading empty lines go") << QStringLiteral("\r\n\r\nb") << QStringLiteral("b");
+        QTest::newRow("lone lf survives") << QStringLiteral("a\nb") << QStringLiteral("a\nb");
+        QTest::newRow("lone cr becomes a line break") << QStringLiteral("a\rb") << QStringLiteral("a\r\nb");
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("umlauts") << QStringLiteral("Größe ÄÖÜ ß €") << QStringLiteral("Größe ÄÖÜ ß €");
+    }
+    void saveThenLoadReturnsTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, loaded);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.varnok-skript"));
+        QVERIFY(writeScriptFile(path, text));
+        QCOMPARE(readAll(path), encodeScriptFile(text));
+        QString back = QStringLiteral("old");
+        QVERIFY(readScriptFile(path, back));
+        QCOMPARE(back, loaded);
+    }
+
+    void missingFileDoesNotRead()
+    {
+        QTemporaryDir dir;
+        QString text = QStringLiteral("old");
+        QVERIFY(!readScriptFile(dir.filePath(QStringLiteral("nope")), text));
+        QVERIFY(text.isEmpty());
+        QVERIFY(!readScriptFile(dir.path(), text)); // a folder is no script
+    }
+
+    void readOnlyTargetIsOverwrittenAndLeftWritable()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ro.varnok-skript"));
+        writeRaw(path, "old\r\n");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        QVERIFY(writeScriptFile(path, u"new"));
+        QCOMPARE(readAll(path), QByteArray("new\r\n"));
+        QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+    }
+
+    void failedSaveLeavesTheOldFileIntact()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("keep.varnok-skript"));
+        writeRaw(path, "keep me\r\n");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+
+        // A file size limit makes writing the new content fail half-way,
+        // as a full disk would.
+        struct rlimit old;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool ok = writeScriptFile(path, QString(100000, u'x'));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+
+        QVERIFY(!ok);
+        QCOMPARE(readAll(path), QByteArray("keep me\r\n"));
+        // The read-only file stays read-only, and no half-written file is left.
+        QVERIFY(!(QFile::permissions(path) & QFileDevice::WriteOwner));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void saveIntoMissingFolderFails()
+    {
+        QTemporaryDir dir;
+        QVERIFY(!writeScriptFile(dir.filePath(QStringLiteral("no/such/dir/x.varnok-skript")), u"a"));
+        QVERIFY(!writeScriptFile(dir.path(), u"a"));
+        QVERIFY(!writeScriptFile(QString(), u"a"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScriptFile)
+#include "tst_scriptfile.moc"

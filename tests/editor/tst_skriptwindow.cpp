@@ -1,0 +1,381 @@
+// The script window's document: caption, files, dialogs and questions.
+
+#include "editor/scriptfile.h"
+#include "editor/skriptwindow.h"
+#include "shell/mainform.h"
+#include "shell/scripteddialogs.h"
+#include "shell/textbox.h"
+
+#include <QFile>
+#include <QFontInfo>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace varnok;
+using varnok::test::ScriptedDialogs;
+using Kind = ScriptedDialogs::Kind;
+
+namespace {
+
+const QString kFilter = QStringLiteral("Skripte (*.varnok-skript);;alle Dateien (*)");
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void putFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QString caption(Skript *s)
+{
+    return qobject_cast<QMdiSubWindow *>(s->parentWidget())->windowTitle();
+}
+
+} // namespace
+
+class TestSkriptWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ScriptedDialogs> dialogs;
+    std::unique_ptr<MainForm> form;
+    std::unique_ptr<QTemporaryDir> dir;
+    Skript *s = nullptr;
+
+    QString path(const QString &name) const { return dir->filePath(name); }
+
+private slots:
+    void init()
+    {
+        dialogs = std::make_unique<ScriptedDialogs>();
+        form = std::make_unique<MainForm>(*dialogs);
+        form->show();
+        dir = std::make_unique<QTemporaryDir>();
+        QCOMPARE(form->OpenSkriptWindow(), 1);
+        s = form->skriptWindow(1);
+    }
+    void cleanup()
+    {
+        form.reset();
+        dialogs.reset();
+        dir.reset();
+    }
+
+    void newWindowStartsEmptyAndUnmodified()
+    {
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+        QVERIFY(s->text1()->text().isEmpty());
+        QVERIFY(!s->isModified());
+        QVERIFY(s->currentFile().isEmpty());
+        QCOMPARE(s->ausfuehrenAction()->text(), QStringLiteral("Ausführen"));
+    }
+
+    void editorUsesAFixedFont()
+    {
+        const QFont f = s->editor()->plainTextEdit()->font();
+        QVERIFY(QFontInfo(f).fixedPitch());
+        QCOMPARE(f.pointSizeF(), 9.75);
+        QCOMPARE(s->editor()->plainTextEdit()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    }
+
+    void captionQuotesANameWithABlank()
+    {
+        s->SetFormCaption(QStringLiteral("/tmp/ein skript.varnok-skript"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - \"/tmp/ein skript.varnok-skript\""));
+        s->SetFormCaption(QStringLiteral("/tmp/x.varnok-skript"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - /tmp/x.varnok-skript"));
+    }
+
+    void anyChangeMarksTheTextModified()
+    {
+        s->text1()->replaceRange(0, 0, u"EXEC"); // as typed
+        QVERIFY(s->isModified());
+        QVERIFY(s->SaveDatei(path("a.varnok-skript")));
+        QVERIFY(!s->isModified());
+        s->text1()->setText(QStringLiteral("x")); // as a script writes it
+        QVERIFY(s->isModified());
+    }
+
+    void loadingANamedFile()
+    {
+        putFile(path("l.varnok-skript"), "\r\n\r\nEXEC a\r\n\r\nEXEC b\nc\rQUIT\r\n");
+        s->text1()->setText(QStringLiteral("vorher"));
+        QVERIFY(s->LoadDatei(path("l.varnok-skript")));
+        QCOMPARE(s->text1()->text(), QStringLiteral("EXEC a\r\n\r\nEXEC b\nc\r\nQUIT"));
+        QVERIFY(!s->isModified());
+        QCOMPARE(s->currentFile(), path("l.varnok-skript"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - ") + path("l.varnok-skript"));
+        QCOMPARE(s->loadDialog().fileName, path("l.varnok-skript"));
+        QVERIFY(dialogs->shown.empty());
+    }
+
+    void loadFailureWithANameIsSilent()
+    {
+        s->text1()->setText(QStringLiteral("vorher"));
+        QVERIFY(s->SaveDatei(path("ok.varnok-skript")));
+        QVERIFY(!s->LoadDatei(path("fehlt.varnok-skript")));
+        QVERIFY(dialogs->shown.empty());
+        // The editor was emptied before the file failed to open; caption
+        // and file stay.
+        QVERIFY(s->text1()->text().isEmpty());
+        QVERIFY(s->isModified());
+        QCOMPARE(s->currentFile(), path("ok.varnok-skript"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - ") + path("ok.varnok-skript"));
+    }
+
+    void failedLoadOfAnEmptyEditorChangesNothing()
+    {
+        QVERIFY(!s->LoadDatei(path("fehlt.varnok-skript")));
+        QVERIFY(!s->isModified());
+    }
+
+    void loadThroughTheDialog()
+    {
+        putFile(path("d.varnok-skript"), "QUIT\r\n");
+        dialogs->files = {path("d.varnok-skript")};
+        s->Laden_Click();
+        const auto opened = dialogs->of(Kind::Open);
+        QCOMPARE(opened.size(), size_t(1));
+        QCOMPARE(opened[0].settings.title, QStringLiteral("Skript laden"));
+        QCOMPARE(opened[0].settings.filter, kFilter);
+        QCOMPARE(opened[0].settings.defaultSuffix, QString());
+        QCOMPARE(opened[0].settings.fileName, QStringLiteral("*.varnok-skript"));
+        QCOMPARE(s->text1()->text(), QStringLiteral("QUIT"));
+
+        // The dialog presets the last name next time; a failure says so.
+        QFile::remove(path("d.varnok-skript"));
+        dialogs->files = {path("d.varnok-skript")};
+        s->Laden_Click();
+        QCOMPARE(dialogs->of(Kind::Open).back().settings.fileName, path("d.varnok-skript"));
+        QCOMPARE(dialogs->messages().size(), size_t(1));
+        QCOMPARE(dialogs->messages()[0].title, QStringLiteral("Fehler"));
+        QCOMPARE(dialogs->messages()[0].text, QStringLiteral("Fehler beim Laden."));
+    }
+
+    void cancelledLoadDialogChangesNothing()
+    {
+        s->text1()->setText(QStringLiteral("bleibt"));
+        QVERIFY(!s->LoadDatei(QString()));
+        QCOMPARE(s->text1()->text(), QStringLiteral("bleibt"));
+        QCOMPARE(dialogs->shown.size(), size_t(1));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+    }
+
+    void speichernAsksOnceThenWritesToTheFile()
+    {
+        s->text1()->setText(QStringLiteral("EXEC 1"));
+        dialogs->files = {path("s.varnok-skript")};
+        s->Speichern_Click();
+        auto saves = dialogs->of(Kind::Save);
+        QCOMPARE(saves.size(), size_t(1));
+        QCOMPARE(saves[0].settings.title, QStringLiteral("Skript speichern"));
+        QCOMPARE(saves[0].settings.filter, kFilter);
+        QCOMPARE(saves[0].settings.defaultSuffix, QStringLiteral("varnok-skript"));
+        QCOMPARE(saves[0].settings.fileName, QStringLiteral("*.varnok-skript"));
+        QCOMPARE(fileBytes(path("s.varnok-skript")), QByteArray("EXEC 1\r\n"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - ") + path("s.varnok-skript"));
+        QVERIFY(!s->isModified());
+
+        s->text1()->setText(QStringLiteral("EXEC 2"));
+        s->Speichern_Click();
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
+        QVERIFY(dialogs->questions().empty());
+        QCOMPARE(fileBytes(path("s.varnok-skript")), QByteArray("EXEC 2\r\n"));
+    }
+
+    void speichernToAVanishedFolderReportsOnce()
+    {
+        QDir(dir->path()).mkdir(QStringLiteral("sub"));
+        s->text1()->setText(QStringLiteral("x"));
+        QVERIFY(s->SaveDatei(path("sub/x.varnok-skript")));
+        QDir(path("sub")).removeRecursively();
+        s->Speichern_Click();
+        QCOMPARE(dialogs->messages().size(), size_t(1));
+        QCOMPARE(dialogs->messages()[0].text, QStringLiteral("Fehler beim Speichern."));
+        QVERIFY(s->isModified() == false); // unchanged since the last save
+    }
+
+    void speichernUnterAsksBeforeOverwriting()
+    {
+        putFile(path("da.varnok-skript"), "alt\r\n");
+        s->text1()->setText(QStringLiteral("neu"));
+        dialogs->files = {path("da.varnok-skript")};
+        dialogs->answers = {false};
+        s->Speichern_unter_Click();
+        QCOMPARE(dialogs->questions().size(), size_t(1));
+        QCOMPARE(dialogs->questions()[0].title, QStringLiteral("Überschreiben"));
+        QCOMPARE(dialogs->questions()[0].text,
+                 QStringLiteral("Die ausgewählte Datei ist bereits vorhanden. Wollen sie die Datei überschreiben?"));
+        QVERIFY(dialogs->messages().empty());
+        QCOMPARE(fileBytes(path("da.varnok-skript")), QByteArray("alt\r\n"));
+        QVERIFY(s->isModified());
+        QVERIFY(s->currentFile().isEmpty());
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+
+        dialogs->files = {path("da.varnok-skript")};
+        dialogs->answers = {true};
+        s->Speichern_unter_Click();
+        QCOMPARE(fileBytes(path("da.varnok-skript")), QByteArray("neu\r\n"));
+        QCOMPARE(s->currentFile(), path("da.varnok-skript"));
+    }
+
+    void dialogSaveOverwritesAReadOnlyFileAfterYes()
+    {
+        putFile(path("ro.varnok-skript"), "alt\r\n");
+        QFile::setPermissions(path("ro.varnok-skript"), QFileDevice::ReadOwner);
+        s->text1()->setText(QStringLiteral("neu"));
+        dialogs->files = {path("ro.varnok-skript")};
+        dialogs->answers = {true};
+        QVERIFY(s->SaveDatei(QString()));
+        QCOMPARE(fileBytes(path("ro.varnok-skript")), QByteArray("neu\r\n"));
+    }
+
+    void namedSaveOverwritesAReadOnlyFileWithoutAsking()
+    {
+        putFile(path("ro.varnok-skript"), "alt\r\n");
+        QFile::setPermissions(path("ro.varnok-skript"), QFileDevice::ReadOwner);
+        s->text1()->setText(QStringLiteral("neu"));
+        QVERIFY(form->skriptSpeichern(1, path("ro.varnok-skript")));
+        QVERIFY(dialogs->shown.empty());
+        QCOMPARE(fileBytes(path("ro.varnok-skript")), QByteArray("neu\r\n"));
+        QVERIFY(QFile::permissions(path("ro.varnok-skript")) & QFileDevice::WriteOwner);
+    }
+
+    void namedSaveFailureIsSilent()
+    {
+        s->text1()->setText(QStringLiteral("x"));
+        QVERIFY(!form->skriptSpeichern(1, path("fehlt/x.varnok-skript")));
+        QVERIFY(dialogs->shown.empty());
+        QVERIFY(s->isModified());
+    }
+
+    void saveAndLoadRoundTripThroughTheWindow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("lines") << QStringLiteral("A\r\nB") << QStringLiteral("A\r\nB");
+        QTest::newRow("leading empty lines") << QStringLiteral("\r\n\r\nA") << QStringLiteral("A");
+        QTest::newRow("trailing empty line") << QStringLiteral("A\r\n") << QStringLiteral("A\r\n");
+        QTest::newRow("lone lf") << QStringLiteral("A\nB") << QStringLiteral("A\nB");
+        QTest::newRow("lone cr") << QStringLiteral("A\rB") << QStringLiteral("A\r\nB");
+        QTest::newRow("controls") << QStringLiteral("A\tB") + QChar(0) + QChar(0x7f)
+                                  << QStringLiteral("A\tB") + QChar(0) + QChar(0x7f);
+    }
+    void saveAndLoadRoundTripThroughTheWindow()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, loaded);
+        s->text1()->setText(text);
+        QVERIFY(s->SaveDatei(path("r.varnok-skript")));
+        QCOMPARE(fileBytes(path("r.varnok-skript")), encodeScriptFile(text));
+        s->text1()->setText(QStringLiteral("anders"));
+        QVERIFY(s->LoadDatei(path("r.varnok-skript")));
+        QCOMPARE(s->text1()->text(), loaded);
+    }
+
+    void neuAfterLoadForgetsTheFile()
+    {
+        putFile(path("n.varnok-skript"), "QUIT\r\n");
+        QVERIFY(s->LoadDatei(path("n.varnok-skript")));
+        s->neu_Click();
+        QVERIFY(dialogs->shown.empty()); // not modified: no question
+        QVERIFY(s->text1()->text().isEmpty());
+        QVERIFY(!s->isModified());
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+        s->Speichern_Click();
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
+    }
+
+    void savePromptBeforeNeu()
+    {
+        s->text1()->setText(QStringLiteral("ungesichert"));
+        dialogs->answers = {false};
+        s->neu_Click();
+        QCOMPARE(dialogs->questions().size(), size_t(1));
+        QCOMPARE(dialogs->questions()[0].title, QStringLiteral("Speichern"));
+        QCOMPARE(dialogs->questions()[0].text,
+                 QStringLiteral("Wollen sie den aktuellen Skript vorher noch speichern?"));
+        QVERIFY(s->text1()->text().isEmpty());
+
+        // Yes and a cancelled save dialog: the prompt says stop.
+        s->text1()->setText(QStringLiteral("noch einmal"));
+        dialogs->answers = {true};
+        s->neu_Click();
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
+        QCOMPARE(s->text1()->text(), QStringLiteral("noch einmal"));
+
+        // Yes and a save that works: the document goes on to Neu.
+        dialogs->answers = {true};
+        dialogs->files = {path("p.varnok-skript")};
+        s->neu_Click();
+        QCOMPARE(fileBytes(path("p.varnok-skript")), QByteArray("noch einmal\r\n"));
+        QVERIFY(s->text1()->text().isEmpty());
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+    }
+
+    void savePromptBeforeLaden()
+    {
+        putFile(path("l.varnok-skript"), "QUIT\r\n");
+        s->text1()->setText(QStringLiteral("ungesichert"));
+        dialogs->answers = {true};
+        s->Laden_Click(); // Yes, save cancelled: no load dialog
+        QVERIFY(dialogs->of(Kind::Open).empty());
+        QCOMPARE(s->text1()->text(), QStringLiteral("ungesichert"));
+
+        dialogs->answers = {false};
+        dialogs->files = {path("l.varnok-skript")};
+        s->Laden_Click();
+        QCOMPARE(s->text1()->text(), QStringLiteral("QUIT"));
+    }
+
+    void closingAModifiedWindowYesThenCancelKeepsIt()
+    {
+        s->text1()->setText(QStringLiteral("wertvoll"));
+        dialogs->answers = {true};
+        auto *sub = qobject_cast<QMdiSubWindow *>(s->parentWidget());
+        QVERIFY(!sub->close());
+        QVERIFY(form->IsSkriptWindowOpen(1));
+        QCOMPARE(s->text1()->text(), QStringLiteral("wertvoll"));
+
+        dialogs->answers = {false};
+        QVERIFY(sub->close());
+        QVERIFY(!form->IsSkriptWindowOpen(1));
+    }
+
+    void scriptNeuOnlyEmptiesTheText()
+    {
+        putFile(path("k.varnok-skript"), "QUIT\r\n");
+        QVERIFY(s->LoadDatei(path("k.varnok-skript")));
+        form->skriptNeu(1);
+        QVERIFY(s->text1()->text().isEmpty());
+        QVERIFY(s->isModified());
+        QCOMPARE(s->currentFile(), path("k.varnok-skript"));
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - ") + path("k.varnok-skript"));
+        QVERIFY(dialogs->shown.empty());
+    }
+
+    void hostOperationsOnClosedWindowsDoNothing()
+    {
+        QVERIFY(!form->skriptLaden(7, path("x")));
+        QVERIFY(!form->skriptSpeichern(7, path("x")));
+        form->skriptNeu(7);
+        form->skriptAusfuehren(7);
+        form->skriptClose(7);
+        form->seiteSenden(7);
+        form->seiteClose(7);
+        QVERIFY(dialogs->shown.empty());
+        QVERIFY(!QFile::exists(path("x")));
+    }
+};
+
+QTEST_MAIN(TestSkriptWindow)
+#include "tst_skriptwindow.moc"

@@ -1,0 +1,83 @@
+#pragma once
+// Test double of the dialogs seam: records every box and dialog and gives
+// the answers a test queued (questions default to No, file dialogs to
+// cancel).
+
+#include "shell/dialogs.h"
+
+#include <QString>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace varnok::test {
+
+class ScriptedDialogs : public Dialogs
+{
+public:
+    enum class Kind { Message, Question, Open, Save };
+    struct Shown
+    {
+        Kind kind;
+        QString title;
+        QString text;
+        FileDialogSettings settings;
+    };
+
+    void message(QWidget *, const QString &title, const QString &text) override
+    {
+        shown.push_back({Kind::Message, title, text, {}});
+        if (onMessage)
+            onMessage(title, text);
+    }
+    bool askYesNo(QWidget *, const QString &title, const QString &text) override
+    {
+        shown.push_back({Kind::Question, title, text, {}});
+        if (answers.empty())
+            return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    std::optional<QString> openFile(QWidget *, const FileDialogSettings &s) override
+    {
+        shown.push_back({Kind::Open, s.title, QString(), s});
+        return nextFile();
+    }
+    std::optional<QString> saveFile(QWidget *, const FileDialogSettings &s) override
+    {
+        shown.push_back({Kind::Save, s.title, QString(), s});
+        return nextFile();
+    }
+
+    std::vector<Shown> of(Kind kind) const
+    {
+        std::vector<Shown> out;
+        for (const Shown &s : shown)
+            if (s.kind == kind)
+                out.push_back(s);
+        return out;
+    }
+    std::vector<Shown> messages() const { return of(Kind::Message); }
+    std::vector<Shown> questions() const { return of(Kind::Question); }
+    void clear() { shown.clear(); }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+    std::deque<std::optional<QString>> files;
+    // Runs inside a message box, as a user would act while it is open.
+    std::function<void(const QString &, const QString &)> onMessage;
+
+private:
+    std::optional<QString> nextFile()
+    {
+        if (files.empty())
+            return std::nullopt;
+        auto f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+} // namespace varnok::test
