@@ -36,6 +36,17 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &byte, 1);
 }
 
+// Standard error belongs to the script's boxes. Qt's own chatter (the
+// offscreen platform's notes on unsupported window features, missing
+// runtime folders) would mix into it; only its serious messages stay.
+void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
+        return;
+    const QByteArray line = (QStringLiteral("Qt: ") + text + QLatin1Char('\n')).toUtf8();
+    std::fputs(line.constData(), stderr);
+}
+
 bool noDisplay()
 {
     return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -48,6 +59,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && noDisplay())
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+    qInstallMessageHandler(qtMessages);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnok-run"));
     QApplication::setQuitOnLastWindowClosed(false);
