@@ -1,0 +1,597 @@
+#include "seitewindow.h"
+
+#include "common/textmodel.h"
+#include "interpreter/engine.h"
+#include "request/outputview.h"
+#include "shell/textbox.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QNetworkProxy>
+#include <QPushButton>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace varnok {
+
+namespace {
+
+// Geometry of the window's design, in twips of the client area.
+constexpr double kCaptionLeft = 120;
+constexpr double kCaptionWidth = 1335; // Label1 and Label20
+constexpr double kCaptionHeight = 255;
+constexpr double kBoxLeft = 1560;
+constexpr double kBoxHeight = 285;
+constexpr double kRowsBottom = 5160; // Line2
+constexpr double kButtonTop = 4800;
+
+struct Row {
+    const char *box;
+    const char *caption;
+    const char16_t *text;
+    double top;
+};
+
+// Left column, top to bottom.
+constexpr Row kInputRows[] = {
+    {"Text1", "Label1", u"Server:", 120},
+    {"Text2", "Label8", u"Port:", 480},
+    {"Text3", "Label5", u"Befehl:", 840},
+    {"Text4", "Label7", u"Referer:", 1200},
+    {"Text12", "Label13", u"Range:", 1560},
+    {"Text5", "Label2", u"Accept:", 1920},
+    {"Text6", "Label3", u"Accept-Language:", 2280},
+    {"Text7", "Label4", u"Accept-Encoding:", 2640},
+    {"Text8", "Label6", u"User-Agent:", 3000},
+    {"Text9", "Label9", u"Anhang:", 3360},
+    {"Text11", "Label11", u"Content-Type: ", 4440},
+};
+
+// Right column: the status line, then the ten known headers in field order.
+constexpr Row kAnswerRows[] = {
+    {"Label25", "Label20", u"Rückgabe:", 120},
+    {"Label26", "Label12", u"Server:", 480},
+    {"Label27", "Label14", u"Date:", 840},
+    {"Label28", "Label15", u"Content-Type:", 1200},
+    {"Label29", "Label16", u"Last-Modified:", 1560},
+    {"Label30", "Label17", u"ETag:", 1920},
+    {"Label31", "Label18", u"Content-Length:", 2280},
+    {"Label32", "Label19", u"Content-Range:", 2640},
+    {"Label33", "Label21", u"Content-Location:", 3000},
+    {"Label34", "Label22", u"Accept-Ranges:", 3360},
+    {"Label35", "Label23", u"Location:", 3720},
+};
+
+constexpr double kText9Height = 975;
+constexpr double kLabel24Top = 4080;
+constexpr double kText13Top = 4320;
+constexpr double kText13Height = 735;
+constexpr double kText10Top = 5280;
+
+// Keyboard focus order of the controls.
+constexpr const char *kFocusOrder[] = {
+    "Text1",   "Text2",   "Text3",   "Text4",   "Text5",   "Text6",   "Text7",
+    "Text8",   "Text9",   "Text10",  "Command1", "Text11", "Text12",  "Text13",
+    "Label25", "Label26", "Label28", "Label27", "Label29", "Label30", "Label31",
+    "Label32", "Label33", "Label34", "Label35",
+};
+
+const QString kSenden = QStringLiteral("Senden");
+
+} // namespace
+
+SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent) : QWidget(parent), m_engine(engine)
+{
+    buildControls();
+
+    m_answer.rueckgabe = model(u"Label25");
+    for (int i = 0; i < kKnownHeaderCount; ++i)
+        m_answer.headers[size_t(i)] = model(QLatin1StringView(kAnswerRows[i + 1].box));
+    m_answer.weiteres = model(u"Text13");
+    m_answer.output = model(u"Text10");
+    m_sink = std::make_unique<ModelAnswerSink>(m_answer, [this] { onHeaderEnded(); });
+    m_parser = std::make_unique<AnswerParser>(*m_sink);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setSingleShot(true); // its handler disables it first
+    m_timer->setInterval(kTimeoutMs);
+    connect(m_timer, &QTimer::timeout, this, &SeiteWindow::onTimeout);
+
+    m_socket = new QTcpSocket(this);
+    m_socket->setObjectName(QStringLiteral("Winsock1"));
+    // Plain TCP to the host the user typed, never through a proxy.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    connect(m_socket, &QTcpSocket::connected, this, &SeiteWindow::onConnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
+    connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
+    connect(m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+}
+
+SeiteWindow::~SeiteWindow()
+{
+    // The socket is a child and goes down after this object's members; a
+    // connection it still holds must not call back into a half-destroyed
+    // window.
+    m_closed = true;
+    m_timer->stop();
+    m_socket->disconnect(this);
+    m_socket->abort();
+}
+
+// ---- controls ------------------------------------------------------------------
+
+QLabel *SeiteWindow::addCaption(const char *name, const QString &caption)
+{
+    auto *label = new QLabel(caption, this);
+    label->setObjectName(QLatin1StringView(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_captions.emplace_back(label, name);
+    return label;
+}
+
+TextBox *SeiteWindow::addBox(const char *name, bool multiLine, const QString &text)
+{
+    auto model = std::make_shared<TextModel>(text);
+    auto *box = new TextBox(model, multiLine ? TextBox::Mode::MultiLine : TextBox::Mode::SingleLine,
+                            this);
+    box->setObjectName(QLatin1StringView(name));
+    if (multiLine) {
+        box->setForceHorizontalScrollBar(true);
+        box->setForceVerticalScrollBar(true);
+    }
+    m_fields.push_back(Field{name, std::move(model), box});
+    return box;
+}
+
+void SeiteWindow::buildControls()
+{
+    const RequestFields defaults;
+    const QString *texts[] = {&defaults.server,    &defaults.port,           &defaults.befehl,
+                              &defaults.referer,   &defaults.range,          &defaults.accept,
+                              &defaults.acceptLanguage, &defaults.acceptEncoding,
+                              &defaults.userAgent, &defaults.anhang,         &defaults.contentType};
+    for (size_t i = 0; i < std::size(kInputRows); ++i) {
+        const Row &r = kInputRows[i];
+        addCaption(r.caption, QString::fromUtf16(r.text));
+        addBox(r.box, QLatin1StringView(r.box) == QLatin1StringView("Text9"), *texts[i]);
+    }
+
+    m_command1 = new QPushButton(kSenden, this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setAutoDefault(false);
+    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+    m_label10 = new QLabel(this);
+    m_label10->setObjectName(QStringLiteral("Label10"));
+    m_label10->setTextFormat(Qt::PlainText);
+    m_label10->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_label10->setLineWidth(1);
+    m_label10->setIndent(2);
+
+    for (const Row &r : kAnswerRows) {
+        addCaption(r.caption, QString::fromUtf16(r.text));
+        TextBox *box = addBox(r.box, false, QString());
+        box->setUserReadOnly(true);
+        box->setButtonFaceBackground(true);
+    }
+    addCaption("Label24", QStringLiteral("weitere Angaben:"));
+    addBox("Text13", true, QString())->setButtonFaceBackground(true);
+
+    auto output = std::make_shared<TextModel>();
+    m_output = new OutputView(output, this);
+    m_output->setObjectName(QStringLiteral("Text10"));
+    m_fields.push_back(Field{"Text10", output, m_output});
+    connect(m_output, &OutputView::selectionReadoutRequested, this,
+            &SeiteWindow::updateSelectionReadout);
+    updateSelectionReadout();
+
+    for (QFrame **line : {&m_line1, &m_line2}) {
+        *line = new QFrame(this);
+        (*line)->setFrameShape(line == &m_line1 ? QFrame::VLine : QFrame::HLine);
+        (*line)->setFrameShadow(QFrame::Plain);
+        (*line)->setLineWidth(1);
+    }
+    m_line1->setObjectName(QStringLiteral("Line1"));
+    m_line2->setObjectName(QStringLiteral("Line2"));
+
+    QWidget *previous = nullptr;
+    for (const char *name : kFocusOrder) {
+        QWidget *w = control(QLatin1StringView(name));
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+std::shared_ptr<TextModel> SeiteWindow::model(QAnyStringView controlName) const
+{
+    for (const Field &f : m_fields)
+        if (controlName == QLatin1StringView(f.name))
+            return f.model;
+    return nullptr;
+}
+
+QWidget *SeiteWindow::control(QAnyStringView controlName) const
+{
+    for (const Field &f : m_fields)
+        if (controlName == QLatin1StringView(f.name))
+            return f.widget;
+    if (controlName == u"Command1")
+        return m_command1;
+    if (controlName == u"Label10")
+        return m_label10;
+    for (const auto &[label, name] : m_captions)
+        if (controlName == QLatin1StringView(name))
+            return label;
+    return nullptr;
+}
+
+SeiteFields SeiteWindow::fields() const
+{
+    SeiteFields f;
+    f.text10 = model(u"Text10");
+    f.text1 = model(u"Text1");
+    f.text2 = model(u"Text2");
+    f.text3 = model(u"Text3");
+    f.text4 = model(u"Text4");
+    f.text12 = model(u"Text12");
+    f.text5 = model(u"Text5");
+    f.text6 = model(u"Text6");
+    f.text7 = model(u"Text7");
+    f.text8 = model(u"Text8");
+    f.text9 = model(u"Text9");
+    f.text11 = model(u"Text11");
+    f.label25 = model(u"Label25");
+    f.label26 = model(u"Label26");
+    f.label27 = model(u"Label27");
+    f.label28 = model(u"Label28");
+    f.label29 = model(u"Label29");
+    f.label30 = model(u"Label30");
+    f.label31 = model(u"Label31");
+    f.label32 = model(u"Label32");
+    f.label33 = model(u"Label33");
+    f.label34 = model(u"Label34");
+    f.label35 = model(u"Label35");
+    f.text13 = model(u"Text13");
+    return f;
+}
+
+RequestFields SeiteWindow::requestFields() const
+{
+    RequestFields f;
+    f.server = model(u"Text1")->text();
+    f.port = model(u"Text2")->text();
+    f.befehl = model(u"Text3")->text();
+    f.referer = model(u"Text4")->text();
+    f.range = model(u"Text12")->text();
+    f.accept = model(u"Text5")->text();
+    f.acceptLanguage = model(u"Text6")->text();
+    f.acceptEncoding = model(u"Text7")->text();
+    f.userAgent = model(u"Text8")->text();
+    f.anhang = model(u"Text9")->text();
+    f.contentType = model(u"Text11")->text();
+    return f;
+}
+
+void SeiteWindow::setIndex(int index)
+{
+    m_index = index;
+}
+
+bool SeiteWindow::sendEnabled() const
+{
+    return m_command1->isEnabled();
+}
+
+QString SeiteWindow::buttonCaption() const
+{
+    return m_command1->text();
+}
+
+QString SeiteWindow::statusLabelText() const
+{
+    return m_label10->text();
+}
+
+void SeiteWindow::setTimeoutInterval(int ms)
+{
+    m_timer->setInterval(ms);
+}
+
+int SeiteWindow::timeoutInterval() const
+{
+    return m_timer->interval();
+}
+
+// ---- geometry ------------------------------------------------------------------
+
+int SeiteWindow::twipsToPixelsX(double twips) const
+{
+    return int(std::lround(twips * logicalDpiX() / 1440.0));
+}
+
+int SeiteWindow::twipsToPixelsY(double twips) const
+{
+    return int(std::lround(twips * logicalDpiY() / 1440.0));
+}
+
+void SeiteWindow::place(QWidget *w, double left, double top, double width, double height)
+{
+    // Both edges rounded on their own, so neighbours meet without gaps.
+    const int x = twipsToPixelsX(left);
+    const int y = twipsToPixelsY(top);
+    w->setGeometry(x, y, std::max(0, twipsToPixelsX(left + width) - x),
+                   std::max(0, twipsToPixelsY(top + height) - y));
+}
+
+void SeiteWindow::applyLayout()
+{
+    // Below the minimum the controls keep their minimum layout and are
+    // clipped by the window.
+    const double W = std::max(width() * 1440.0 / logicalDpiX(), kCaptionWidth + kCaptionWidth + 840);
+    const double H = std::max(height() * 1440.0 / logicalDpiY(), kRowsBottom + 360);
+    const double half = W / 2;
+    const double boxWidth = half - (kCaptionWidth + 360);
+
+    for (const Row &r : kInputRows) {
+        place(control(QLatin1StringView(r.caption)), kCaptionLeft, r.top, kCaptionWidth, kCaptionHeight);
+        const bool multi = QLatin1StringView(r.box) == QLatin1StringView("Text9");
+        place(control(QLatin1StringView(r.box)), kBoxLeft, r.top, boxWidth, multi ? kText9Height : kBoxHeight);
+    }
+
+    const double buttonWidth = (half - 240) / 3;
+    place(m_command1, kCaptionLeft, kButtonTop, buttonWidth, kCaptionHeight);
+    place(m_label10, buttonWidth + 120, kButtonTop, half - 240 - buttonWidth, kCaptionHeight);
+
+    const double rightCaptions = half + 120;
+    const double fieldsLeft = rightCaptions + kCaptionWidth + 120;
+    for (const Row &r : kAnswerRows) {
+        place(control(QLatin1StringView(r.caption)), rightCaptions, r.top, kCaptionWidth, kCaptionHeight);
+        place(control(QLatin1StringView(r.box)), fieldsLeft, r.top, boxWidth, kBoxHeight);
+    }
+    place(control(u"Label24"), rightCaptions, kLabel24Top, kCaptionWidth, kCaptionHeight);
+    place(control(u"Text13"), rightCaptions, kText13Top, W - (half + 240), kText13Height);
+
+    const int lineX = twipsToPixelsX(half);
+    const int lineY = twipsToPixelsY(kRowsBottom);
+    m_line1->setGeometry(lineX, 0, 1, lineY);
+    m_line2->setGeometry(0, lineY, twipsToPixelsX(W), 1);
+
+    place(m_output, kCaptionLeft, kText10Top, W - 240, H - (kRowsBottom + 240));
+}
+
+// ---- window events -------------------------------------------------------------
+
+void SeiteWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    m_requestState = 0;
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->resize(twipsToPixelsX(10000), twipsToPixelsY(10000));
+    applyLayout();
+}
+
+void SeiteWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applyLayout();
+}
+
+void SeiteWindow::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    if (m_closed)
+        return;
+    // The request ends with the window: no more socket or timer events, no
+    // more Status.
+    m_closed = true;
+    m_timer->stop();
+    closeSocket();
+    m_socket->disconnect(this);
+    emit closed(m_index);
+}
+
+void SeiteWindow::updateSelectionReadout()
+{
+    const TextModel &m = *m_output->model();
+    const qsizetype start = m.selectionStart() + 1;
+    m_output->setToolTip(QStringLiteral("SelStart: ") + QString::number(start)
+                         + QStringLiteral("; SelEnd: ") + QString::number(start + m.selectionLength()));
+}
+
+// ---- request -------------------------------------------------------------------
+
+void SeiteWindow::setStatus(QStringView value)
+{
+    if (m_index > 0 && !m_closed)
+        m_engine.setWindowStatus(u"SeiteFenster", m_index, value);
+}
+
+void SeiteWindow::setStatusLabel(const QString &text)
+{
+    m_label10->setText(text);
+}
+
+void SeiteWindow::restartTimer()
+{
+    m_timer->stop();
+    m_timer->start();
+}
+
+void SeiteWindow::closeSocket()
+{
+    ++m_ownClose;
+    m_socket->abort();
+    --m_ownClose;
+    m_connected = false;
+}
+
+void SeiteWindow::Command1_Click()
+{
+    if (m_closed)
+        return;
+    if (m_command1->text() == kSenden)
+        sendAction();
+    else
+        stopAction();
+}
+
+void SeiteWindow::sendAction()
+{
+    const QString server = model(u"Text1")->text();
+    const QString portText = model(u"Text2")->text();
+
+    m_parser->reset();
+    m_answer.output->setText(QString());
+    m_answer.weiteres->setText(QString());
+    m_answer.rueckgabe->setText(QString());
+    for (const auto &h : m_answer.headers)
+        h->setText(QString());
+
+    // Whatever the socket still holds belongs to an earlier request.
+    closeSocket();
+    m_reasonAfterStop.clear();
+    const QString problem = connectProblem(server, portText);
+    m_connectedDuringSend = false;
+    m_errorDuringSend.clear();
+    if (problem.isEmpty()) {
+        // The socket may report success or failure from inside the call;
+        // both are taken up once the window has entered state 1.
+        m_inSend = true;
+        m_socket->connectToHost(server, quint16(*requestPort(portText)));
+        m_inSend = false;
+    }
+
+    setStatusLabel(QStringLiteral("Verbinde..."));
+    setStatus(u"1");
+    if (m_closed)
+        return;
+    m_requestState = 1;
+    m_command1->setText(QStringLiteral("Stopp"));
+    restartTimer();
+
+    // A connection that cannot be made keeps state 1 and is retried after
+    // the timeout, as any other; the label says why.
+    if (!problem.isEmpty())
+        setStatusLabel(problem);
+    else if (!m_errorDuringSend.isEmpty())
+        setStatusLabel(m_errorDuringSend);
+    else if (m_connectedDuringSend)
+        onConnected();
+}
+
+void SeiteWindow::stopAction()
+{
+    closeSocket();
+    m_command1->setText(kSenden);
+    setStatusLabel(QString());
+    setStatus(u"0");
+    m_requestState = 0;
+}
+
+void SeiteWindow::onConnected()
+{
+    if (m_closed)
+        return;
+    if (m_inSend) {
+        m_connectedDuringSend = true;
+        return;
+    }
+    m_connected = true;
+    setStatusLabel(QStringLiteral("Verbunden"));
+    m_socket->write(composeRequest(requestFields()));
+    setStatusLabel(QStringLiteral("Befehl gesendet"));
+    restartTimer();
+}
+
+void SeiteWindow::onDataArrival()
+{
+    if (m_closed || m_ownClose)
+        return;
+    restartTimer();
+    // Decided before the new bytes are looked at: the arrival that ends the
+    // header still reports the header.
+    if (m_parser->inHeader()) {
+        setStatusLabel(QStringLiteral("Empfange Header..."));
+        setStatus(u"2");
+        m_requestState = 2;
+    } else {
+        setStatusLabel(QStringLiteral("Empfange Daten..."));
+        setStatus(u"3");
+        m_requestState = 3;
+    }
+    if (m_closed)
+        return;
+    const QByteArray data = m_socket->readAll();
+    m_parser->feed(data);
+}
+
+void SeiteWindow::onPeerClosed()
+{
+    if (m_closed || m_ownClose)
+        return;
+    // Bytes that came with the close are still part of the answer.
+    if (m_socket->bytesAvailable() > 0)
+        onDataArrival();
+    if (m_closed || m_requestState == 0)
+        return;
+    const QString reason = m_reasonAfterStop;
+    Command1_Click();
+    if (!reason.isEmpty() && m_requestState == 0)
+        setStatusLabel(reason);
+}
+
+void SeiteWindow::onSocketError(int error)
+{
+    if (m_closed || m_ownClose)
+        return;
+    const auto e = QAbstractSocket::SocketError(error);
+    if (e == QAbstractSocket::RemoteHostClosedError) // the closed notification follows
+        return;
+    const QString reason = socketErrorReason(e);
+    if (m_inSend) {
+        m_errorDuringSend = reason;
+        return;
+    }
+    if (m_requestState == 0)
+        return;
+    if (m_connected) {
+        // A broken connection ends like a closed one; the reason is shown
+        // after the Stop action has emptied the label.
+        m_reasonAfterStop = reason;
+        return;
+    }
+    setStatusLabel(reason);
+}
+
+void SeiteWindow::onTimeout()
+{
+    if (m_closed)
+        return;
+    m_timer->stop();
+    if (m_requestState == 0)
+        return;
+    setStatusLabel(QStringLiteral("Timeout"));
+    m_answer.rueckgabe->setText(QStringLiteral("Timeout"));
+    Command1_Click();
+    Command1_Click();
+}
+
+void SeiteWindow::onHeaderEnded()
+{
+    m_command1->setText(QStringLiteral("Stop"));
+    m_command1->setEnabled(true);
+}
+
+} // namespace varnok

@@ -1,0 +1,149 @@
+#pragma once
+// The request window "Seite": request fields on the left, the answer's
+// header fields on the right, the answer body along the bottom. "Senden"
+// connects to Server:Port, sends the request composed from the fields and
+// shows the raw answer; the window's Status (0 ready, 1 connecting, 2
+// receiving the header, 3 receiving data) is published to scripts through
+// the engine.
+//
+// Use by the main window:
+//   auto *w = new SeiteWindow(engine);
+//   QMdiSubWindow *sub = mdiArea->addSubWindow(w);   // frame owned by the area
+//   sub->show();                                      // load: frame 10000 x 10000 twips
+//   w->setIndex(i);                                   // the Tag
+//   sub->setWindowTitle("Seite " + QString::number(i));
+//   RegisterSeiteFenster(engine.root(), i, w->fields());
+//   engine.setWindowStatus(u"SeiteFenster", i, u"0");
+//   connect(w, &SeiteWindow::closed, ...);            // free slot, UnregisterSeiteFenster
+//
+// The window owns every text model; the script variables hold them weakly,
+// so a closed window reads as empty text. Closing it (closeEvent accepted)
+// ends its connection and timer at once; from then on it publishes nothing
+// and ignores every call. Delete it later (deleteLater or WA_DeleteOnClose),
+// not from inside the closed() signal.
+
+#include "objects/windowobjects.h"
+#include "request/answerparser.h"
+#include "request/requestcomposer.h"
+
+#include <QAnyStringView>
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTcpSocket;
+class QTimer;
+
+namespace varnok {
+
+class Engine;
+class OutputView;
+class TextBox;
+class TextModel;
+
+class SeiteWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kTimeoutMs = 60000;
+
+    explicit SeiteWindow(Engine &engine, QWidget *parent = nullptr);
+    ~SeiteWindow() override;
+
+    // The Tag; the main window sets the caption "Seite N" itself.
+    void setIndex(int index);
+    int index() const { return m_index; }
+    // The models, for RegisterSeiteFenster.
+    SeiteFields fields() const;
+    // Command1 is enabled (nothing in the window ever disables it).
+    bool sendEnabled() const;
+    // The Send/Stop toggle: sends when the button reads "Senden", stops
+    // otherwise. Does nothing once the window is closed.
+    void Command1_Click();
+    // The timeout without data after which the request is sent again.
+    void setTimeoutInterval(int ms);
+    int timeoutInterval() const;
+    // 0 idle, 1 connecting or request sent, 2 header, 3 data.
+    int requestState() const { return m_requestState; }
+
+    // For tests and the main window's own look-ups.
+    QString buttonCaption() const;
+    QString statusLabelText() const;
+    // The model and the widget of a text box by its control name (Text1 ..
+    // Text13, Label25 .. Label35); null for any other name.
+    std::shared_ptr<TextModel> model(QAnyStringView controlName) const;
+    QWidget *control(QAnyStringView controlName) const;
+    OutputView *outputView() const { return m_output; }
+    RequestFields requestFields() const;
+    // Pixels for a length in twips, horizontally and vertically.
+    int twipsToPixelsX(double twips) const;
+    int twipsToPixelsY(double twips) const;
+
+signals:
+    // Emitted once, from the unload handling (closeEvent accepted); the main
+    // window frees the slot and unregisters the node.
+    void closed(int index);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    struct Field {
+        const char *name;
+        std::shared_ptr<TextModel> model;
+        QWidget *widget = nullptr;
+    };
+
+    void buildControls();
+    void applyLayout();
+    void place(QWidget *w, double left, double top, double width, double height);
+    TextBox *addBox(const char *name, bool multiLine, const QString &text);
+    QLabel *addCaption(const char *name, const QString &caption);
+    void setStatus(QStringView value);
+    void setStatusLabel(const QString &text);
+    void restartTimer();
+    void updateSelectionReadout();
+
+    void sendAction();
+    void stopAction();
+    void closeSocket();
+    void onConnected();
+    void onDataArrival();
+    void onPeerClosed();
+    void onSocketError(int error);
+    void onTimeout();
+    void onHeaderEnded();
+
+    Engine &m_engine;
+    int m_index = 0;
+    int m_requestState = 0;
+    bool m_loaded = false;
+    bool m_closed = false;
+    bool m_connected = false;  // the current connection was established
+    int m_ownClose = 0;        // >0 while the window closes its own socket
+    bool m_inSend = false;     // inside the Send action's connect call
+    bool m_connectedDuringSend = false;
+    QString m_errorDuringSend;
+    QString m_reasonAfterStop; // why an established connection broke
+
+    std::vector<Field> m_fields;
+    std::vector<std::pair<QLabel *, const char *>> m_captions;
+    AnswerModels m_answer;
+    std::unique_ptr<ModelAnswerSink> m_sink;
+    std::unique_ptr<AnswerParser> m_parser;
+
+    QPushButton *m_command1 = nullptr;
+    QLabel *m_label10 = nullptr;
+    QFrame *m_line1 = nullptr;
+    QFrame *m_line2 = nullptr;
+    OutputView *m_output = nullptr;
+    QTimer *m_timer = nullptr;
+    QTcpSocket *m_socket = nullptr;
+};
+
+} // namespace varnok
