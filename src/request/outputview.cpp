@@ -262,11 +262,23 @@ void OutputView::ensureVisible(qsizetype position)
     } else {
         const QPoint at = pointOf(position);
         if (at.x() >= viewport()->width() - 2) {
+            // Put the position at three quarters of the width, measured on
+            // the characters before it (symbols may be wider than letters).
+            const qsizetype before = std::min<qsizetype>(column, sliceLimit());
+            QTextLayout layout;
+            layoutSlice(layout, shownSlice(line, column - before, before));
+            const QTextLine l = layout.lineAt(0);
+            qsizetype left = column - cols * 3 / 4;
+            if (l.isValid()) {
+                const qreal target = l.cursorToX(int(before)) - (viewport()->width() - kMargin) * 0.75;
+                left = column - before + (target > 0 ? l.xToCursor(target) : 0);
+            }
+            left = std::max<qsizetype>(0, left);
             // Room for the last character may need a bar value past the
             // longest line's own end.
-            if (column - cols * 3 / 4 > h->maximum())
-                h->setMaximum(clampToInt(column - cols * 3 / 4));
-            h->setValue(clampToInt(column - cols * 3 / 4));
+            if (left > h->maximum())
+                h->setMaximum(clampToInt(left));
+            h->setValue(clampToInt(left));
         }
     }
 }

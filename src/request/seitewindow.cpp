@@ -202,9 +202,13 @@ void SeiteWindow::buildControls()
     m_line1->setObjectName(QStringLiteral("Line1"));
     m_line2->setObjectName(QStringLiteral("Line2"));
 
+    // The chain is built over the widgets that take the focus: a box's inner
+    // editor stands for the box.
     QWidget *previous = nullptr;
     for (const char *name : kFocusOrder) {
         QWidget *w = control(QLatin1StringView(name));
+        while (w->focusProxy())
+            w = w->focusProxy();
         if (previous)
             setTabOrder(previous, w);
         previous = w;

@@ -1,0 +1,210 @@
+// Where the request window puts its controls at any size, its focus order
+// and its size when it loads in a multi-document area.
+#include "seitefixture.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QApplication>
+#include <QTest>
+
+#include <cmath>
+
+using namespace varnok;
+using namespace varnok::test;
+
+namespace {
+
+struct TwipRect {
+    double left, top, width, height;
+};
+
+} // namespace
+
+class TestSeiteLayout : public QObject
+{
+    Q_OBJECT
+
+    // The rectangle a control must have for a client area of W x H twips.
+    static QRect expected(const SeiteWindow &w, TwipRect r)
+    {
+        const int x = w.twipsToPixelsX(r.left);
+        const int y = w.twipsToPixelsY(r.top);
+        return QRect(x, y, w.twipsToPixelsX(r.left + r.width) - x, w.twipsToPixelsY(r.top + r.height) - y);
+    }
+
+    static void checkLayout(SeiteWindow &w, double W, double H)
+    {
+        const double half = W / 2;
+        const double box = half - 1695;
+        const auto at = [&](const char *name) { return w.control(QLatin1StringView(name))->geometry(); };
+        QCOMPARE(at("Label1"), expected(w, {120, 120, 1335, 255}));
+        QCOMPARE(at("Text1"), expected(w, {1560, 120, box, 285}));
+        QCOMPARE(at("Text2"), expected(w, {1560, 480, box, 285}));
+        QCOMPARE(at("Text12"), expected(w, {1560, 1560, box, 285}));
+        QCOMPARE(at("Text9"), expected(w, {1560, 3360, box, 975}));
+        QCOMPARE(at("Label11"), expected(w, {120, 4440, 1335, 255}));
+        QCOMPARE(at("Text11"), expected(w, {1560, 4440, box, 285}));
+        const double button = (half - 240) / 3;
+        QCOMPARE(at("Command1"), expected(w, {120, 4800, button, 255}));
+        QCOMPARE(at("Label10"), expected(w, {button + 120, 4800, half - 240 - button, 255}));
+
+        QCOMPARE(at("Label20"), expected(w, {half + 120, 120, 1335, 255}));
+        QCOMPARE(at("Label23"), expected(w, {half + 120, 3720, 1335, 255}));
+        QCOMPARE(at("Label24"), expected(w, {half + 120, 4080, 1335, 255}));
+        QCOMPARE(at("Label25"), expected(w, {half + 1575, 120, box, 285}));
+        QCOMPARE(at("Label35"), expected(w, {half + 1575, 3720, box, 285}));
+        QCOMPARE(at("Text13"), expected(w, {half + 120, 4320, W - (half + 240), 735}));
+        QCOMPARE(at("Text10"), expected(w, {120, 5280, W - 240, H - 5400}));
+
+        const QRect line1 = w.findChild<QWidget *>(QStringLiteral("Line1"))->geometry();
+        QCOMPARE(line1.x(), w.twipsToPixelsX(half));
+        QCOMPARE(line1.top(), 0);
+        QCOMPARE(line1.height(), w.twipsToPixelsY(5160));
+        const QRect line2 = w.findChild<QWidget *>(QStringLiteral("Line2"))->geometry();
+        QCOMPARE(line2.y(), w.twipsToPixelsY(5160));
+        QCOMPARE(line2.width(), w.twipsToPixelsX(W));
+    }
+
+    static QSize pixels(const SeiteWindow &w, double W, double H)
+    {
+        // Sizes that convert back to exactly W x H twips.
+        return QSize(int(W * w.logicalDpiX() / 1440), int(H * w.logicalDpiY() / 1440));
+    }
+
+private slots:
+    void twipsFollowTheScreen()
+    {
+        SeiteSetup s;
+        const int dpi = s.window->logicalDpiX();
+        QCOMPARE(s.window->twipsToPixelsX(1440), dpi);
+        QCOMPARE(s.window->twipsToPixelsX(720), int(std::lround(dpi / 2.0)));
+    }
+
+    void designSize()
+    {
+        SeiteSetup s;
+        // 8370 x 7785 twips at 96 dpi is 558 x 519 pixels exactly.
+        const QSize px = pixels(*s.window, 8370, 7785);
+        s.window->resize(px);
+        checkLayout(*s.window, px.width() * 1440.0 / s.window->logicalDpiX(),
+                    px.height() * 1440.0 / s.window->logicalDpiY());
+    }
+
+    void widerAndTaller()
+    {
+        SeiteSetup s;
+        s.window->resize(1200, 900);
+        checkLayout(*s.window, 1200 * 1440.0 / s.window->logicalDpiX(),
+                    900 * 1440.0 / s.window->logicalDpiY());
+        // Both columns' boxes grow alike.
+        const int before = s.window->control(u"Text1")->width();
+        s.window->resize(1400, 900);
+        const int grown = s.window->control(u"Text1")->width() - before;
+        QVERIFY(grown > 90);
+        QCOMPARE(s.window->control(u"Label25")->width(), s.window->control(u"Text1")->width());
+        QCOMPARE(s.window->control(u"Text8")->width(), s.window->control(u"Label30")->width());
+    }
+
+    void narrowedBelowTheMinimumKeepsTheMinimumLayout()
+    {
+        SeiteSetup s;
+        s.window->resize(120, 90);
+        checkLayout(*s.window, 3510, 5520);
+        // Nothing overlaps further: the boxes keep a width and the output
+        // box its small height.
+        QVERIFY(s.window->control(u"Text1")->width() > 0);
+        QVERIFY(s.window->control(u"Text10")->height() > 0);
+        const QRect right = s.window->control(u"Label25")->geometry();
+        QVERIFY(right.left() > s.window->findChild<QWidget *>(QStringLiteral("Line1"))->x());
+        // Only one dimension below its minimum.
+        s.window->resize(120, 700);
+        checkLayout(*s.window, 3510, 700 * 1440.0 / s.window->logicalDpiY());
+    }
+
+    void focusOrder()
+    {
+        SeiteSetup s;
+        const QStringList order = {
+            "Text1",   "Text2",   "Text3",   "Text4",   "Text5",   "Text6",   "Text7",
+            "Text8",   "Text9",   "Text10",  "Command1", "Text11", "Text12",  "Text13",
+            "Label25", "Label26", "Label28", "Label27", "Label29", "Label30", "Label31",
+            "Label32", "Label33", "Label34", "Label35"};
+        const auto owner = [&](QWidget *f) -> QString {
+            for (const QString &name : order) {
+                QWidget *c = s.window->control(name);
+                if (f == c || c->isAncestorOf(f))
+                    return name;
+            }
+            return QString();
+        };
+        // Walk the chain Tab follows: the widgets that take focus by Tab.
+        QWidget *start = s.window->control(u"Text1")->focusProxy();
+        QVERIFY(start);
+        QStringList seen;
+        QWidget *w = start;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(s.window.get())
+                && s.window->isAncestorOf(w)) {
+                const QString name = owner(w);
+                if (!name.isEmpty() && (seen.isEmpty() || seen.last() != name))
+                    seen << name;
+            }
+            w = w->nextInFocusChain();
+        } while (w != start && seen.size() <= order.size());
+        QCOMPARE(seen, order);
+    }
+
+    void captionsAreNotFocusable()
+    {
+        SeiteSetup s;
+        for (const char *name : {"Label1", "Label20", "Label24", "Label10"})
+            QCOMPARE(s.window->control(QLatin1StringView(name))->focusPolicy(), Qt::NoFocus);
+    }
+
+    void loadsAtTenThousandTwipsInAnMdiArea()
+    {
+        SeiteHost host;
+        Engine engine(host);
+        QMdiArea area;
+        area.resize(1200, 1000);
+        area.show();
+        auto *w = new SeiteWindow(engine);
+        QMdiSubWindow *sub = area.addSubWindow(w);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->show();
+        QCOMPARE(sub->size(), QSize(w->twipsToPixelsX(10000), w->twipsToPixelsY(10000)));
+        QCOMPARE(w->requestState(), 0);
+        // The layout followed the client area the frame leaves.
+        const double W = w->width() * 1440.0 / w->logicalDpiX();
+        QCOMPARE(w->control(u"Text10")->width(), w->twipsToPixelsX(120 + W - 240) - w->twipsToPixelsX(120));
+
+        // A second show (restore after minimise) keeps the size the user chose.
+        sub->resize(500, 600);
+        sub->hide();
+        sub->show();
+        QCOMPARE(sub->size(), QSize(500, 600));
+    }
+
+    void closingTheFrameRunsTheUnload()
+    {
+        SeiteHost host;
+        Engine engine(host);
+        QMdiArea area;
+        area.show();
+        auto *w = new SeiteWindow(engine);
+        w->setIndex(7);
+        QPointer<SeiteWindow> guard(w);
+        QMdiSubWindow *sub = area.addSubWindow(w);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->show();
+        QList<int> closed;
+        connect(w, &SeiteWindow::closed, this, [&](int i) { closed << i; });
+        sub->close();
+        QCOMPARE(closed, QList<int>{7});
+        QTRY_VERIFY(guard.isNull());
+        QCOMPARE(closed.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestSeiteLayout)
+#include "tst_seitelayout.moc"
