@@ -159,6 +159,9 @@ qint32 Engine::clockMs()
 
 QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const EvalContext &ctx)
 {
+    // Kept small on purpose: this frame sits on the native stack for every
+    // level of user-function recursion, so the operations live in their own
+    // functions.
     const auto &table = builtinTable();
     const auto it = table.constFind(name.toString());
     if (it == table.constEnd())
@@ -166,25 +169,21 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
     const int given = int(p.size()) - 1;
     if (it->params >= 0 && given != it->params)
         return fail(2, ctx);
+    const Id id = it->id;
+    if (id == Id::User)
+        return callUserFunction(p, ctx);
+    if (id < Id::User)
+        return scriptBuiltin(int(id), p, ctx);
+    if (id < Id::FileRead)
+        return valueBuiltin(int(id), p, ctx);
+    if (id < Id::SeiteSenden)
+        return fileBuiltin(int(id), p, ctx);
+    return windowBuiltin(int(id), p, ctx);
+}
 
-    auto num = [&](size_t k) { return numericValue(p[k]); };
-    auto number = [&](double v) { return std::isfinite(v) ? numberText(v) : fail(2, ctx); };
-    auto int32 = [&](double v, qint32 &out) {
-        const auto r = toInt32(v);
-        if (r)
-            out = *r;
-        return r.has_value();
-    };
-    // 0: open window in `out`; otherwise the error number to report.
-    auto windowIndex = [&](bool seite, int &out) {
-        const auto i16 = toInt16(num(1));
-        if (!i16)
-            return 2;
-        out = *i16;
-        return (seite ? m_host.isSeiteWindowOpen(out) : m_host.isSkriptWindowOpen(out)) ? 0 : 4;
-    };
-
-    switch (it->id) {
+[[gnu::noinline]] QString Engine::scriptBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+{
+    switch (Id(which)) {
     case Id::MyIndex:
         return integerText(ctx.run.index);
     case Id::SkriptMyFunktion:
@@ -198,7 +197,7 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
         if (!user)
             return {};
         bool added = false;
-        switch (it->id) {
+        switch (Id(which)) {
         case Id::UserNewFunction:
             if ((added = user->AddFunction(p[1])))
                 user->function(p[1])->SetFunktion(QStringLiteral("User Text(") + p[2] + u')');
@@ -216,9 +215,23 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
         }
         return added ? QString() : fail(2, ctx);
     }
-    case Id::User:
-        return callUserFunction(p, ctx);
+    default:
+        break;
+    }
+    return {};
+}
 
+[[gnu::noinline]] QString Engine::valueBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+{
+    auto num = [&](size_t k) { return numericValue(p[k]); };
+    auto number = [&](double v) { return std::isfinite(v) ? numberText(v) : fail(2, ctx); };
+    auto int32 = [&](double v, qint32 &out) {
+        const auto r = toInt32(v);
+        if (r)
+            out = *r;
+        return r.has_value();
+    };
+    switch (Id(which)) {
     case Id::Plus:
         return number(num(1) + num(2));
     case Id::Minus:
@@ -388,10 +401,26 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
     case Id::Timer:
         return integerText(clockMs());
 
+    default:
+        break;
+    }
+    return {};
+}
+
+[[gnu::noinline]] QString Engine::fileBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+{
+    auto num = [&](size_t k) { return numericValue(p[k]); };
+    auto int32 = [&](double v, qint32 &out) {
+        const auto r = toInt32(v);
+        if (r)
+            out = *r;
+        return r.has_value();
+    };
+    switch (Id(which)) {
     case Id::FileRead:
     case Id::FileWrite: {
         qint32 pos, len = 0;
-        const bool write = it->id == Id::FileWrite;
+        const bool write = Id(which) == Id::FileWrite;
         if (!int32(num(2), pos) || pos < 1 || (!write && (!int32(num(3), len) || len < 0)))
             return fail(8, ctx);
         QFile file(p[1]);
@@ -430,12 +459,30 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
         return {};
     }
 
+    default:
+        break;
+    }
+    return {};
+}
+
+[[gnu::noinline]] QString Engine::windowBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+{
+    auto num = [&](size_t k) { return numericValue(p[k]); };
+    // 0: open window in `out`; otherwise the error number to report.
+    auto windowIndex = [&](bool seite, int &out) {
+        const auto i16 = toInt16(num(1));
+        if (!i16)
+            return 2;
+        out = *i16;
+        return (seite ? m_host.isSeiteWindowOpen(out) : m_host.isSkriptWindowOpen(out)) ? 0 : 4;
+    };
+    switch (Id(which)) {
     case Id::SeiteSenden:
     case Id::SeiteClose: {
         int i = 0;
         if (const int error = windowIndex(true, i))
             return fail(error, ctx);
-        if (it->id == Id::SeiteSenden)
+        if (Id(which) == Id::SeiteSenden)
             m_host.seiteSenden(i);
         else
             m_host.seiteClose(i);
@@ -449,7 +496,7 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
         int i = 0;
         if (const int error = windowIndex(false, i))
             return fail(error, ctx);
-        switch (it->id) {
+        switch (Id(which)) {
         case Id::SkriptNeu:
             m_host.skriptNeu(i);
             break;
@@ -474,6 +521,8 @@ QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const Eva
         return integerText(m_host.openSkriptWindow());
     case Id::NewSeiteFenster:
         return integerText(m_host.openSeiteWindow());
+    default:
+        break;
     }
     return {};
 }
@@ -484,7 +533,8 @@ QString Engine::callUserFunction(std::vector<QString> &p, const EvalContext &ctx
         return fail(2, ctx);
     if (ctx.run.index == 0 || !runNode(ctx.run))
         return {};
-    if (ctx.callLevel >= 32767 || m_callDepth >= m_limits.callDepth)
+    if (ctx.callLevel >= 32767 || m_callDepth >= m_limits.callDepth
+        || stackExhausted(__builtin_frame_address(0)))
         return fail(2, ctx);
     const qint16 level = qint16(ctx.callLevel + 1);
     BeginFunctionFrame(ctx.run, level);

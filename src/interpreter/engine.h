@@ -44,12 +44,16 @@ struct WaitEntry
 };
 
 // Limits that keep the native stack safe; past one of them an evaluation
-// reports error 2 and yields the empty text.
+// reports error 2 and yields the empty text. Besides the counters, the engine
+// watches the stack itself and stops with the same error while a reserve for
+// the event loop and dialogs is still free (sanitizer builds use far bigger
+// frames than release builds).
 struct EngineLimits
 {
-    int evaluationDepth = 3000;   // nested evaluations (parameters, indices, calls)
+    int evaluationDepth = 4000;    // nested evaluations (parameters, indices, calls)
     int shortcutExpansions = 1000; // rewrites within one evaluation
-    int callDepth = 1500;         // user-function (and handler) nesting
+    int callDepth = 1200;          // user-function (and handler) nesting
+    size_t stackReserve = 1536 * 1024; // bytes of stack kept free
 };
 
 class Engine
@@ -103,22 +107,45 @@ public:
 
 private:
     friend class Builtins;
-    QString evaluate(QStringView expression, const EvalContext &ctx);
+    QString normalizeNumber(QStringView literal, const EvalContext &ctx);
+    QString callFunctionOf(const EineFunktion &f, QStringView inner, const EvalContext &ctx);
+    QString assignVariable(const ScriptObjects &node, QStringView name, QStringView inner,
+                           const EvalContext &ctx);
+    QString accessArray(const ScriptObjects &node, QStringView name, QStringView inner,
+                        const EvalContext &ctx);
     QString callBuiltin(QStringView name, std::vector<QString> &params, const EvalContext &ctx);
+    QString scriptBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
+    QString valueBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
+    QString fileBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
+    QString windowBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
     QString callUserFunction(std::vector<QString> &params, const EvalContext &ctx);
     QString arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx);
-    NodePtr resolveStep(const NodePtr &node, QStringView name, QStringView args, const EvalContext &ctx,
-                        bool &faulted);
+    NodePtr resolveStep(const ScriptObjects &node, QStringView name, QStringView args,
+                        const EvalContext &ctx);
     NodePtr runNode(const RunRef &run) const;
+    struct RunState;
+    enum class StepResult { Next, Return, End };
+    bool readStatement(RunState &st);
+    StepResult executeStatement(RunState &st);
+    StepResult executeOther(RunState &st, int keyword, QStringView arg);
+    bool conditionHolds(RunState &st, QStringView expression);
+    void pushLoop(RunState &st);
+    void endRun(RunState &st);
     QString fail(int number, const EvalContext &ctx);
 
     Host &m_host;
     NodePtr m_root;
     ObjectArrayPtr m_skriptArray;
+    NodePtr m_faultNode; // what resolveStep hands back after reporting a fault
     EngineLimits m_limits;
     int m_evalDepth = 0;
     int m_callDepth = 0;
     int m_recordingError = 0;
+    int m_nesting = 0;          // active Evaluate and RunScript frames
+    quintptr m_stackBase = 0;   // frame address of the outermost one
+    size_t m_stackSize = 0;     // the thread's stack limit
+    bool stackExhausted(const void *frame) const;
+    friend class NestingGuard;
     quint64 m_nextSerial = 0;
     std::vector<quint64> m_runSerials; // by run index; 0 = free
     std::array<WaitEntry, 101> m_waits{};
@@ -128,6 +155,24 @@ public:
     // Numbers the built-ins need; public for the built-in table.
     float nextRandom();
     static qint32 clockMs();
+};
+
+// Marks one Evaluate or RunScript frame; the outermost one fixes the stack
+// base against which the depth is measured.
+class NestingGuard
+{
+public:
+    NestingGuard(Engine &e, const void *frame) : m_engine(e)
+    {
+        if (m_engine.m_nesting++ == 0)
+            m_engine.m_stackBase = reinterpret_cast<quintptr>(frame);
+    }
+    ~NestingGuard() { --m_engine.m_nesting; }
+    NestingGuard(const NestingGuard &) = delete;
+    NestingGuard &operator=(const NestingGuard &) = delete;
+
+private:
+    Engine &m_engine;
 };
 
 } // namespace varnok

@@ -8,6 +8,7 @@
 #include "objects/builtintree.h"
 
 #include <chrono>
+#include <sys/resource.h>
 
 namespace varnok {
 
@@ -40,13 +41,25 @@ constexpr int kMaxParenDepth = 32767;
 
 } // namespace
 
+bool Engine::stackExhausted(const void *frame) const
+{
+    const quintptr here = reinterpret_cast<quintptr>(frame);
+    const size_t used = m_stackBase > here ? m_stackBase - here : 0;
+    return used + m_limits.stackReserve > m_stackSize;
+}
+
 Engine::Engine(Host &host)
     : m_host(host),
       m_root(BuildObjectTree()),
       m_skriptArray(m_root->objectArray(u"Skript")),
+      m_faultNode(std::make_shared<ScriptObjects>()),
       m_runSerials(1, 0),
       m_random(std::random_device{}() ^ quint32(std::chrono::steady_clock::now().time_since_epoch().count()))
 {
+    rlimit limit{};
+    m_stackSize = 8u << 20;
+    if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        m_stackSize = std::max<size_t>(limit.rlim_cur, 2u << 20);
 }
 
 QString Engine::fail(int number, const EvalContext &ctx)
@@ -55,57 +68,100 @@ QString Engine::fail(int number, const EvalContext &ctx)
     return {};
 }
 
-QString Engine::Evaluate(QStringView expression, const EvalContext &ctx)
+[[gnu::noinline]] QString Engine::normalizeNumber(QStringView lit, const EvalContext &ctx)
+{
+    // One leading "+" goes, the first "," is the decimal separator.
+    if (lit[0] == u'+')
+        lit = lit.mid(1);
+    double value;
+    const qsizetype comma = lit.indexOf(u',');
+    if (comma >= 0) {
+        QString copy = lit.toString();
+        copy[comma] = u'.';
+        value = numericValue(copy);
+    } else {
+        value = numericValue(lit);
+    }
+    if (!std::isfinite(value))
+        return fail(2, ctx);
+    return numberText(value);
+}
+
+namespace {
+
+// Replaces the expression by a shortcut's expansion; false past the limit.
+[[gnu::noinline]] bool expand(QString &rewritten, QStringView &expr, int &expansions, int limit,
+                              const QString &target, QStringView separator, QStringView rest)
+{
+    if (++expansions > limit)
+        return false;
+    QString next;
+    next.reserve(target.size() + separator.size() + rest.size());
+    next.append(target).append(separator).append(rest);
+    rewritten = std::move(next);
+    expr = rewritten;
+    return true;
+}
+
+} // namespace
+
+[[gnu::noinline]] QString Engine::callFunctionOf(const EineFunktion &f, QStringView inner,
+                                                const EvalContext &ctx)
+{
+    const QString &body = f.GetFunktion();
+    QString call;
+    call.reserve(body.size() + 1 + inner.size());
+    call.append(body).append(u' ').append(inner);
+    return CallFunction(call, ctx);
+}
+
+[[gnu::noinline]] QString Engine::assignVariable(const ScriptObjects &node, QStringView name,
+                                                QStringView inner, const EvalContext &ctx)
+{
+    // Held for the evaluation, which may replace the node it lives in.
+    const VariablePtr v = node.variable(name);
+    QString previous = v->GetInhalt();
+    const QString value = Evaluate(inner, ctx);
+    if (!isCurrent(ctx.run))
+        return {};
+    v->SetInhalt(value);
+    return previous;
+}
+
+[[gnu::noinline]] QString Engine::accessArray(const ScriptObjects &node, QStringView name,
+                                             QStringView inner, const EvalContext &ctx)
+{
+    const ValueArrayPtr a = node.valueArray(name);
+    return arrayAccess(*a, inner, ctx);
+}
+
+// The hot path of every script statement; cold work lives in the helpers
+// above so this frame stays small under deep recursion.
+QString Engine::Evaluate(QStringView input, const EvalContext &ctx)
 {
     // A run whose object has been released evaluates nothing more.
     if (!isCurrent(ctx.run))
         return {};
+    NestingGuard nesting(*this, __builtin_frame_address(0));
     // Recording an error needs a few levels of its own, also when the error
     // was that the levels ran out.
     DepthGuard guard(m_evalDepth, m_limits.evaluationDepth + (m_recordingError > 0 ? 16 : 0));
-    if (!guard.ok())
+    if (!guard.ok() || (m_recordingError == 0 && stackExhausted(__builtin_frame_address(0))))
         return fail(2, ctx);
-    return evaluate(expression, ctx);
-}
 
-QString Engine::evaluate(QStringView input, const EvalContext &ctx)
-{
     QStringView expr = trimBlanks(input);
     if (expr.isEmpty())
         return {};
-
-    if (startsNumberLiteral(expr[0])) {
-        // NormalizeNumber: one leading "+" goes, the first "," is the decimal
-        // separator.
-        QStringView lit = expr;
-        if (lit[0] == u'+')
-            lit = lit.mid(1);
-        double value;
-        const qsizetype comma = lit.indexOf(u',');
-        if (comma >= 0) {
-            QString copy = lit.toString();
-            copy[comma] = u'.';
-            value = numericValue(copy);
-        } else {
-            value = numericValue(lit);
-        }
-        if (!std::isfinite(value))
-            return fail(2, ctx);
-        return numberText(value);
-    }
+    if (startsNumberLiteral(expr[0]))
+        return normalizeNumber(expr, ctx);
 
     QString rewritten; // the expression after a shortcut expansion
     int expansions = 0;
-    auto expand = [&](QString next) -> bool {
-        if (++expansions > m_limits.shortcutExpansions)
-            return false;
-        rewritten = std::move(next);
-        expr = rewritten;
-        return true;
-    };
+    const int limit = m_limits.shortcutExpansions;
+    NodePtr node;
 
 restart:
-    NodePtr node = m_root;
+    node = m_root;
     qsizetype segStart = 0;
     qsizetype argStart = -1; // first "(" of the current segment
     int depth = 0;
@@ -125,21 +181,17 @@ restart:
             const QStringView name = expr.mid(segStart, (argStart < 0 ? i : argStart) - segStart);
             const QStringView args = argStart < 0 ? QStringView() : expr.mid(argStart, i - argStart);
             if (args.isEmpty()) {
-                if (const ShortcutPtr sc = node->shortcut(name)) {
-                    if (!expand(concat({sc->GetVerknuepfung(), u".", expr.mid(i + 1)})))
+                if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
+                    if (!expand(rewritten, expr, expansions, limit, sc->GetVerknuepfung(), u".", expr.mid(i + 1)))
                         return fail(2, ctx);
                     goto restart;
                 }
             }
-            bool faulted = false;
-            NodePtr found = resolveStep(node, name, args, ctx, faulted);
-            if (!isCurrent(ctx.run))
+            node = resolveStep(*node, name, args, ctx);
+            if (!isCurrent(ctx.run) || node == m_faultNode)
                 return {};
-            if (faulted)
-                return fail(2, ctx);
-            if (!found)
+            if (!node)
                 return fail(4, ctx);
-            node = std::move(found);
             segStart = i + 1;
             argStart = -1;
         }
@@ -148,61 +200,43 @@ restart:
         return fail(3, ctx);
 
     const QStringView name = expr.mid(segStart, (argStart < 0 ? n : argStart) - segStart);
-    if (argStart < 0) {
-        if (const ShortcutPtr sc = node->shortcut(name)) {
-            if (!expand(sc->GetVerknuepfung()))
-                return fail(2, ctx);
-            goto restart;
-        }
-        if (const VariablePtr v = node->variable(name))
-            return v->GetInhalt();
-        return fail(4, ctx);
-    }
-
-    const QStringView args = expr.mid(argStart);
-    if (const ShortcutPtr sc = node->shortcut(name)) {
-        if (!expand(concat({sc->GetVerknuepfung(), args})))
+    if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
+        if (!expand(rewritten, expr, expansions, limit, sc->GetVerknuepfung(), QStringView(),
+                    argStart < 0 ? QStringView() : expr.mid(argStart)))
             return fail(2, ctx);
         goto restart;
     }
-    const QStringView inner = args.mid(1, args.size() - 2);
-    if (const FunctionPtr f = node->function(name)) {
-        const QString &body = f->GetFunktion();
-        QString call;
-        call.reserve(body.size() + 1 + inner.size());
-        call.append(body).append(u' ').append(inner);
-        return CallFunction(call, ctx);
+    if (argStart < 0) {
+        if (const EineVariable *v = node->peekVariable(name))
+            return v->GetInhalt();
+        return fail(4, ctx);
     }
-    if (const VariablePtr v = node->variable(name)) {
-        QString previous = v->GetInhalt();
-        QString value = Evaluate(inner, ctx);
-        if (!isCurrent(ctx.run))
-            return {};
-        v->SetInhalt(value);
-        return previous;
-    }
-    if (const ValueArrayPtr a = node->valueArray(name))
-        return arrayAccess(*a, inner, ctx);
+    const QStringView inner = expr.mid(argStart + 1, n - argStart - 2);
+    if (const EineFunktion *f = node->peekFunction(name))
+        return callFunctionOf(*f, inner, ctx);
+    if (node->peekVariable(name))
+        return assignVariable(*node, name, inner, ctx);
+    if (node->peekValueArray(name))
+        return accessArray(*node, name, inner, ctx);
     return fail(4, ctx);
 }
 
-NodePtr Engine::resolveStep(const NodePtr &node, QStringView name, QStringView args,
-                            const EvalContext &ctx, bool &faulted)
+NodePtr Engine::resolveStep(const ScriptObjects &node, QStringView name, QStringView args,
+                            const EvalContext &ctx)
 {
     if (args.isEmpty())
-        return node->object(name);
-    const ObjectArrayPtr array = node->objectArray(name);
+        return node.object(name);
+    const ObjectArrayPtr array = node.objectArray(name);
     if (!array)
         return nullptr;
     const QString indexText = Evaluate(args.mid(1, args.size() - 2), ctx);
     const auto index = toInt16(numericValue(indexText));
-    if (!index) {
-        faulted = true;
-        return nullptr;
+    NodePtr element = index ? array->GetObject(*index) : nullptr;
+    if (!element) {
+        // An index outside 16 bits, or a full array.
+        fail(2, ctx);
+        return m_faultNode;
     }
-    NodePtr element = array->GetObject(*index);
-    if (!element)
-        faulted = true;
     return element;
 }
 
@@ -283,31 +317,47 @@ QString Engine::arrayAccess(ArrayVariable &array, QStringView args, const EvalCo
 
 QString Engine::CallFunction(QStringView callText, const EvalContext &ctx)
 {
+    // Words are split at blanks outside parentheses; the first is the
+    // function name, the others its parameters (at most 100: later words
+    // replace the 100th).
     QString name;
-    std::vector<QString> params; // params[0] unused: parameters count from 1
-    params.emplace_back();
+    std::vector<QString> params(1); // params[0] unused: parameters count from 1
     int count = 0;
-    bool literal = false;
-    QString literalResult;
-    splitWords(callText, [&](QStringView word, QStringView after) {
+    QStringView rest = callText;
+    int depth = 0;
+    qsizetype i = 0;
+    for (;;) {
+        const bool atEnd = i >= rest.size();
+        if (!atEnd) {
+            const ushort c = rest[i].unicode();
+            if (c == '(')
+                ++depth;
+            else if (c == ')')
+                --depth;
+            if (c != ' ' || depth != 0) {
+                ++i;
+                continue;
+            }
+        } else if (rest.isEmpty()) {
+            break;
+        }
+        const QStringView word = rest.left(i);
         if (count < kMaxParameters + 1)
             ++count;
         if (count == 1) {
             name = upperCase(word);
-            if (name == u"MAINCONVERTTEXT") {
-                literal = true;
-                literalResult = after.toString();
-                return false;
-            }
+            if (name == u"MAINCONVERTTEXT")
+                return atEnd ? QString() : rest.mid(i + 1).toString();
         } else if (size_t(count) >= params.size()) {
             params.emplace_back(word.toString());
         } else {
             params[size_t(count - 1)] = word.toString();
         }
-        return true;
-    });
-    if (literal)
-        return literalResult;
+        if (atEnd)
+            break;
+        rest = trimBlanks(rest.mid(i + 1));
+        i = 0;
+    }
 
     for (size_t k = 1; k < params.size(); ++k) {
         params[k] = Evaluate(params[k], ctx);

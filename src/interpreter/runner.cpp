@@ -117,6 +117,34 @@ bool Engine::SkriptObjectAlive(qint16 index) const
     return node && node->function(u"MyFunktion");
 }
 
+// Everything one invocation of the runner keeps. It lives on the heap: the
+// runner's frame stays on the native stack for every level of user-function
+// recursion, so it should be small.
+struct Engine::RunState
+{
+    RunState(const std::shared_ptr<ScriptText> &box, const std::shared_ptr<RunCommand> &cmd,
+             RunRef &runRef, qint16 &level, qint16 window)
+        : textBox(box), runCommand(cmd), run(runRef), callLevel(level), windowIndex(window),
+          ctx{runRef, level, box, cmd, QString()}
+    {
+    }
+    const std::shared_ptr<ScriptText> &textBox;
+    const std::shared_ptr<RunCommand> &runCommand;
+    RunRef &run;
+    qint16 &callLevel;
+    qint16 windowIndex;
+    EvalContext ctx;
+    qsizetype savedCaret = 0;
+    qint32 scan = 0;
+    qint32 previous = 0;
+    std::vector<qint32> loopStack;
+    Mode mode = Mode::Normal;
+    int counter = 0;
+    QString labelTarget;
+    bool single = false;
+    QString current;
+};
+
 void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
                        const std::shared_ptr<RunCommand> &runCommand, const QString &statement,
                        RunRef &run, qint16 &callLevel, qint32 startPosition, qint16 windowIndex)
@@ -127,230 +155,255 @@ void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
         if (run.index == 0)
             return; // every per-run object is in use
     }
-    static const QString kNoText;
-    const qsizetype savedCaret = textBox ? textBox->selectionStart() : 0;
-    qint32 scan = startPosition;
-    qint32 previous = 0;
-    std::vector<qint32> loopStack;
-    Mode mode = Mode::Normal;
-    int counter = 0;
-    QString labelTarget;
-    EvalContext ctx{run, callLevel, textBox, runCommand, QString()};
-    bool single = !statement.isEmpty();
-    QString current;
-
-    auto restoreAndRelease = [&] {
-        if (!isCurrent(run))
-            return; // released already; the index may belong to another run now
-        if (textBox)
-            textBox->setSelection(savedCaret, 0);
-        ReleaseSkriptObject(run.index);
-    };
-    auto truthOf = [&](QStringView expression) { return numericValue(Evaluate(expression, ctx)) != 0; };
-    auto error = [&](int number) { RaiseScriptError(number, ctx); };
+    NestingGuard nesting(*this, __builtin_frame_address(0));
+    auto st = std::make_unique<RunState>(textBox, runCommand, run, callLevel, windowIndex);
+    st->savedCaret = textBox ? textBox->selectionStart() : 0;
+    st->scan = startPosition;
+    st->single = !statement.isEmpty();
 
     for (;;) {
-        if (single) {
-            current = statement;
-        } else {
-            const QString &text = textBox ? textBox->scriptText() : kNoText;
-            const qint32 next = nextStatementStart(text, scan);
-            if (next == 0)
-                break;
-            const qsizetype cr = text.indexOf(u'\r', next - 1);
-            const qint32 end = cr < 0 ? qint32(text.size() + 1) : qint32(cr + 1);
-            qsizetype from = next - 1;
-            qsizetype to = end - 1; // exclusive, 0-based
-            while (from < to && (text[from] == u' ' || text[to - 1] == u' ')) {
-                if (text[from] == u' ')
-                    ++from;
-                else
-                    --to;
-            }
-            if (textBox)
-                textBox->setSelection(from, to - from);
-            current = text.mid(from, to - from);
-            previous = scan;
-            scan = end;
+        if (st->single) {
+            st->current = statement;
+        } else if (!readStatement(*st)) {
+            break;
         }
-
-        QStringView stmt = current;
-        if (const qsizetype quote = stmt.indexOf(u'\''); quote >= 0)
-            stmt = trimBlanks(stmt.left(quote));
-
-        if (!stmt.isEmpty()) {
-            Keyword kw;
-            QStringView word;
-            QStringView arg;
-            if (stmt[0] == u':') {
-                kw = Keyword::Label;
-                arg = trimBlanks(stmt.mid(1));
-            } else {
-                const qsizetype space = stmt.indexOf(u' ');
-                word = space < 0 ? stmt : stmt.left(space);
-                arg = space < 0 ? QStringView() : trimBlanks(stmt.mid(space + 1));
-                kw = classify(word);
-            }
-
-            bool yield = false;
-            switch (mode) {
-            case Mode::Normal:
-                switch (kw) {
-                case Keyword::Label:
-                case Keyword::EndIf:
-                    break;
-                case Keyword::Exec:
-                    Evaluate(arg, ctx);
-                    yield = true;
-                    break;
-                case Keyword::OnError:
-                    ctx.errorHandler = arg.toString();
-                    yield = true;
-                    break;
-                case Keyword::Goto:
-                    single = false;
-                    scan = 0;
-                    mode = Mode::LabelSearch;
-                    labelTarget = upperCase(arg);
-                    yield = true;
-                    break;
-                case Keyword::ExitFunction:
-                    if (callLevel != 0)
-                        return;
-                    break;
-                case Keyword::If:
-                    if (!truthOf(arg)) {
-                        mode = Mode::BranchSkip;
-                        counter = 0;
-                    }
-                    yield = true;
-                    break;
-                case Keyword::ElseIf:
-                case Keyword::Else:
-                    mode = Mode::EndifSkip;
-                    counter = 0;
-                    yield = true;
-                    break;
-                case Keyword::Do:
-                    if (loopStack.size() >= kLoopStackSize)
-                        error(1);
-                    else
-                        loopStack.push_back(previous);
-                    yield = true;
-                    break;
-                case Keyword::DoWhile:
-                    if (truthOf(arg)) {
-                        if (loopStack.size() >= kLoopStackSize)
-                            error(1);
-                        else
-                            loopStack.push_back(previous);
-                    } else {
-                        mode = Mode::LoopSkip;
-                        counter = 0;
-                    }
-                    yield = true;
-                    break;
-                case Keyword::Loop:
-                case Keyword::LoopWhile: {
-                    const bool again = kw == Keyword::Loop || truthOf(arg);
-                    if (loopStack.empty()) {
-                        error(1);
-                    } else {
-                        if (again)
-                            scan = loopStack.back();
-                        loopStack.pop_back();
-                    }
-                    yield = true;
-                    break;
-                }
-                case Keyword::WaitTill:
-                case Keyword::WaitWhile:
-                    if (callLevel == 0 && windowIndex >= 1 && windowIndex <= 100) {
-                        WaitEntry &w = m_waits[size_t(windowIndex)];
-                        w.waiting = true;
-                        w.run = run;
-                        w.condition = kw == Keyword::WaitTill
-                            ? arg.toString()
-                            : concat({u"Main.Nicht(", arg, u")"});
-                        w.resumePosition = scan;
-                        return;
-                    }
-                    error(1);
-                    break;
-                case Keyword::Quit:
-                    restoreAndRelease();
-                    return;
-                case Keyword::Other:
-                    error(1);
-                    break;
-                }
-                break;
-
-            case Mode::LabelSearch:
-                if (kw == Keyword::Label && nameMatchesTrimmed(labelTarget, arg))
-                    mode = Mode::Normal;
-                break;
-
-            case Mode::LoopSkip:
-                if (kw == Keyword::Do || kw == Keyword::DoWhile) {
-                    ++counter;
-                } else if (kw == Keyword::Loop || kw == Keyword::LoopWhile) {
-                    if (counter > 0) {
-                        --counter;
-                    } else {
-                        mode = Mode::Normal;
-                        yield = true;
-                    }
-                }
-                break;
-
-            case Mode::BranchSkip:
-                if (kw == Keyword::If) {
-                    ++counter;
-                } else if (kw == Keyword::EndIf) {
-                    if (counter > 0) {
-                        --counter;
-                    } else {
-                        mode = Mode::Normal;
-                        yield = true;
-                    }
-                } else if (kw == Keyword::Else && counter == 0) {
-                    mode = Mode::Normal;
-                    yield = true;
-                } else if (kw == Keyword::ElseIf && counter == 0) {
-                    if (truthOf(arg)) {
-                        mode = Mode::Normal;
-                        yield = true;
-                    }
-                }
-                break;
-
-            case Mode::EndifSkip:
-                if (kw == Keyword::If) {
-                    ++counter;
-                } else if (kw == Keyword::EndIf) {
-                    if (counter > 0) {
-                        --counter;
-                    } else {
-                        mode = Mode::Normal;
-                        yield = true;
-                    }
-                }
-                break;
-            }
-            if (yield)
-                m_host.yield();
+        switch (executeStatement(*st)) {
+        case StepResult::Next:
+            break;
+        case StepResult::Return:
+            return;
+        case StepResult::End:
+            endRun(*st);
+            return;
         }
-
-        if (single)
+        if (st->single)
             return;
         if ((runCommand && runCommand->stopRequested()) || !isCurrent(run))
             break;
     }
+    if (callLevel == 0)
+        endRun(*st);
+}
 
-    if (callLevel != 0)
-        return;
-    restoreAndRelease();
+void Engine::endRun(RunState &st)
+{
+    if (!isCurrent(st.run))
+        return; // released already; the index may belong to another run now
+    if (st.textBox)
+        st.textBox->setSelection(st.savedCaret, 0);
+    ReleaseSkriptObject(st.run.index);
+}
+
+bool Engine::readStatement(RunState &st)
+{
+    static const QString kNoText;
+    const QString &text = st.textBox ? st.textBox->scriptText() : kNoText;
+    const qint32 next = nextStatementStart(text, st.scan);
+    if (next == 0)
+        return false;
+    const qsizetype cr = text.indexOf(u'\r', next - 1);
+    const qint32 end = cr < 0 ? qint32(text.size() + 1) : qint32(cr + 1);
+    qsizetype from = next - 1;
+    qsizetype to = end - 1; // exclusive, 0-based
+    while (from < to && (text[from] == u' ' || text[to - 1] == u' ')) {
+        if (text[from] == u' ')
+            ++from;
+        else
+            --to;
+    }
+    if (st.textBox)
+        st.textBox->setSelection(from, to - from);
+    // A copy of the line: the statement may change the text it came from.
+    st.current = text.mid(from, to - from);
+    st.previous = st.scan;
+    st.scan = end;
+    return true;
+}
+
+bool Engine::conditionHolds(RunState &st, QStringView expression)
+{
+    return numericValue(Evaluate(expression, st.ctx)) != 0;
+}
+
+Engine::StepResult Engine::executeStatement(RunState &st)
+{
+    QStringView stmt = st.current;
+    if (const qsizetype quote = stmt.indexOf(u'\''); quote >= 0)
+        stmt = trimBlanks(stmt.left(quote));
+    if (stmt.isEmpty())
+        return StepResult::Next;
+
+    Keyword kw;
+    QStringView arg;
+    if (stmt[0] == u':') {
+        kw = Keyword::Label;
+        arg = trimBlanks(stmt.mid(1));
+    } else {
+        const qsizetype space = stmt.indexOf(u' ');
+        kw = classify(space < 0 ? stmt : stmt.left(space));
+        arg = space < 0 ? QStringView() : trimBlanks(stmt.mid(space + 1));
+    }
+    // EXEC is what user functions recurse through: keep its path in this
+    // small frame and everything else in its own function.
+    if (kw == Keyword::Exec && st.mode == Mode::Normal) {
+        Evaluate(arg, st.ctx);
+        m_host.yield();
+        return StepResult::Next;
+    }
+    return executeOther(st, int(kw), arg);
+}
+
+[[gnu::noinline]] Engine::StepResult Engine::executeOther(RunState &st, int keyword, QStringView arg)
+{
+    const Keyword kw = Keyword(keyword);
+    bool yield = false;
+    switch (st.mode) {
+    case Mode::Normal:
+        switch (kw) {
+        case Keyword::Label:
+        case Keyword::EndIf:
+            break;
+        case Keyword::Exec:
+            Evaluate(arg, st.ctx);
+            yield = true;
+            break;
+        case Keyword::OnError:
+            st.ctx.errorHandler = arg.toString();
+            yield = true;
+            break;
+        case Keyword::Goto:
+            st.single = false;
+            st.scan = 0;
+            st.mode = Mode::LabelSearch;
+            st.labelTarget = upperCase(arg);
+            yield = true;
+            break;
+        case Keyword::ExitFunction:
+            if (st.callLevel != 0)
+                return StepResult::Return;
+            break;
+        case Keyword::If:
+            if (!conditionHolds(st, arg)) {
+                st.mode = Mode::BranchSkip;
+                st.counter = 0;
+            }
+            yield = true;
+            break;
+        case Keyword::ElseIf:
+        case Keyword::Else:
+            st.mode = Mode::EndifSkip;
+            st.counter = 0;
+            yield = true;
+            break;
+        case Keyword::Do:
+            pushLoop(st);
+            yield = true;
+            break;
+        case Keyword::DoWhile:
+            if (conditionHolds(st, arg)) {
+                pushLoop(st);
+            } else {
+                st.mode = Mode::LoopSkip;
+                st.counter = 0;
+            }
+            yield = true;
+            break;
+        case Keyword::Loop:
+        case Keyword::LoopWhile: {
+            const bool again = kw == Keyword::Loop || conditionHolds(st, arg);
+            if (st.loopStack.empty()) {
+                RaiseScriptError(1, st.ctx);
+            } else {
+                if (again)
+                    st.scan = st.loopStack.back();
+                st.loopStack.pop_back();
+            }
+            yield = true;
+            break;
+        }
+        case Keyword::WaitTill:
+        case Keyword::WaitWhile:
+            if (st.callLevel == 0 && st.windowIndex >= 1 && st.windowIndex <= 100) {
+                WaitEntry &w = m_waits[size_t(st.windowIndex)];
+                w.waiting = true;
+                w.run = st.run;
+                w.condition = kw == Keyword::WaitTill ? arg.toString()
+                                                      : concat({u"Main.Nicht(", arg, u")"});
+                w.resumePosition = st.scan;
+                return StepResult::Return;
+            }
+            RaiseScriptError(1, st.ctx);
+            break;
+        case Keyword::Quit:
+            return StepResult::End;
+        case Keyword::Other:
+            RaiseScriptError(1, st.ctx);
+            break;
+        }
+        break;
+
+    case Mode::LabelSearch:
+        if (kw == Keyword::Label && nameMatchesTrimmed(st.labelTarget, arg))
+            st.mode = Mode::Normal;
+        break;
+
+    case Mode::LoopSkip:
+        if (kw == Keyword::Do || kw == Keyword::DoWhile) {
+            ++st.counter;
+        } else if (kw == Keyword::Loop || kw == Keyword::LoopWhile) {
+            if (st.counter > 0) {
+                --st.counter;
+            } else {
+                st.mode = Mode::Normal;
+                yield = true;
+            }
+        }
+        break;
+
+    case Mode::BranchSkip:
+        if (kw == Keyword::If) {
+            ++st.counter;
+        } else if (kw == Keyword::EndIf) {
+            if (st.counter > 0) {
+                --st.counter;
+            } else {
+                st.mode = Mode::Normal;
+                yield = true;
+            }
+        } else if (kw == Keyword::Else && st.counter == 0) {
+            st.mode = Mode::Normal;
+            yield = true;
+        } else if (kw == Keyword::ElseIf && st.counter == 0 && conditionHolds(st, arg)) {
+            st.mode = Mode::Normal;
+            yield = true;
+        }
+        break;
+
+    case Mode::EndifSkip:
+        if (kw == Keyword::If) {
+            ++st.counter;
+        } else if (kw == Keyword::EndIf) {
+            if (st.counter > 0) {
+                --st.counter;
+            } else {
+                st.mode = Mode::Normal;
+                yield = true;
+            }
+        }
+        break;
+    }
+    if (yield)
+        m_host.yield();
+    return StepResult::Next;
+}
+
+void Engine::pushLoop(RunState &st)
+{
+    // A full loop stack is reported like a statement that cannot run.
+    if (st.loopStack.size() >= kLoopStackSize)
+        RaiseScriptError(1, st.ctx);
+    else
+        st.loopStack.push_back(st.previous);
 }
 
 } // namespace varnok

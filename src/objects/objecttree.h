@@ -194,7 +194,14 @@ public:
     FunctionPtr function(QStringView name) const { return find(m_functions, name); }
     ValueArrayPtr valueArray(QStringView name) const { return find(m_valueArrays, name); }
     ObjectArrayPtr objectArray(QStringView name) const { return find(m_objectArrays, name); }
-    bool hasShortcut(QStringView name) const { return find(m_shortcuts, name) != nullptr; }
+    bool hasShortcut(QStringView name) const { return peek(m_shortcuts, name) != nullptr; }
+
+    // Borrowed lookups for callers that use the entry at once and keep no
+    // reference across anything that could change the tree.
+    const EineVerknuepfung *peekShortcut(QStringView name) const { return peek(m_shortcuts, name); }
+    const EineFunktion *peekFunction(QStringView name) const { return peek(m_functions, name); }
+    const EineVariable *peekVariable(QStringView name) const { return peek(m_variables, name); }
+    const ArrayVariable *peekValueArray(QStringView name) const { return peek(m_valueArrays, name); }
 
     size_t objectCount() const { return m_objects.size(); }
     size_t shortcutCount() const { return m_shortcuts.size(); }
@@ -208,7 +215,19 @@ public:
 
 private:
     template <typename T>
-    static std::shared_ptr<T> find(const std::vector<std::shared_ptr<T>> &list, QStringView name);
+    static const std::shared_ptr<T> *slot(const std::vector<std::shared_ptr<T>> &list, QStringView name);
+    template <typename T>
+    static std::shared_ptr<T> find(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+    {
+        const auto *s = slot(list, name);
+        return s ? *s : nullptr;
+    }
+    template <typename T>
+    static const T *peek(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+    {
+        const auto *s = slot(list, name);
+        return s ? s->get() : nullptr;
+    }
     template <typename T>
     static bool get(const std::vector<std::shared_ptr<T>> &list, QStringView name, std::shared_ptr<T> &out)
     {
@@ -229,12 +248,12 @@ private:
 };
 
 template <typename T>
-std::shared_ptr<T> ScriptObjects::find(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+const std::shared_ptr<T> *ScriptObjects::slot(const std::vector<std::shared_ptr<T>> &list, QStringView name)
 {
     const QStringView request = trimBlanks(name);
     for (const auto &entry : list)
         if (nameMatchesTrimmed(entry->GetName(), request))
-            return entry;
+            return &entry;
     return nullptr;
 }
 
