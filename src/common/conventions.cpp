@@ -177,6 +177,19 @@ double scanNumber(QStringView text, qsizetype *end)
     }
     if (count == 0)
         return 0;
+    // Up to 15 digits and a power of ten up to 22 are both exact doubles, so
+    // one multiplication or division is correctly rounded: the common case
+    // needs no string round trip.
+    if (count <= 15 && exponent >= -22 && exponent <= 22) {
+        qint64 mantissa = 0;
+        for (int k = 0; k < count; ++k)
+            mantissa = mantissa * 10 + (digits[k] - '0');
+        static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        double v = double(mantissa);
+        v = exponent >= 0 ? v * kPow10[exponent] : v / kPow10[-exponent];
+        return negative ? -v : v;
+    }
     char buf[80];
     std::snprintf(buf, sizeof buf, "%s%.*se%ld", negative ? "-" : "", count, digits, exponent);
     return std::strtod(buf, nullptr);

@@ -157,13 +157,13 @@ qint32 Engine::clockMs()
     return qint32(quint32(ms & 0xFFFFFFFFu));
 }
 
-QString Engine::callBuiltin(QStringView name, std::vector<QString> &p, const EvalContext &ctx)
+QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const EvalContext &ctx)
 {
     // Kept small on purpose: this frame sits on the native stack for every
     // level of user-function recursion, so the operations live in their own
     // functions.
     const auto &table = builtinTable();
-    const auto it = table.constFind(name.toString());
+    const auto it = table.constFind(name);
     if (it == table.constEnd())
         return fail(5, ctx);
     const int given = int(p.size()) - 1;

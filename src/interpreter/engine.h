@@ -113,7 +113,7 @@ private:
                            const EvalContext &ctx);
     QString accessArray(const ScriptObjects &node, QStringView name, QStringView inner,
                         const EvalContext &ctx);
-    QString callBuiltin(QStringView name, std::vector<QString> &params, const EvalContext &ctx);
+    QString callBuiltin(const QString &name, std::vector<QString> &params, const EvalContext &ctx);
     QString scriptBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
     QString valueBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
     QString fileBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
