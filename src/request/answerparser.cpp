@@ -13,6 +13,8 @@ constexpr std::array<QStringView, kKnownHeaderCount> kKnownNames = {
     u"ACCEPT-RANGES", u"LOCATION",
 };
 
+constexpr qsizetype kKeptDecodeBuffer = qsizetype(4) << 20;
+
 QString decode(QByteArrayView bytes)
 {
     return decodeCp1252(bytes.data(), bytes.size());
@@ -143,6 +145,13 @@ void AnswerParser::endHeader()
     m_sink.headerEnded();
 }
 
+ModelAnswerSink::ModelAnswerSink(AnswerModels models, std::function<void()> onHeaderEnded)
+    : m_models(std::move(models)), m_onHeaderEnded(std::move(onHeaderEnded))
+{
+    for (int b = 0; b < 256; ++b)
+        m_charOf[size_t(b)] = cp1252ToChar(static_cast<unsigned char>(b)).unicode();
+}
+
 void ModelAnswerSink::statusLine(const QString &line)
 {
     m_models.rueckgabe->setText(line);
@@ -175,7 +184,15 @@ void ModelAnswerSink::headerEnded()
 
 void ModelAnswerSink::body(QByteArrayView bytes)
 {
-    m_models.output->append(decode(bytes));
+    m_decoded.resize(bytes.size());
+    char16_t *dst = reinterpret_cast<char16_t *>(m_decoded.data());
+    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        dst[i] = m_charOf[src[i]];
+    m_models.output->append(m_decoded);
+    // A large piece's buffer is not kept for the rest of the window's life.
+    if (m_decoded.capacity() > kKeptDecodeBuffer)
+        m_decoded = QString();
 }
 
 } // namespace varnok

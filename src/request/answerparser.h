@@ -101,10 +101,7 @@ struct AnswerModels
 class ModelAnswerSink : public AnswerSink
 {
 public:
-    ModelAnswerSink(AnswerModels models, std::function<void()> onHeaderEnded)
-        : m_models(std::move(models)), m_onHeaderEnded(std::move(onHeaderEnded))
-    {
-    }
+    ModelAnswerSink(AnswerModels models, std::function<void()> onHeaderEnded);
 
     void statusLine(const QString &line) override;
     void knownHeader(KnownHeader header, const QString &value) override;
@@ -115,6 +112,8 @@ public:
 private:
     AnswerModels m_models;
     std::function<void()> m_onHeaderEnded;
+    std::array<char16_t, 256> m_charOf{}; // the Windows-1252 table, for the body loop
+    QString m_decoded; // reused for every body piece: no fresh memory per arrival
 };
 
 } // namespace varnok

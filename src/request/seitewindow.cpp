@@ -537,8 +537,15 @@ void SeiteWindow::onDataArrival()
     }
     if (m_closed)
         return;
-    const QByteArray data = m_socket->readAll();
-    m_parser->feed(data);
+    const qint64 waiting = m_socket->bytesAvailable();
+    if (waiting <= 0)
+        return;
+    m_readBuffer.resize(qsizetype(waiting));
+    const qint64 got = m_socket->read(m_readBuffer.data(), waiting);
+    if (got > 0)
+        m_parser->feed(QByteArrayView(m_readBuffer.constData(), qsizetype(got)));
+    if (m_readBuffer.capacity() > (qsizetype(4) << 20))
+        m_readBuffer = QByteArray();
 }
 
 void SeiteWindow::onPeerClosed()

@@ -130,6 +130,7 @@ private:
     bool m_connectedDuringSend = false;
     QString m_errorDuringSend;
     QString m_reasonAfterStop; // why an established connection broke
+    QByteArray m_readBuffer;   // reused by every arrival
 
     std::vector<Field> m_fields;
     std::vector<std::pair<QLabel *, const char *>> m_captions;

@@ -1,0 +1,240 @@
+// Time until a request window's Status is "0" with a whole 20 MiB answer in
+// its output box, beside curl fetching the same answer from the same server
+// in the same run, and the window process's peak memory.
+//
+//   bench_request [MiB] [runs]
+//
+// The server is a forked child process on 127.0.0.1, so its copy of the
+// body does not count towards the window's memory.
+
+#include "common/textmodel.h"
+#include "interpreter/engine.h"
+#include "objects/windowobjects.h"
+#include "request/outputview.h"
+#include "request/seitewindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace varnok;
+
+namespace {
+
+class BenchHost : public Host
+{
+public:
+    void yield() override { QCoreApplication::processEvents(); }
+    void showMessage(const QString &, const QString &) override {}
+    bool askYesNo(const QString &, const QString &) override { return false; }
+    int openSeiteWindow() override { return 0; }
+    int openSkriptWindow() override { return 0; }
+    bool isSeiteWindowOpen(int) const override { return false; }
+    bool isSkriptWindowOpen(int) const override { return false; }
+    void seiteSenden(int) override {}
+    void seiteClose(int) override {}
+    void skriptNeu(int) override {}
+    bool skriptLaden(int, const QString &) override { return false; }
+    bool skriptSpeichern(int, const QString &) override { return false; }
+    void skriptAusfuehren(int) override {}
+    void skriptClose(int) override {}
+};
+
+std::vector<char> makeAnswer(size_t bodySize, bool binary)
+{
+    std::string header = "HTTP/1.1 200 OK\r\nServer: bench\r\nContent-Type: "
+                         + std::string(binary ? "application/octet-stream" : "text/plain")
+                         + "\r\nContent-Length: " + std::to_string(bodySize)
+                         + "\r\nConnection: close\r\n\r\n";
+    std::vector<char> out(header.begin(), header.end());
+    out.reserve(header.size() + bodySize);
+    std::mt19937 rng(42);
+    for (size_t i = 0; i < bodySize; ++i) {
+        if (binary)
+            out.push_back(char(rng() & 0xFF));
+        else
+            out.push_back(i % 80 == 78 ? '\r' : i % 80 == 79 ? '\n' : char('a' + rng() % 26));
+    }
+    return out;
+}
+
+// Serves `answer` to every connection after reading its request header.
+[[noreturn]] void serve(int listenFd, const std::vector<char> &answer)
+{
+    for (;;) {
+        const int c = accept(listenFd, nullptr, nullptr);
+        if (c < 0)
+            continue;
+        std::string request;
+        char buf[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = read(c, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            request.append(buf, size_t(n));
+        }
+        size_t sent = 0;
+        while (sent < answer.size()) {
+            const ssize_t n = write(c, answer.data() + sent, answer.size() - sent);
+            if (n <= 0)
+                break;
+            sent += size_t(n);
+        }
+        shutdown(c, SHUT_WR);
+        while (read(c, buf, sizeof buf) > 0) {
+        }
+        close(c);
+    }
+}
+
+long currentRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+long peakRssKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Server {
+    pid_t pid = -1;
+    quint16 port = 0;
+};
+
+Server startServer(const std::vector<char> &answer)
+{
+    Server s;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
+        std::perror("server");
+        std::exit(1);
+    }
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    s.port = ntohs(addr.sin_port);
+    s.pid = fork();
+    if (s.pid == 0)
+        serve(fd, answer);
+    close(fd);
+    return s;
+}
+
+void stopServer(const Server &s)
+{
+    kill(s.pid, SIGTERM);
+    waitpid(s.pid, nullptr, 0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int mib = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const size_t bodySize = size_t(mib) * 1024 * 1024;
+
+    // Both answers are made and both servers started before Qt starts any
+    // thread, so the forks copy a single-threaded process.
+    std::vector<char> textAnswer = makeAnswer(bodySize, false);
+    const Server textServer = startServer(textAnswer);
+    std::vector<char> binaryAnswer = makeAnswer(bodySize, true);
+    const Server binaryServer = startServer(binaryAnswer);
+    const size_t answerSize = textAnswer.size();
+    // The parent no longer needs its copies.
+    std::vector<char>().swap(textAnswer);
+    std::vector<char>().swap(binaryAnswer);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BenchHost host;
+    Engine engine(host);
+    SeiteWindow window(engine);
+    window.resize(700, 620);
+    window.show();
+    window.setIndex(1);
+    RegisterSeiteFenster(engine.root(), 1, window.fields());
+    engine.setWindowStatus(u"SeiteFenster", 1, u"0");
+    window.model(u"Text1")->setText(QStringLiteral("127.0.0.1"));
+    QCoreApplication::processEvents();
+    const long baseRss = currentRssKb();
+
+    std::printf("answer: %d MiB body (%zu bytes with header), %d runs each, median shown\n", mib,
+                answerSize, runs);
+    std::printf("%-8s %12s %12s %8s\n", "body", "curl ms", "Varnok ms", "ratio");
+    bool ok = true;
+    for (const Server *server : {&textServer, &binaryServer}) {
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(server->port);
+        window.model(u"Text2")->setText(QString::number(server->port));
+        std::vector<double> curlMs, ownMs;
+        for (int r = 0; r < runs; ++r) {
+            QElapsedTimer t;
+            t.start();
+            const int rc = QProcess::execute(QStringLiteral("curl"),
+                                             {QStringLiteral("-s"), QStringLiteral("-o"),
+                                              QStringLiteral("/dev/null"), url});
+            curlMs.push_back(t.nsecsElapsed() / 1e6);
+            if (rc != 0)
+                std::printf("curl failed (%d)\n", rc);
+
+            t.start();
+            window.Command1_Click();
+            while (window.requestState() != 0)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            ownMs.push_back(t.nsecsElapsed() / 1e6);
+            const QString status = engine.GetValueByPath(u"SeiteFenster(1).Status", {}, 0);
+            const qsizetype got = window.model(u"Text10")->text().size();
+            if (status != u"0" || got != qsizetype(bodySize)) {
+                std::printf("incomplete: Status %s, %lld of %zu body characters\n",
+                            qPrintable(status), (long long)got, bodySize);
+                ok = false;
+            }
+            // The answer is on screen, not only in the model.
+            window.outputView()->viewport()->repaint();
+        }
+        const double c = median(curlMs), o = median(ownMs);
+        std::printf("%-8s %12.1f %12.1f %7.1fx\n", server == &textServer ? "text" : "binary", c, o,
+                    o / c);
+    }
+    const long peak = peakRssKb();
+    std::printf("peak RSS %.1f MiB (%.1fx the body); before the first request %.1f MiB\n",
+                peak / 1024.0, peak * 1024.0 / double(bodySize), baseRss / 1024.0);
+
+    stopServer(textServer);
+    stopServer(binaryServer);
+    return ok ? 0 : 1;
+}
