@@ -348,10 +348,10 @@ QString Engine::CallFunction(QStringView callText, const EvalContext &ctx)
             name = upperCase(word);
             if (name == u"MAINCONVERTTEXT")
                 return atEnd ? QString() : rest.mid(i + 1).toString();
-        } else if (size_t(count) >= params.size()) {
+        } else if (const size_t slot = size_t(count - 1); slot >= params.size()) {
             params.emplace_back(word.toString());
         } else {
-            params[size_t(count - 1)] = word.toString();
+            params[slot] = word.toString();
         }
         if (atEnd)
             break;
