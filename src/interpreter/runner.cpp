@@ -187,11 +187,12 @@ void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
 
 void Engine::endRun(RunState &st)
 {
-    if (!isCurrent(st.run))
-        return; // released already; the index may belong to another run now
     if (st.textBox)
         st.textBox->setSelection(st.savedCaret, 0);
-    ReleaseSkriptObject(st.run.index);
+    // An object released already (an error box ended the run) may by now
+    // belong to another run with the same index.
+    if (isCurrent(st.run))
+        ReleaseSkriptObject(st.run.index);
 }
 
 bool Engine::readStatement(RunState &st)

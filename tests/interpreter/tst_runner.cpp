@@ -166,6 +166,20 @@ private slots:
         QCOMPARE(host.skript(2)->text->text(), QString());
     }
 
+    void errorBoxEndsRunAndRestoresCaret()
+    {
+        TestHost host;
+        host.openSkriptWindow();
+        host.skript(1)->text->setText(lines({"EXEC Foo.Bar()", "EXEC Main.Mathe.Plus(1 1)"}));
+        host.skript(1)->text->setSelection(4, 0);
+        host.ausfuehren(1);
+        QCOMPARE(host.messages, QStringList{QStringLiteral("Fehler 4: Objekt nicht gefunden")});
+        QCOMPARE(host.yields, 1);
+        QCOMPARE(host.skript(1)->text->selectionStart(), qsizetype(4));
+        QCOMPARE(host.skript(1)->text->selectionLength(), qsizetype(0));
+        QVERIFY(!host.skript(1)->running);
+    }
+
     void errorNumberEmptyUntilFirstError()
     {
         TestHost host;
