@@ -6,6 +6,7 @@
 #include "shell/textbox.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -201,6 +202,7 @@ void SeiteWindow::buildControls()
     }
     m_line1->setObjectName(QStringLiteral("Line1"));
     m_line2->setObjectName(QStringLiteral("Line2"));
+    fitCaptionFont();
 
     // The chain is built over the widgets that take the focus: a box's inner
     // editor stands for the box.
@@ -372,7 +374,53 @@ void SeiteWindow::applyLayout()
     place(m_output, kCaptionLeft, kText10Top, W - 240, H - (kRowsBottom + 240));
 }
 
+void SeiteWindow::fitCaptionFont()
+{
+    // The captions have a fixed width; the window's font may be wider than
+    // the one the layout was made for. Rather than cut "Accept-Language:"
+    // short, the captions take the window's font condensed, and only if that
+    // is not enough, smaller.
+    const QFont base = font();
+    const bool inPoints = base.pointSizeF() > 0;
+    const double full = inPoints ? base.pointSizeF() : base.pixelSize();
+    const double smallest = inPoints ? std::min(full, 6.5) : std::min(full, 9.0);
+    const int room = twipsToPixelsX(kCaptionWidth);
+    const auto fits = [&](const QFont &f) {
+        const QFontMetrics fm(f);
+        for (const auto &[label, name] : m_captions)
+            if (fm.horizontalAdvance(label->text()) > room)
+                return false;
+        return true;
+    };
+    QFont chosen = base;
+    bool found = false;
+    for (double size = full; size >= smallest && !found; size -= 0.5) {
+        for (int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed)}) {
+            QFont f = base;
+            if (inPoints)
+                f.setPointSizeF(size);
+            else
+                f.setPixelSize(int(size));
+            f.setStretch(stretch);
+            chosen = f;
+            if (fits(f)) {
+                found = true;
+                break;
+            }
+        }
+    }
+    for (const auto &[label, name] : m_captions)
+        label->setFont(chosen);
+}
+
 // ---- window events -------------------------------------------------------------
+
+void SeiteWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        fitCaptionFont();
+}
 
 void SeiteWindow::showEvent(QShowEvent *event)
 {

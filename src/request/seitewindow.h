@@ -91,6 +91,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     struct Field {
@@ -101,6 +102,7 @@ private:
 
     void buildControls();
     void applyLayout();
+    void fitCaptionFont();
     void place(QWidget *w, double left, double top, double width, double height);
     TextBox *addBox(const char *name, bool multiLine, const QString &text);
     QLabel *addCaption(const char *name, const QString &caption);

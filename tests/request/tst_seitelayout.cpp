@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 
 #include <cmath>
@@ -152,6 +153,25 @@ private slots:
             w = w->nextInFocusChain();
         } while (w != start && seen.size() <= order.size());
         QCOMPARE(seen, order);
+    }
+
+    void captionsAreNotCutShort()
+    {
+        SeiteSetup s;
+        for (const char *name : {"Label1", "Label3", "Label4", "Label11", "Label18", "Label21",
+                                 "Label22", "Label24", "Label20"}) {
+            auto *label = qobject_cast<QLabel *>(s.window->control(QLatin1StringView(name)));
+            QVERIFY(label);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
+        // A larger window font keeps them whole as well.
+        QFont big = s.window->font();
+        big.setPointSizeF(big.pointSizeF() + 3);
+        s.window->setFont(big);
+        for (const char *name : {"Label3", "Label21"}) {
+            auto *label = qobject_cast<QLabel *>(s.window->control(QLatin1StringView(name)));
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
     }
 
     void captionsAreNotFocusable()

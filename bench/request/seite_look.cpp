@@ -1,0 +1,139 @@
+// Shows a request window in a multi-document area and saves pictures of it:
+// before sending, after a real answer from a local python3 http.server, and
+// narrowed below its minimum size.
+//
+//   xvfb-run -s "-screen 0 1280x1024x24" seite_look OUTDIR
+
+#include "common/textmodel.h"
+#include "interpreter/engine.h"
+#include "objects/windowobjects.h"
+#include "request/seitewindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+using namespace varnok;
+
+namespace {
+
+class LookHost : public Host
+{
+public:
+    void yield() override { QCoreApplication::processEvents(); }
+    void showMessage(const QString &, const QString &) override {}
+    bool askYesNo(const QString &, const QString &) override { return false; }
+    int openSeiteWindow() override { return 0; }
+    int openSkriptWindow() override { return 0; }
+    bool isSeiteWindowOpen(int) const override { return false; }
+    bool isSkriptWindowOpen(int) const override { return false; }
+    void seiteSenden(int) override {}
+    void seiteClose(int) override {}
+    void skriptNeu(int) override {}
+    bool skriptLaden(int, const QString &) override { return false; }
+    bool skriptSpeichern(int, const QString &) override { return false; }
+    void skriptAusfuehren(int) override {}
+    void skriptClose(int) override {}
+};
+
+void settle(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void save(QWidget *w, const QString &path)
+{
+    settle(300);
+    if (!w->grab().save(path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(out);
+
+    // A small site for the real server.
+    QTemporaryDir site;
+    QFile page(site.filePath(QStringLiteral("index.html")));
+    page.open(QIODevice::WriteOnly);
+    page.write("<!DOCTYPE html>\r\n<html><head><title>Varnok</title></head>\r\n"
+               "<body>\r\n<p>Hallo aus dem lokalen Server.</p>\r\n"
+               "<p>Umlaute: \xe4\xf6\xfc\xdf, Steuerzeichen: \x01\x02\t|</p>\r\n</body></html>\r\n");
+    page.close();
+    const quint16 port = freePort();
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral("python3"),
+                 {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(port),
+                  QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
+                  site.path()});
+    server.waitForStarted();
+
+    LookHost host;
+    Engine engine(host);
+    QMainWindow main;
+    main.setWindowTitle(QStringLiteral("Varnok"));
+    auto *area = new QMdiArea;
+    main.setCentralWidget(area);
+    main.resize(1100, 900);
+    main.show();
+
+    auto *w = new SeiteWindow(engine);
+    QMdiSubWindow *sub = area->addSubWindow(w);
+    sub->show();
+    w->setIndex(1);
+    w->setWindowTitle(QStringLiteral("Seite 1"));
+    RegisterSeiteFenster(engine.root(), 1, w->fields());
+    engine.setWindowStatus(u"SeiteFenster", 1, u"0");
+    save(&main, out + QStringLiteral("/seite-vorher.png"));
+
+    w->model(u"Text1")->setText(QStringLiteral("127.0.0.1"));
+    w->model(u"Text2")->setText(QString::number(port));
+    w->model(u"Text3")->setText(QStringLiteral("GET /index.html HTTP/1.0"));
+    QElapsedTimer t;
+    t.start();
+    // The server may still be starting: try until an answer came.
+    for (;;) {
+        w->Command1_Click();
+        while (w->requestState() != 0 && t.elapsed() < 4000)
+            settle(50);
+        if (!w->model(u"Label25")->text().isEmpty() || t.elapsed() > 8000)
+            break;
+        if (w->requestState() != 0)
+            w->Command1_Click();
+        settle(200);
+    }
+    save(&main, out + QStringLiteral("/seite.png"));
+
+    sub->resize(w->twipsToPixelsX(3000), w->twipsToPixelsY(4500));
+    save(&main, out + QStringLiteral("/seite-schmal.png"));
+
+    server.terminate();
+    server.waitForFinished();
+    return 0;
+}
