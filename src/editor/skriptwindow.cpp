@@ -241,7 +241,7 @@ bool Skript::LoadDatei(const QString &fileName)
     const bool asked = fileName.isEmpty();
     QString name = fileName;
     if (asked) {
-        const std::optional<QString> chosen = m_dialogs.openFile(this, m_loadDialog);
+        const std::optional<QString> chosen = m_dialogs.openFile(window(), m_loadDialog);
         if (!chosen)
             return false;
         name = *chosen;
@@ -259,7 +259,7 @@ bool Skript::LoadDatei(const QString &fileName)
         if (!hadText)
             m_modified = wasModified;
         if (asked)
-            m_dialogs.message(this, QStringLiteral("Fehler"), kLoadFailed);
+            m_dialogs.message(window(), QStringLiteral("Fehler"), kLoadFailed);
         return false;
     }
     m_modified = false;
@@ -273,7 +273,7 @@ bool Skript::SaveDatei(const QString &fileName)
     const bool asked = fileName.isEmpty();
     QString name = fileName;
     if (asked) {
-        const std::optional<QString> chosen = m_dialogs.saveFile(this, m_saveDialog);
+        const std::optional<QString> chosen = m_dialogs.saveFile(window(), m_saveDialog);
         if (!chosen)
             return false;
         name = *chosen;
@@ -281,11 +281,11 @@ bool Skript::SaveDatei(const QString &fileName)
     m_saveDialog.fileName = name;
 
     if (asked && QFileInfo::exists(name)
-        && !m_dialogs.askYesNo(this, QStringLiteral("Überschreiben"), kOverwriteQuestion))
+        && !m_dialogs.askYesNo(window(), QStringLiteral("Überschreiben"), kOverwriteQuestion))
         return false;
     if (!writeScriptFile(name, m_text1->scriptText())) {
         if (asked)
-            m_dialogs.message(this, QStringLiteral("Fehler"), kSaveFailed);
+            m_dialogs.message(window(), QStringLiteral("Fehler"), kSaveFailed);
         return false;
     }
     m_modified = false;
@@ -296,14 +296,14 @@ bool Skript::SaveDatei(const QString &fileName)
 
 void Skript::refuseWhileRunning()
 {
-    m_dialogs.message(this, QStringLiteral("Fehler"), kRunningRefused);
+    m_dialogs.message(window(), QStringLiteral("Fehler"), kRunningRefused);
 }
 
 bool Skript::savePromptAllowsGoingOn()
 {
     if (!m_modified)
         return true;
-    if (!m_dialogs.askYesNo(this, QStringLiteral("Speichern"), kSaveQuestion))
+    if (!m_dialogs.askYesNo(window(), QStringLiteral("Speichern"), kSaveQuestion))
         return true;
     Speichern_Click();
     return !m_modified;
@@ -317,7 +317,7 @@ void Skript::Speichern_Click()
     }
     if (!m_currentFile.isEmpty()) {
         if (!SaveDatei(m_currentFile))
-            m_dialogs.message(this, QStringLiteral("Fehler"), kSaveFailed);
+            m_dialogs.message(window(), QStringLiteral("Fehler"), kSaveFailed);
     } else {
         SaveDatei(QString());
     }

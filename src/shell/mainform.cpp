@@ -2,6 +2,7 @@
 
 #include "editor/skriptwindow.h"
 #include "objects/windowobjects.h"
+#include "shell/application.h"
 
 #if defined(VARNOK_HAVE_SEITEWINDOW)
 #include "request/seitewindow.h"
@@ -51,6 +52,7 @@ QWidget *makeSideWindow(const QString &title, QSize size)
     // Stand-in until the help and about windows of their own land.
     auto *w = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     w->setWindowTitle(title);
+    w->setWindowIcon(varnokIcon());
     w->setFixedSize(size);
     return w;
 }
@@ -65,6 +67,8 @@ MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
     m_registry.clear();
 
     setWindowTitle(QStringLiteral("Varnok"));
+    m_icon = varnokIcon();
+    setWindowIcon(m_icon);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -115,6 +119,7 @@ int MainForm::OpenSeiteWindow()
     auto *window = new SeiteWidget(m_engine, nullptr);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(m_icon);
     connect(window, &SeiteWidget::closed, this, [this](int closedIndex) {
         m_registry.seite.release(closedIndex);
         UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
@@ -136,6 +141,8 @@ int MainForm::OpenSkriptWindow()
     auto *window = new Skript(m_engine, m_dialogs, nullptr);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(m_icon);
+    sub->resize(620, 440);
     connect(window, &Skript::closed, this, [this](int closedIndex) {
         m_registry.skript.release(closedIndex);
         UnregisterSkriptFenster(m_engine.root(), qint16(closedIndex));

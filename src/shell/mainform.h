@@ -7,6 +7,7 @@
 #include "shell/dialogs.h"
 #include "shell/windowregistry.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -98,6 +99,7 @@ private:
     QAction *m_neuerSkript = nullptr;
     QMenu *m_hilfeMenu = nullptr;
     QList<QAction *> m_shownActions;
+    QIcon m_icon;
     QPointer<QWidget> m_hilfe;
     QPointer<QWidget> m_ueber;
 
