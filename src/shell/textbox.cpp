@@ -369,24 +369,29 @@ bool TextBox::eventFilter(QObject *watched, QEvent *event)
 int TextBox::modelToDisplay(qsizetype modelPos) const
 {
     modelPos = std::clamp<qsizetype>(modelPos, 0, m_model->scriptText().size());
-    const auto before = std::lower_bound(m_breaks.begin(), m_breaks.end(), modelPos);
-    return int(modelPos - (before - m_breaks.begin()));
+    const auto after = std::lower_bound(
+        m_lineEnds.begin(), m_lineEnds.end(), modelPos,
+        [](const LineEnd &e, qsizetype m) { return e.pos < m; });
+    if (after == m_lineEnds.begin())
+        return int(modelPos);
+    const LineEnd &e = *(after - 1);
+    if (e.pair && modelPos == e.pos + 1) // between CR and LF
+        return int(e.pos + e.offsetBefore);
+    return int(modelPos + e.offsetAfter());
 }
 
 qsizetype TextBox::displayToModel(int displayPos) const
 {
     const qsizetype d = std::clamp<qsizetype>(displayPos, 0, m_shownLength);
-    // Break k stands at display position m_breaks[k] - k; count those before d.
-    qsizetype lo = 0;
-    qsizetype hi = qsizetype(m_breaks.size());
-    while (lo < hi) {
-        const qsizetype mid = lo + (hi - lo) / 2;
-        if (m_breaks[std::size_t(mid)] - mid < d)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return d + lo;
+    const auto after = std::lower_bound(
+        m_lineEnds.begin(), m_lineEnds.end(), d,
+        [](const LineEnd &e, qsizetype dp) { return e.pos + e.offsetBefore < dp; });
+    if (after == m_lineEnds.begin())
+        return d;
+    const LineEnd &e = *(after - 1);
+    if (!e.pair && d == e.pos + e.offsetBefore + 1) // after a lone LF's symbol
+        return e.pos + 1;
+    return d - e.offsetAfter();
 }
 
 std::pair<qsizetype, qsizetype> TextBox::modelSelection() const
@@ -403,52 +408,73 @@ QString TextBox::displayText() const
     return s;
 }
 
-void TextBox::rebuildBreaks()
+void TextBox::rebuildLineEnds()
 {
-    m_breaks.clear();
+    m_lineEnds.clear();
     if (m_mode != Mode::MultiLine)
         return;
     const QString &t = m_model->scriptText();
-    for (qsizetype i = t.indexOf(u"\r\n"); i >= 0; i = t.indexOf(u"\r\n", i + 2))
-        m_breaks.push_back(i);
+    qsizetype offset = 0;
+    for (qsizetype i = t.indexOf(u'\n'); i >= 0; i = t.indexOf(u'\n', i + 1)) {
+        const bool pair = i > 0 && t[i - 1] == u'\r';
+        m_lineEnds.push_back({pair ? i - 1 : i, offset, pair});
+        offset = m_lineEnds.back().offsetAfter();
+    }
 }
 
-void TextBox::updateBreaksAfterEdit(qsizetype start, qsizetype oldEnd, qsizetype newEnd)
+void TextBox::fixOffsetsFrom(std::size_t index)
+{
+    qsizetype offset = index == 0 ? 0 : m_lineEnds[index - 1].offsetAfter();
+    for (std::size_t i = index; i < m_lineEnds.size(); ++i) {
+        m_lineEnds[i].offsetBefore = offset;
+        offset = m_lineEnds[i].offsetAfter();
+    }
+}
+
+void TextBox::updateLineEnds(qsizetype start, qsizetype oldEnd, qsizetype newEnd)
 {
     if (m_mode != Mode::MultiLine)
         return;
-    // Pairs touching the edited range may have been split or joined: drop
-    // them, shift the rest, and look at the edited range afresh.
-    const auto first = std::lower_bound(m_breaks.begin(), m_breaks.end(), start - 1);
-    const auto last = std::lower_bound(first, m_breaks.end(), oldEnd);
+    // An LF whose own character or whose predecessor lies in the edited
+    // range may have come, gone, or changed between lone and paired.
+    const auto first = std::lower_bound(
+        m_lineEnds.begin(), m_lineEnds.end(), start,
+        [](const LineEnd &e, qsizetype p) { return e.lfPos() < p; });
+    const auto last = std::upper_bound(
+        first, m_lineEnds.end(), oldEnd,
+        [](qsizetype p, const LineEnd &e) { return p < e.lfPos(); });
     const qsizetype delta = newEnd - oldEnd;
-    for (auto it = last; it != m_breaks.end(); ++it)
-        *it += delta;
-    const auto at = m_breaks.erase(first, last);
+    for (auto it = last; it != m_lineEnds.end(); ++it)
+        it->pos += delta;
+    const std::size_t index = std::size_t(first - m_lineEnds.begin());
+    auto at = m_lineEnds.erase(first, last);
 
     const QString &t = m_model->scriptText();
-    std::vector<qsizetype> found;
-    // A pair whose CR stands at newEnd or later was kept and shifted above.
-    for (qsizetype i = std::max<qsizetype>(start - 1, 0); i < newEnd && i + 1 < t.size(); ++i) {
-        if (t[i] == u'\r' && t[i + 1] == u'\n') {
-            found.push_back(i);
-            ++i;
-        }
+    std::vector<LineEnd> found;
+    const qsizetype scanTo = std::min<qsizetype>(newEnd, t.size() - 1);
+    for (qsizetype i = t.indexOf(u'\n', start); i >= 0 && i <= scanTo; i = t.indexOf(u'\n', i + 1)) {
+        const bool pair = i > 0 && t[i - 1] == u'\r';
+        found.push_back({pair ? i - 1 : i, 0, pair});
     }
-    m_breaks.insert(at, found.begin(), found.end());
+    m_lineEnds.insert(at, found.begin(), found.end());
+    fixOffsetsFrom(index);
+    m_shownLength = t.size() + (m_lineEnds.empty() ? 0 : m_lineEnds.back().offsetAfter());
 }
 
 QString TextBox::render(qsizetype from, qsizetype to) const
 {
     const QString &t = m_model->scriptText();
     QString out;
-    out.reserve(to - from);
-    const bool joinBreaks = m_mode == Mode::MultiLine;
+    out.reserve(to - from + 16);
+    const bool lines = m_mode == Mode::MultiLine;
     for (qsizetype i = from; i < to; ++i) {
         const QChar c = t[i];
-        if (joinBreaks && c == u'\r' && i + 1 < to && t[i + 1] == u'\n') {
+        if (lines && c == u'\r' && i + 1 < to && t[i + 1] == u'\n') {
             out += kShownBreak;
             ++i;
+        } else if (lines && c == u'\n') {
+            out += textdisplay::visibleChar(c);
+            out += kShownBreak;
         } else {
             out += textdisplay::visibleChar(c);
         }
@@ -456,30 +482,41 @@ QString TextBox::render(qsizetype from, qsizetype to) const
     return out;
 }
 
-void TextBox::replaceDisplay(int from, int to, const QString &shown)
+bool TextBox::replaceDisplay(int from, int to, const QString &shown)
 {
+    // Touch only what differs, so that the caret and the view stay put.
+    const QString current = documentText(m_plain->document(), from, to);
+    if (current == shown)
+        return false;
+    const auto [prefix, suffix] = unchangedEnds(current, shown, shown.size());
     ++m_quiet;
     QTextCursor c(m_plain->document());
-    c.setPosition(from);
-    c.setPosition(to, QTextCursor::KeepAnchor);
-    c.insertText(shown);
+    c.setPosition(from + int(prefix));
+    c.setPosition(to - int(suffix), QTextCursor::KeepAnchor);
+    c.insertText(shown.mid(prefix, shown.size() - prefix - suffix));
     --m_quiet;
+    return true;
 }
 
 // ---- model -> widget ---------------------------------------------------------
 
 void TextBox::showWholeModel()
 {
+    showWholeModelKeepingHistory();
+    m_undo.clear();
+    m_redo.clear();
+}
+
+void TextBox::showWholeModelKeepingHistory()
+{
     ++m_quiet;
-    rebuildBreaks();
+    rebuildLineEnds();
     const QString shown = render(0, m_model->scriptText().size());
     m_shownLength = shown.size();
     if (m_plain)
         m_plain->setPlainText(shown);
     else
         m_line->setText(shown);
-    m_undo.clear();
-    m_redo.clear();
     showModelSelection();
     --m_quiet;
 }
@@ -487,6 +524,8 @@ void TextBox::showWholeModel()
 void TextBox::showAppended(qsizetype from)
 {
     const QString &t = m_model->scriptText();
+    m_undo.clear();
+    m_redo.clear();
     if (!m_plain) {
         // Single-line boxes hold short texts; showing them anew is cheap.
         ++m_quiet;
@@ -501,17 +540,13 @@ void TextBox::showAppended(qsizetype from)
     const bool joins = from > 0 && t[from - 1] == u'\r' && from < t.size() && t[from] == u'\n';
     const qsizetype renderFrom = joins ? from - 1 : from;
     const int displayFrom = int(m_shownLength - (joins ? 1 : 0));
+    const int displayTo = int(m_shownLength);
 
     ++m_quiet;
-    const QString shown = render(renderFrom, t.size());
     const int caretBefore = m_plain->textCursor().position();
     const int anchorBefore = m_plain->textCursor().anchor();
-    replaceDisplay(displayFrom, int(m_shownLength), shown);
-    for (qsizetype i = t.indexOf(u"\r\n", renderFrom); i >= 0; i = t.indexOf(u"\r\n", i + 2))
-        m_breaks.push_back(i);
-    m_shownLength = displayFrom + shown.size();
-    m_undo.clear();
-    m_redo.clear();
+    updateLineEnds(from, from, t.size());
+    replaceDisplay(displayFrom, displayTo, render(renderFrom, t.size()));
     // The editor's caret moves along when it stood at the end; the model's
     // selection did not, so put it back.
     const QTextCursor now = m_plain->textCursor();
@@ -583,19 +618,69 @@ void TextBox::pushWidgetSelection()
     emit selectionReadoutRequested();
 }
 
-void TextBox::commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
+bool TextBox::commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
                              bool record)
 {
     if (removedLen == 0 && inserted.isEmpty())
-        return;
+        return false;
     Edit edit{start, m_model->scriptText().mid(start, removedLen), inserted};
     m_ownModelChange = true;
     m_model->replaceRange(start, removedLen, inserted);
     m_ownModelChange = false;
-    updateBreaksAfterEdit(start, start + removedLen, start + inserted.size());
-    m_shownLength = m_model->scriptText().size() - qsizetype(m_breaks.size());
+    if (m_plain)
+        updateLineEnds(start, start + removedLen, start + inserted.size());
+    else
+        m_shownLength = m_model->scriptText().size();
     if (record)
         recordEdit(std::move(edit));
+    return true;
+}
+
+QString TextBox::shownSlice(int from, int to) const
+{
+    if (to <= from)
+        return {};
+    qsizetype mFrom = displayToModel(from);
+    if (modelToDisplay(mFrom) > from) // inside a lone LF's two characters
+        --mFrom;
+    const qsizetype mTo = displayToModel(to);
+    return render(mFrom, mTo).mid(from - modelToDisplay(mFrom), to - from);
+}
+
+void TextBox::applyMultiLineEdit(qsizetype start, qsizetype end, const QString &inserted,
+                                 int displayFrom, int displayTo, int displayDelta, bool record)
+{
+    // The screen region to redo: one model character more on each side, so
+    // that pairs joined or split by the edit and a lone LF's screen break
+    // are shown anew; never starting or ending inside a CR LF pair.
+    const QString &t = m_model->scriptText();
+    qsizetype from = std::max<qsizetype>(start - 1, 0);
+    if (from > 0 && t[from - 1] == u'\r' && t[from] == u'\n')
+        --from;
+    qsizetype to = std::min<qsizetype>(end + 1, t.size());
+    if (to > 0 && to < t.size() && t[to - 1] == u'\r' && t[to] == u'\n')
+        ++to;
+    int shownFrom = modelToDisplay(from);
+    int shownTo = modelToDisplay(to);
+    if (shownFrom > displayFrom || shownTo < displayTo) { // cannot happen; stay safe
+        from = 0;
+        to = t.size();
+        shownFrom = 0;
+        shownTo = int(m_shownLength);
+    }
+    const bool changed = commitUserEdit(start, end - start, inserted, record);
+    const qsizetype newTo = to + inserted.size() - (end - start);
+    if (replaceDisplay(shownFrom, shownTo + displayDelta, render(from, newTo)))
+        showModelSelection();
+    if (m_shownLength != m_plain->document()->characterCount() - 1) {
+        // Should never happen; if the editor surprised us, the model wins.
+        ++m_quiet;
+        m_plain->setPlainText(render(0, m_model->scriptText().size()));
+        showModelSelection();
+        --m_quiet;
+    }
+    if (changed)
+        emit userEdited();
 }
 
 void TextBox::onDocumentChange(int pos, int removed, int added)
@@ -614,7 +699,7 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
         rem = oldLen;
         add = newLen;
     }
-    const QString oldShown = render(displayToModel(pos), displayToModel(pos + rem));
+    const QString oldShown = shownSlice(pos, pos + rem);
     const QString newShown = documentText(doc, pos, pos + add);
     const int caret = m_plain->textCursor().position() - pos;
     const auto [prefix, suffix] = unchangedEnds(oldShown, newShown, caret);
@@ -628,31 +713,20 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
         replaceDisplay(dFrom, dNewTo, oldShown.mid(prefix, dOldTo - dFrom));
         return;
     }
-
-    const qsizetype mFrom = displayToModel(dFrom);
-    const qsizetype mTo = displayToModel(dOldTo);
-    const QString input = userInputToModel(shownInput);
-    commitUserEdit(mFrom, mTo - mFrom, input, true);
-
-    // Make the screen show what the model now holds: typed or pasted
+    // The screen is then made to show what the model holds: typed or pasted
     // control characters become symbols, other line breaks become blocks,
-    // and a deletion that brought a CR next to an LF shows one line break.
+    // a deletion that brought a CR next to an LF shows one line break.
+    qsizetype mFrom = displayToModel(dFrom);
+    const qsizetype mTo = displayToModel(dOldTo);
+    // Backspace at the start of the line after a lone LF, or Delete at the
+    // end of the line before it, removes only the screen break; the user
+    // means to join the lines, so the LF goes.
     const QString &t = m_model->scriptText();
-    if (!input.isEmpty()) {
-        const QString expected = render(mFrom, mFrom + input.size());
-        if (expected != shownInput)
-            replaceDisplay(dFrom, dNewTo, expected);
-    } else if (mFrom > 0 && mFrom < t.size() && t[mFrom - 1] == u'\r' && t[mFrom] == u'\n') {
-        replaceDisplay(dFrom - 1, dFrom + 1, QString(kShownBreak));
-    }
-    if (m_shownLength != doc->characterCount() - 1) {
-        // Should never happen; if the editor surprised us, the model wins.
-        ++m_quiet;
-        m_plain->setPlainText(render(0, t.size()));
-        showModelSelection();
-        --m_quiet;
-    }
-    emit userEdited();
+    if (shownInput.isEmpty() && dOldTo - dFrom == 1 && mFrom == mTo && mFrom > 0
+        && t[mFrom - 1] == u'\n' && !(mFrom > 1 && t[mFrom - 2] == u'\r'))
+        --mFrom;
+    applyMultiLineEdit(mFrom, mTo, userInputToModel(shownInput), dFrom, dOldTo,
+                       shownInput.size() - (dOldTo - dFrom), true);
     pushWidgetSelection();
 }
 
@@ -721,28 +795,18 @@ void TextBox::recordEdit(Edit edit)
 
 void TextBox::applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted)
 {
-    const QString &t = m_model->scriptText();
     if (m_plain) {
-        // Take in a CR before and an LF after, so that pairs the edit splits
-        // or joins are shown anew.
-        qsizetype from = start;
-        qsizetype to = start + removedLen;
-        if (from > 0 && t[from - 1] == u'\r')
-            --from;
-        if (to < t.size() && t[to] == u'\n')
-            ++to;
-        const int dFrom = modelToDisplay(from);
-        const int dTo = modelToDisplay(to);
-        commitUserEdit(start, removedLen, inserted, false);
-        replaceDisplay(dFrom, dTo, render(from, to - removedLen + inserted.size()));
+        const qsizetype end = start + removedLen;
+        applyMultiLineEdit(start, end, inserted, modelToDisplay(start), modelToDisplay(end), 0,
+                           false);
     } else {
         commitUserEdit(start, removedLen, inserted, false);
         ++m_quiet;
-        m_line->setText(render(0, t.size()));
+        m_line->setText(render(0, m_model->scriptText().size()));
         --m_quiet;
+        emit userEdited();
     }
     showModelSelection();
-    emit userEdited();
     emit selectionReadoutRequested();
 }
 

@@ -5,8 +5,11 @@
 // text lives in the model and this widget only presents it:
 //   - multi-line: CR LF is a line break; every other control character
 //     (lone CR, lone LF, TAB, NUL, 0x01-0x1F, 0x7F) is drawn as its symbol
-//     from the U+2400 block, so one display character stands for one model
-//     character, except a line break, which stands for two;
+//     from the U+2400 block. A lone LF is drawn as its symbol followed by a
+//     line break on screen only, so that LF-terminated answers stay readable
+//     lines instead of one endless line (which Qt also lays out very slowly).
+//     One display character stands for one model character, except that a
+//     CR LF break stands for two and a lone LF is shown as two;
 //   - single-line: no line breaks at all, CR LF shows as two symbols, and a
 //     display position is a model position.
 // User edits reach the model through TextModel::replaceRange; changes made
@@ -79,7 +82,9 @@ public:
 
     // Position mapping between the widget's characters and the model's.
     // A model position between the CR and the LF of a line break maps to the
-    // display position before that break.
+    // display position before that break; the display position between a
+    // lone LF's symbol and its screen break maps to the model position after
+    // the LF, as does the start of the next line.
     qsizetype displayToModel(int displayPos) const;
     int modelToDisplay(qsizetype modelPos) const;
     // The selection as the model holds it: (start, length), 0-based.
@@ -128,17 +133,28 @@ private:
     void onDocumentChange(int pos, int removed, int added);
     void onLineEdited();
     void pushWidgetSelection();
-    void commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
+    bool commitUserEdit(qsizetype start, qsizetype removedLen, const QString &inserted,
                         bool record);
+    void applyMultiLineEdit(qsizetype start, qsizetype end, const QString &inserted,
+                            int displayFrom, int displayTo, int displayDelta, bool record);
     void recordEdit(Edit edit);
     void applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted);
 
-    // line-break bookkeeping
-    void rebuildBreaks();
-    void updateBreaksAfterEdit(qsizetype start, qsizetype oldEnd, qsizetype newEnd);
+    // line-end bookkeeping (multi-line)
+    struct LineEnd {
+        qsizetype pos;          // model position: the CR of a pair, or the lone LF
+        qsizetype offsetBefore; // display position minus model position before it
+        bool pair;              // CR LF (2 model, 1 display) or lone LF (1 model, 2 display)
+        qsizetype offsetAfter() const { return offsetBefore + (pair ? -1 : 1); }
+        qsizetype lfPos() const { return pair ? pos + 1 : pos; }
+    };
+    void rebuildLineEnds();
+    void updateLineEnds(qsizetype start, qsizetype oldEnd, qsizetype newEnd);
+    void fixOffsetsFrom(std::size_t index);
     QString render(qsizetype from, qsizetype to) const;
-    void replaceDisplay(int from, int to, const QString &shown);
-    void repairDisplay(qsizetype modelFrom, qsizetype modelTo, int displayFrom, int displayTo);
+    bool replaceDisplay(int from, int to, const QString &shown);
+    QString shownSlice(int from, int to) const;
+    void showWholeModelKeepingHistory();
 
     std::shared_ptr<TextModel> m_model;
     const Mode m_mode;
@@ -146,8 +162,8 @@ private:
     QLineEdit *m_line = nullptr;       // child widget
     QTimer *m_selectionTimer = nullptr;
 
-    // Model positions of the CR of every CR LF pair, ascending (multi-line).
-    std::vector<qsizetype> m_breaks;
+    // Every LF of the model, ascending, with what it does to positions.
+    std::vector<LineEnd> m_lineEnds;
     // Display length the widget has while it agrees with the model.
     qsizetype m_shownLength = 0;
 

@@ -14,6 +14,7 @@
 #include <QTextDocument>
 
 #include <memory>
+#include <random>
 
 using varnok::TextBox;
 using varnok::TextModel;
@@ -79,6 +80,29 @@ struct Box {
     }
 };
 
+// What the screen must show for a model text, written independently of the
+// box's own bookkeeping.
+QString expectedDisplay(const QString &t, bool multiLine)
+{
+    QString out;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (multiLine && c == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') {
+            out += u'\n';
+            ++i;
+        } else if (c < 0x20) {
+            out += QChar(char16_t(0x2400 + c));
+            if (multiLine && c == u'\n')
+                out += u'\n';
+        } else if (c == 0x7F) {
+            out += QChar(char16_t(0x2421));
+        } else {
+            out += t[i];
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 class TstTextBox : public QObject
@@ -88,6 +112,10 @@ private slots:
     void multiLineShowsBreaksAndSymbols();
     void singleLineShowsEveryControlAsSymbol();
     void positionsMapAcrossBreaks();
+    void loneLfPositionsMapBothWays();
+    void editingAroundLoneLfKeepsModelExact();
+    void randomEditsKeepModelAndScreenInStep_data();
+    void randomEditsKeepModelAndScreenInStep();
     void typingKeepsEveryOtherCharacterExact_data();
     void typingKeepsEveryOtherCharacterExact();
     void enterGivesCrLf();
@@ -112,9 +140,11 @@ void TstTextBox::multiLineShowsBreaksAndSymbols()
 {
     const QString text = QStringLiteral("a\r\nb\rc\nd\te") + QChar(u'\0') + QStringLiteral("f\x7f\x1b");
     Box b(text, TextBox::Mode::MultiLine);
-    QCOMPARE(b.box->displayText(), QStringLiteral("a\nb") + sym(13) + QStringLiteral("c") + sym(10) + QStringLiteral("d") + sym(9) + QStringLiteral("e")
+    // A lone LF keeps its symbol and also ends the line on screen.
+    QCOMPARE(b.box->displayText(), QStringLiteral("a\nb") + sym(13) + QStringLiteral("c") + sym(10)
+                                       + QStringLiteral("\nd") + sym(9) + QStringLiteral("e")
                                        + sym(0) + QStringLiteral("f\u2421") + sym(0x1b));
-    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 2);
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 3);
     QCOMPARE(b.model->text(), text); // showing never alters the model
 }
 
@@ -139,6 +169,133 @@ void TstTextBox::positionsMapAcrossBreaks()
         QCOMPARE(b.box->displayToModel(d), dispToModel[d]);
     QCOMPARE(b.box->displayToModel(99), 9);
     QCOMPARE(b.box->modelToDisplay(-5), 0);
+}
+
+void TstTextBox::loneLfPositionsMapBothWays()
+{
+    // model:   a LF b                      (positions 0..3)
+    // display: a ␊ ¶ b                     (positions 0..4)
+    Box b(QStringLiteral("a\nb"), TextBox::Mode::MultiLine);
+    QCOMPARE(b.box->modelToDisplay(0), 0);
+    QCOMPARE(b.box->modelToDisplay(1), 1);
+    QCOMPARE(b.box->modelToDisplay(2), 3);
+    QCOMPARE(b.box->modelToDisplay(3), 4);
+    const qsizetype dispToModel[] = {0, 1, 2, 2, 3};
+    for (int d = 0; d <= 4; ++d)
+        QCOMPARE(b.box->displayToModel(d), dispToModel[d]);
+    // Selecting the first line on screen selects "a" and the LF.
+    b.selectDisplay(0, 3);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(qsizetype(0), qsizetype(2)));
+}
+
+void TstTextBox::editingAroundLoneLfKeepsModelExact()
+{
+    Box b(QStringLiteral("a\nb"), TextBox::Mode::MultiLine);
+    // Typing at the end of the first screen line goes after the LF.
+    b.caretTo(2);
+    QTest::keyClicks(b.editor(), QStringLiteral("x"));
+    QCOMPARE(b.model->text(), QStringLiteral("a\nxb"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(10) + QStringLiteral("\nxb"));
+    QCOMPARE(b.model->selectionStart(), 3);
+
+    // Delete at the end of that line joins the lines: the LF goes.
+    b.caretTo(2);
+    QTest::keyClick(b.editor(), Qt::Key_Delete);
+    QCOMPARE(b.model->text(), QStringLiteral("axb"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("axb"));
+
+    // So does Backspace at the start of the next line...
+    b.model->setText(QStringLiteral("a\nb"));
+    b.caretTo(3);
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QCOMPARE(b.model->text(), QStringLiteral("ab"));
+    // ...and Backspace right behind the symbol.
+    b.model->setText(QStringLiteral("a\nb"));
+    b.caretTo(2);
+    QTest::keyClick(b.editor(), Qt::Key_Backspace);
+    QCOMPARE(b.model->text(), QStringLiteral("ab"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("ab"));
+
+    // An LF-only answer arriving in pieces is shown as lines.
+    b.model->setText(QString());
+    for (int i = 0; i < 50; ++i)
+        b.model->append(QStringLiteral("<p>%1</p>\n").arg(i));
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 51);
+    QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(b.model->text().size())),
+             b.model->text().size());
+}
+
+void TstTextBox::randomEditsKeepModelAndScreenInStep_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed : {1u, 2u, 3u}) {
+        QTest::addRow("multi-%u", seed) << int(TextBox::Mode::MultiLine) << seed;
+        QTest::addRow("single-%u", seed) << int(TextBox::Mode::SingleLine) << seed;
+    }
+}
+
+void TstTextBox::randomEditsKeepModelAndScreenInStep()
+{
+    QFETCH(int, mode);
+    QFETCH(unsigned, seed);
+    const bool multi = TextBox::Mode(mode) == TextBox::Mode::MultiLine;
+    std::mt19937 rng(seed);
+    const QString alphabet = QStringLiteral("a\r\n\r\n\t") + QChar(u'\0') + sym(13);
+    auto pick = [&](qsizetype n) { return qsizetype(rng() % std::uint32_t(n)); };
+
+    QString initial;
+    for (int i = 0; i < 40; ++i)
+        initial += alphabet[pick(alphabet.size())];
+    Box b(initial, TextBox::Mode(mode));
+    b.box->setFocus();
+    QString expected = initial;
+
+    for (int step = 0; step < 150; ++step) {
+        qsizetype m = pick(expected.size() + 1);
+        if (multi && m > 0 && m < expected.size() && expected[m - 1] == u'\r'
+            && expected[m] == u'\n')
+            --m; // no caret between CR and LF
+        b.caretTo(b.box->modelToDisplay(m));
+        QCOMPARE(b.model->selectionStart(), m);
+        const auto isPair = [&](qsizetype at) {
+            return multi && at >= 0 && at + 1 < expected.size() && expected[at] == u'\r'
+                   && expected[at + 1] == u'\n';
+        };
+        switch (pick(multi ? 4 : 3)) {
+        case 0:
+            QTest::keyClick(b.editor(), Qt::Key_X);
+            expected.insert(m, u'x');
+            break;
+        case 1:
+            QTest::keyClick(b.editor(), Qt::Key_Backspace);
+            if (m > 0)
+                expected.remove(isPair(m - 2) ? m - 2 : m - 1, isPair(m - 2) ? 2 : 1);
+            break;
+        case 2:
+            QTest::keyClick(b.editor(), Qt::Key_Delete);
+            if (m < expected.size())
+                expected.remove(m, isPair(m) ? 2 : 1);
+            break;
+        default:
+            QTest::keyClick(b.editor(), Qt::Key_Return);
+            expected.insert(m, QStringLiteral("\r\n"));
+            break;
+        }
+        QCOMPARE(b.model->text(), expected);
+        QCOMPARE(b.box->displayText(), expectedDisplay(expected, multi));
+        for (qsizetype p = 0; p <= expected.size(); ++p) {
+            if (isPair(p - 1))
+                continue;
+            QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(p)), p);
+        }
+    }
+
+    // The history walks all of it back, control characters included.
+    while (b.box->isUndoAvailable())
+        b.box->undo();
+    QCOMPARE(b.model->text(), initial);
+    QCOMPARE(b.box->displayText(), expectedDisplay(initial, multi));
 }
 
 void TstTextBox::typingKeepsEveryOtherCharacterExact_data()
@@ -213,7 +370,7 @@ void TstTextBox::pastedControlsAndSymbolsAreTakenLiterally()
 void TstTextBox::deletingBetweenCrAndLfJoinsThemIntoABreak()
 {
     Box b(QStringLiteral("a\rX\nb"), TextBox::Mode::MultiLine);
-    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(13) + QStringLiteral("X") + sym(10) + QStringLiteral("b"));
+    QCOMPARE(b.box->displayText(), QStringLiteral("a") + sym(13) + QStringLiteral("X") + sym(10) + QStringLiteral("\nb"));
     b.caretTo(3);
     QTest::keyClick(b.editor(), Qt::Key_Backspace);
     QCOMPARE(b.model->text(), QStringLiteral("a\r\nb"));
@@ -291,8 +448,8 @@ void TstTextBox::appendIsIncrementalAndJoinsCrWithLf()
     QCOMPARE(b.box->displayText(), QStringLiteral("head\nline") + sym(13));
     b.model->append(QStringLiteral("\nnext\n"));
     QCOMPARE(b.model->text(), QStringLiteral("head\r\nline\r\nnext\n"));
-    QCOMPARE(b.box->displayText(), QStringLiteral("head\nline\nnext") + sym(10));
-    QCOMPARE(doc->blockCount(), 3);
+    QCOMPARE(b.box->displayText(), QStringLiteral("head\nline\nnext") + sym(10) + QStringLiteral("\n"));
+    QCOMPARE(doc->blockCount(), 4);
     QCOMPARE(b.box->displayToModel(10), 12); // start of "next"
 
     // Only the tail was touched, never the whole document.
