@@ -1,0 +1,175 @@
+// A request window against a real HTTP server process (python3 -m
+// http.server on 127.0.0.1), driven through its window object: by single
+// evaluations and by a script that waits for the answer.
+#include "seitefixture.h"
+
+#include "common/conventions.h"
+#include "common/scripttext.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <random>
+
+using namespace varnok;
+using namespace varnok::test;
+
+namespace {
+
+struct NoStop : RunCommand
+{
+    bool stopRequested() const override { return false; }
+};
+
+// Runs a script to its end, continuing its waits as a script window's
+// timer would.
+void runScript(Engine &engine, const QString &script)
+{
+    auto text = std::make_shared<TextModel>(script);
+    auto cmd = std::make_shared<NoStop>();
+    constexpr qint16 window = 1;
+    RunRef run;
+    qint16 level = 0;
+    engine.RunScript(text, cmd, QString(), run, level, 0, window);
+    QElapsedTimer t;
+    t.start();
+    while (engine.waitEntry(window).waiting && t.elapsed() < 20000) {
+        QTest::qWait(20);
+        WaitEntry &entry = engine.waitEntry(window);
+        EvalContext ctx;
+        ctx.run = entry.run;
+        ctx.textBox = text;
+        ctx.runCommand = cmd;
+        if (numericValue(engine.Evaluate(entry.condition, ctx)) == 0)
+            continue;
+        entry.waiting = false;
+        RunRef resume = entry.run;
+        level = 0;
+        engine.RunScript(text, cmd, QString(), resume, level, entry.resumePosition, window);
+    }
+}
+
+} // namespace
+
+class TestSeiteHttp : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_site;
+    QProcess m_server;
+    quint16 m_port = 0;
+    QByteArray m_binary;
+    QByteArray m_page;
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+            QSKIP("python3 is not installed");
+        std::mt19937 rng(7);
+        for (int i = 0; i < 300000; ++i)
+            m_binary += char(rng() & 0xFF);
+        for (int b = 0; b < 256; ++b)
+            m_binary += char(b);
+        m_page = "<html>\r\n<body>Gr\xfc\xdf" "e\r\n</body>\r\n</html>\r\n";
+        for (const auto &[name, bytes] : {std::pair{"datei.bin", &m_binary}, std::pair{"index.html", &m_page}}) {
+            QFile f(m_site.filePath(QLatin1StringView(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(*bytes);
+        }
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            m_port = probe.serverPort();
+        }
+        m_server.setStandardOutputFile(QProcess::nullDevice());
+        m_server.setStandardErrorFile(QProcess::nullDevice());
+        m_server.start(QStringLiteral("python3"),
+                       {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
+                        QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
+                        QStringLiteral("--directory"), m_site.path()});
+        QVERIFY(m_server.waitForStarted());
+        // Ready once it accepts a connection.
+        QElapsedTimer t;
+        t.start();
+        bool up = false;
+        while (!up && t.elapsed() < 10000) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, m_port);
+            up = probe.waitForConnected(200);
+            if (!up)
+                QThread::msleep(50);
+        }
+        QVERIFY2(up, "http.server did not start");
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.terminate();
+            if (!m_server.waitForFinished(3000))
+                m_server.kill();
+        }
+    }
+
+    void binaryFileThroughEvaluations()
+    {
+        SeiteSetup s;
+        const EvalContext ctx;
+        s.engine.Evaluate(u"SeiteFenster(1).Input.Server(Text(127.0.0.1))", ctx);
+        s.engine.Evaluate(QStringLiteral("SeiteFenster(1).Input.Port(%1)").arg(m_port), ctx);
+        s.engine.Evaluate(u"SeiteFenster(1).Input.Befehl(Text(GET /datei.bin HTTP/1.0))", ctx);
+        s.engine.Evaluate(u"SeiteFenster(1).Senden()", ctx);
+        QCOMPARE(s.status(), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("0"), 20000);
+
+        QVERIFY(s.get(u"SeiteFenster(1).Output.Rueckgabe").startsWith(u"HTTP/1.0 200"));
+        QVERIFY(s.get(u"SeiteFenster(1).Output.Server").startsWith(u"SimpleHTTP"));
+        QCOMPARE(s.get(u"SeiteFenster(1).Output.Content-Length"), QString::number(m_binary.size()));
+        QCOMPARE(s.get(u"SeiteFenster(1).Output.Content-Type"), QStringLiteral("application/octet-stream"));
+        QVERIFY(!s.get(u"SeiteFenster(1).Output.Date").isEmpty());
+        const QString body = s.get(u"SeiteFenster(1).Text");
+        QCOMPARE(body.size(), m_binary.size());
+        QVERIFY(encodeCp1252(body) == m_binary);
+    }
+
+    void scriptWaitsForTheAnswer()
+    {
+        SeiteSetup s;
+        const QString script = QStringLiteral(
+            "EXEC SeiteFenster(1).Input.Server(Text(127.0.0.1))\r\n"
+            "EXEC SeiteFenster(1).Input.Port(%1)\r\n"
+            "EXEC SeiteFenster(1).Input.Befehl(Text(GET /index.html HTTP/1.0))\r\n"
+            "EXEC SeiteFenster(1).Senden()\r\n"
+            "WAITTILL Main.Bedingung.Text.Gleich(SeiteFenster(1).Status Text(0))\r\n"
+            "EXEC SeiteFenster(1).Input.Referer(SeiteFenster(1).Output.Content-Type)\r\n"
+            "QUIT\r\n")
+                                   .arg(m_port);
+        runScript(s.engine, script);
+        QCOMPARE(s.status(), QStringLiteral("0"));
+        QCOMPARE(s.text("Text4"), QStringLiteral("text/html"));
+        QCOMPARE(encodeCp1252(s.text("Text10")), m_page);
+        QCOMPARE(s.text("Label31"), QString::number(m_page.size()));
+    }
+
+    void missingFileShowsTheServersAnswer()
+    {
+        SeiteSetup s;
+        s.set("Text1", QStringLiteral("127.0.0.1"));
+        s.set("Text2", QString::number(m_port));
+        s.set("Text3", QStringLiteral("GET /fehlt.html HTTP/1.0"));
+        s.engine.Evaluate(u"SeiteFenster(1).Senden()", {});
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("0"), 20000);
+        QVERIFY(s.text("Label25").startsWith(u"HTTP/1.0 404"));
+        QVERIFY(!s.text("Text10").isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSeiteHttp)
+#include "tst_seitehttp.moc"
