@@ -1,0 +1,441 @@
+#include "hilfeform.h"
+
+#include "maker.h"
+#include "textbox.h"
+
+#include <QCloseEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVariant>
+
+namespace varnok {
+
+namespace sidewindow {
+
+namespace {
+// How many side windows hold a window disabled; kept on that window.
+constexpr const char *kLockCount = "varnokSideWindowLocks";
+} // namespace
+
+MainWindowLock::MainWindowLock(QWidget *window) : m_window(window)
+{
+    if (!m_window)
+        return;
+    m_window->setProperty(kLockCount, m_window->property(kLockCount).toInt() + 1);
+    m_window->setEnabled(false);
+}
+
+MainWindowLock::~MainWindowLock()
+{
+    if (!m_window)
+        return;
+    const int left = m_window->property(kLockCount).toInt() - 1;
+    m_window->setProperty(kLockCount, left);
+    if (left <= 0)
+        m_window->setEnabled(true);
+}
+
+LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    setPalette(p);
+}
+
+void LinkLabel::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    QLabel::mousePressEvent(event);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton
+                       && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click)
+        emit clicked();
+}
+
+QFont tahoma(qreal pointSize)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    // Without Tahoma, font configuration substitutes some sans font; that
+    // is as good a fallback as any, and the labels size to what it gives.
+    return font;
+}
+
+SideWindow::SideWindow(const QString &title, int clientWidthTwips, int clientHeightTwips,
+                       QWidget *mainWindow, ShellOpen openWithShell)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowCloseButtonHint),
+      m_mainWindow(mainWindow), m_openWithShell(std::move(openWithShell))
+{
+    setWindowTitle(title);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QScreen *screen = mainWindow && mainWindow->screen() ? mainWindow->screen()
+                                                         : QGuiApplication::primaryScreen();
+    if (screen) {
+        m_dpiX = screen->logicalDotsPerInchX();
+        m_dpiY = screen->logicalDotsPerInchY();
+    }
+    const QSize client(twipsX(clientWidthTwips), twipsY(clientHeightTwips));
+    setFixedSize(client);
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(client.width() / 2, client.height() / 2));
+    }
+    // A window the main window was closed under has nothing left to help with.
+    if (mainWindow)
+        connect(mainWindow, &QObject::destroyed, this, &QWidget::close);
+}
+
+SideWindow::~SideWindow() = default;
+
+int SideWindow::twipsX(double twips) const { return qRound(twips * m_dpiX / 1440.0); }
+int SideWindow::twipsY(double twips) const { return qRound(twips * m_dpiY / 1440.0); }
+
+QRect SideWindow::twipsRect(int left, int top, int width, int height) const
+{
+    const int x = twipsX(left);
+    const int y = twipsY(top);
+    return {x, y, twipsX(left + width) - x, twipsY(top + height) - y};
+}
+
+void SideWindow::showEvent(QShowEvent *event)
+{
+    if (!m_lock)
+        m_lock.emplace(m_mainWindow.data());
+    QWidget::showEvent(event);
+}
+
+void SideWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        m_lock.reset();
+}
+
+void SideWindow::shellOpen(const QString &text) const
+{
+    if (m_openWithShell)
+        m_openWithShell(text);
+}
+
+void SideWindow::placeSizedToText(QLabel *label, const QRect &designBox) const
+{
+    label->adjustSize();
+    QRect r(QPoint(0, 0), label->sizeHint());
+    r.moveCenter(designBox.center());
+    r.moveTop(designBox.top());
+    label->setGeometry(r);
+}
+
+} // namespace sidewindow
+
+namespace {
+
+struct Row {
+    int level;
+    const char16_t *name;
+    const char16_t *kind;
+};
+
+const Row kObjects[] = {
+    {0, u"Skript", u"Verknüpfung"},
+    {0, u"MyIndex", u"Funktion"},
+    {0, u"Skript()", u"Objekt"},
+    {1, u"User", u"Objekt"},
+    {2, u"NewFunction", u"Funktion"},
+    {2, u"NewArray", u"Funktion"},
+    {2, u"NewVariable", u"Funktion"},
+    {2, u"NewShortcut", u"Funktion"},
+    {1, u"Error", u"Objekt"},
+    {2, u"Nummer", u"Eigenschaft"},
+    {2, u"Text", u"Eigenschaft"},
+    {2, u"Clear", u"Verknüpfung"},
+    {1, u"Funktion", u"Verknüpfung"},
+    {1, u"Funktion()", u"Objekt"},
+    {2, u"Parameter()", u"Eigenschaft"},
+    {2, u"AnzahlParameter", u"Eigenschaft"},
+    {2, u"Rueckgabe", u"Eigenschaft"},
+    {1, u"MyFunktion", u"Funktion"},
+    {0, u"SeiteFenster()", u"Objekt"},
+    {1, u"Status", u"Eigenschaft"},
+    {1, u"Input", u"Objekt"},
+    {2, u"Server", u"Eigenschaft"},
+    {2, u"Port", u"Eigenschaft"},
+    {2, u"Befehl", u"Eigenschaft"},
+    {2, u"Referer", u"Eigenschaft"},
+    {2, u"Range", u"Eigenschaft"},
+    {2, u"Accept", u"Eigenschaft"},
+    {2, u"Accept-Language", u"Eigenschaft"},
+    {2, u"Accept-Encoding", u"Eigenschaft"},
+    {2, u"User-Agent", u"Eigenschaft"},
+    {2, u"Anhang", u"Eigenschaft"},
+    {2, u"Content-Type", u"Eigenschaft"},
+    {1, u"Output", u"Objekt"},
+    {2, u"Rueckgabe", u"Eigenschaft"},
+    {2, u"Server", u"Eigenschaft"},
+    {2, u"Date", u"Eigenschaft"},
+    {2, u"Content-Type", u"Eigenschaft"},
+    {2, u"Last-Modified", u"Eigenschaft"},
+    {2, u"ETag", u"Eigenschaft"},
+    {2, u"Content-Length", u"Eigenschaft"},
+    {2, u"Content-Range", u"Eigenschaft"},
+    {2, u"Content-Location", u"Eigenschaft"},
+    {2, u"Accept-Ranges", u"Eigenschaft"},
+    {2, u"Location", u"Eigenschaft"},
+    {2, u"weiteres", u"Eigenschaft"},
+    {1, u"Text", u"Eigenschaft"},
+    {1, u"Senden", u"Funktion"},
+    {1, u"Close", u"Funktion"},
+    {0, u"SkriptFenster()", u"Objekt"},
+    {1, u"Status", u"Eigenschaft"},
+    {1, u"Text", u"Eigenschaft"},
+    {1, u"Neu", u"Funktion"},
+    {1, u"Laden", u"Funktion"},
+    {1, u"Speichern", u"Funktion"},
+    {1, u"Ausfuehren", u"Funktion"},
+    {1, u"Close", u"Funktion"},
+    {0, u"File", u"Objekt"},
+    {1, u"Read", u"Funktion"},
+    {1, u"Write", u"Funktion"},
+    {1, u"Delete", u"Funktion"},
+    {1, u"Create", u"Funktion"},
+    {1, u"Copy", u"Funktion"},
+    {0, u"Main", u"Objekt"},
+    {1, u"Mathe", u"Objekt"},
+    {2, u"Plus", u"Funktion"},
+    {2, u"Minus", u"Funktion"},
+    {2, u"Mal", u"Funktion"},
+    {2, u"Durch", u"Funktion"},
+    {2, u"Hoch", u"Funktion"},
+    {2, u"Wurzel", u"Funktion"},
+    {1, u"Text", u"Objekt"},
+    {2, u"Plus", u"Funktion"},
+    {2, u"Left", u"Funktion"},
+    {2, u"Right", u"Funktion"},
+    {2, u"Mid", u"Funktion"},
+    {2, u"Len", u"Funktion"},
+    {2, u"LTrim", u"Funktion"},
+    {2, u"RTrim", u"Funktion"},
+    {2, u"ZTrim", u"Funktion"},
+    {2, u"UCase", u"Funktion"},
+    {2, u"LCase", u"Funktion"},
+    {1, u"Convert", u"Objekt"},
+    {2, u"Chr", u"Funktion"},
+    {2, u"Asc", u"Funktion"},
+    {2, u"Text", u"Funktion"},
+    {1, u"Bedingung", u"Objekt"},
+    {2, u"Mathe", u"Objekt"},
+    {3, u"Groesser", u"Funktion"},
+    {3, u"GroesserGleich", u"Funktion"},
+    {3, u"Kleiner", u"Funktion"},
+    {3, u"KleinerGleich", u"Funktion"},
+    {3, u"Gleich", u"Funktion"},
+    {3, u"Ungleich", u"Funktion"},
+    {2, u"Text", u"Objekt"},
+    {3, u"Gleich", u"Funktion"},
+    {3, u"Ungleich", u"Funktion"},
+    {1, u"Und", u"Funktion"},
+    {1, u"Oder", u"Funktion"},
+    {1, u"Xor", u"Funktion"},
+    {1, u"Nicht", u"Funktion"},
+    {1, u"Random", u"Funktion"},
+    {1, u"Timer", u"Funktion"},
+    {0, u"Text", u"Verknüpfung"},
+    {0, u"NewSkriptFenster", u"Funktion"},
+    {0, u"NewSeiteFenster", u"Funktion"},
+};
+
+const char16_t *const kIntroduction[] = {
+        nullptr, // the greeting, which names the maker
+        u"",
+        u"Mit diesem Programm können sie einen beliebigen",
+        u"Befehl an einen beliebigen HTTP-Server senden.",
+        u"Sie erhalten danach die Antwort inklusieve",
+        u"HTTP-Header und vollständigem HTTP-Code der",
+        u"angeforderten Seite.",
+        u"",
+        u"Das kann man z. B. gebrauchen, wenn man den HTTP-Code",
+        u"einer bestimmten Seite bekommen will, den man über",
+        u"den Internet Explorer nicht bekommt, weil die rechte",
+        u"Maustaste gesperrt ist oder weil man sofort",
+        u"weitergeleitet wird. Mit Hilfe dieses Programm kann ",
+        u"man so z. B. die URL einer bestimmten Datei",
+        u"rauskriegen, die man gerne mit einem Downloadmanager",
+        u"runterladen will.",
+        u"",
+        u"Das besondere an dem Programm ist, dass man bestimmte",
+        u"Anfragen, Postings, etc. mit einem dafür angepassten,",
+        u"objektorientiertem Skript automatisieren kann.",
+        u"Das Programm darf NICHT verwendet werden, um",
+        u"anderen irgendwelchen Schaden zuzuführen egal",
+        u"welcher Art.",
+        u"",
+        u"Der Syntax von Funktionen:",
+        u" Objekt.Objekt.Funktion(Parameter)  führt die",
+        u"                                    Funktion aus",
+        u" Objekt.Variable(Wert)              übergibt der",
+        u"                                    Variable einen",
+        u"                                    Wert",
+        u" Objekt.Variable                    gibt den Wert der",
+        u"                                    Variable zurück",
+        u" Funktion(Parameter1 Parameter2)    führt die",
+        u"                                    Funktion aus",
+        u"                                    (2 Parameter)",
+        u" Array(Index)                       gibt einen",
+        u"                                    Eintrag im Array",
+        u"                                    zurück",
+        u" Array(Index Wert)                  setzt einen",
+        u"                                    Eintrag im Array",
+        u" ObjektArray(Index).Funktion()      führt die",
+        u"                                    Funktion in einem",
+        u"                                    Objektarray aus",
+        u" Verknüpfung.Objekt.Funktion()      führt die",
+        u"                                    Funktion aus",
+        u"                                    (Verknüpfung ist",
+        u"                                     eine Verknüpfung",
+        u"                                     auf ein anderes",
+        u"                                     Objekt)",
+        u"Als Parameter kann eine Zahl oder eine andere",
+        u"Funktion verwendet werden.",
+        u"Eine Funktion kann nicht direkt aufgerufen",
+        u"werden, sondern muss mit dem Befehl \"exec\"",
+        u"aufgerufen werden.",
+        u"",
+        u"Nachfolgend kommt eine Liste aller vorhandenen",
+        u"Objekte, Funktionen, Variablen, Befehlen, etc.",
+        u"",
+        u"",
+};
+
+const char16_t *const kStatements[] = {
+    u"exec Funktion", u"onerror Befehl", u"goto Sprungmarke", u": Sprungmarke",
+    u"exitfunction", u"if Funktion", u"elseif Funktion", u"else", u"endif", u"do",
+    u"dowhile Funktion", u"loop", u"loopwhile Funktion", u"' Komentar", u"quit",
+    u"waitwhile Funktion", u"waittill FUnktion",
+};
+
+const char16_t *const kErrors[] = {
+    u"unbekannter Befehl", u"ungültige Parameter", u"Syntaxfehler",
+    u"Objekt nicht gefunden", u"ungültige Funktion", u"Fehler beim Laden",
+    u"Fehler beim Speichern", u"I/O-Fehler",
+};
+
+void addLine(QString &out, const QString &line)
+{
+    out += line;
+    out += QLatin1String("\r\n");
+}
+
+void addTitle(QString &out, const QString &title, bool emptyLineAfter)
+{
+    addLine(out, QLatin1Char(' ') + title);
+    addLine(out, QLatin1Char(' ') + QString(title.size(), u'='));
+    if (emptyLineAfter)
+        addLine(out, QString());
+}
+
+} // namespace
+
+QString HilfeForm::introduction()
+{
+    QString out;
+    for (const char16_t *line : kIntroduction)
+        addLine(out, line ? QString::fromUtf16(line) : maker::greeting());
+    return out;
+}
+
+QString HilfeForm::referenceList()
+{
+    constexpr qsizetype kNameColumn = 20;
+    QString out;
+    addTitle(out, QStringLiteral("Objekte"), true);
+    for (const Row &row : kObjects) {
+        const QString name = QString(row.level, u' ') + QString::fromUtf16(row.name);
+        addLine(out, name.leftJustified(kNameColumn, u' ') + QString::fromUtf16(row.kind));
+    }
+    addLine(out, QString());
+    addLine(out, QString());
+
+    addTitle(out, QStringLiteral("Befehle"), true);
+    for (const char16_t *s : kStatements)
+        addLine(out, QString::fromUtf16(s));
+    addLine(out, QString());
+    addLine(out, QString());
+
+    addTitle(out, QStringLiteral("Errors"), true);
+    int number = 1;
+    for (const char16_t *message : kErrors)
+        addLine(out, QString::number(number++) + QLatin1String("   ") + QString::fromUtf16(message));
+    addLine(out, QString());
+    addLine(out, QString());
+
+    addTitle(out, QStringLiteral("Status"), false);
+    addLine(out, QStringLiteral("SeiteFenster().Status"));
+    addLine(out, QStringLiteral(" 0 = bereit"));
+    addLine(out, QStringLiteral(" 1 = verbinde"));
+    addLine(out, QStringLiteral(" 2 = empfange Header"));
+    addLine(out, QStringLiteral(" 3 = empfange Daten"));
+    addLine(out, QStringLiteral("SkriptFenster().Status"));
+    addLine(out, QStringLiteral(" 0 = bereit"));
+    addLine(out, QStringLiteral(" 1 = ausführen"));
+    return out;
+}
+
+QString HilfeForm::helpText()
+{
+    return introduction() + referenceList();
+}
+
+HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
+    : SideWindow(QStringLiteral("Anleitung"), 6750, 5595, mainWindow, std::move(openWithShell)),
+      m_model(std::make_shared<TextModel>(helpText()))
+{
+    m_text = new TextBox(m_model, TextBox::Mode::MultiLine, this);
+    m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setUserReadOnly(true);
+    m_text->setForceVerticalScrollBar(true);
+    m_text->setFixedFont(QStringLiteral("Courier"), 9.75);
+    m_text->setGeometry(twipsRect(0, 0, 6735, 4935));
+
+    auto *hint = new QLabel(
+        QStringLiteral("Weitere Hilfe, Tipps sowie aktuelle Updates finden Sie auf folgender Seite:"),
+        this);
+    hint->setObjectName(QStringLiteral("Label1"));
+    hint->setFont(sidewindow::tahoma(9.75));
+    hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    hint->setGeometry(twipsRect(120, 5040, 6495, 255));
+
+    auto *link = new sidewindow::LinkLabel(maker::webAddress(), this);
+    link->setObjectName(QStringLiteral("Label2"));
+    QFont linkFont = sidewindow::tahoma(9.75);
+    linkFont.setBold(true);
+    linkFont.setUnderline(true);
+    link->setFont(linkFont);
+    link->setToolTip(maker::webServerToolTip());
+    placeSizedToText(link, twipsRect(2385, 5280, 1965, 240));
+    connect(link, &sidewindow::LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
+}
+
+HilfeForm::~HilfeForm() = default;
+
+HilfeForm *HilfeForm::open(QWidget *mainWindow, ShellOpen openWithShell)
+{
+    auto *form = new HilfeForm(mainWindow, std::move(openWithShell));
+    form->show();
+    form->raise();
+    form->activateWindow();
+    return form;
+}
+
+} // namespace varnok
