@@ -109,9 +109,13 @@ void OutputView::onAppended(qsizetype from)
 {
     // A CR ending the old text pairs with an LF starting the new part; the
     // scan looks one character back for it.
+    const qsizetype firstChanged = lineCount() - 1;
     indexFrom(from);
     updateScrollBars();
-    viewport()->update();
+    // Text arriving below the visible lines changes nothing on screen but the
+    // scroll bars: no repaint for every arrival of a long answer.
+    if (firstChanged <= firstVisibleLine() + visibleLines())
+        viewport()->update();
 }
 
 void OutputView::onSelectionPending()

@@ -83,6 +83,7 @@ constexpr const char *kFocusOrder[] = {
 };
 
 const QString kSenden = QStringLiteral("Senden");
+constexpr qint64 kReadBufferSize = 512 * 1024;
 
 } // namespace
 
@@ -108,6 +109,9 @@ SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent) : QWidget(parent), m_e
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Plain TCP to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
+    // Bounded arrivals: a fast server cannot pile megabytes into the socket's
+    // buffer (and into each copy of an arrival) while the window is busy.
+    m_socket->setReadBufferSize(kReadBufferSize);
     connect(m_socket, &QTcpSocket::connected, this, &SeiteWindow::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
     connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
