@@ -4,17 +4,9 @@
 #include "objects/windowobjects.h"
 #include "shell/application.h"
 
-#if defined(VARNOK_HAVE_SEITEWINDOW)
 #include "request/seitewindow.h"
-namespace varnok {
-using SeiteWidget = SeiteWindow;
-}
-#else
-#include "shell/seiteplaceholder.h"
-namespace varnok {
-using SeiteWidget = SeitePlaceholder;
-}
-#endif
+#include "shell/hilfeform.h"
+#include "shell/ueberform.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -45,16 +37,6 @@ bool isErrorBoxTitle(const QString &title)
         if (!title[i].isDigit())
             return false;
     return true;
-}
-
-QWidget *makeSideWindow(const QString &title, QSize size)
-{
-    // Stand-in until the help and about windows of their own land.
-    auto *w = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    w->setWindowTitle(title);
-    w->setWindowIcon(varnokIcon());
-    w->setFixedSize(size);
-    return w;
 }
 
 } // namespace
@@ -92,12 +74,8 @@ MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
 
 MainForm::~MainForm()
 {
-    for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber}) {
-        if (*side) {
-            disconnect(side->data(), nullptr, this, nullptr);
-            delete side->data();
-        }
-    }
+    for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber})
+        delete side->data();
     // The child windows refer to the engine; they go first.
     const QList<QMdiSubWindow *> subs = m_mdi->subWindowList();
     for (QMdiSubWindow *sub : subs)
@@ -116,11 +94,11 @@ int MainForm::OpenSeiteWindow()
     const int index = m_registry.seite.lowestFree();
     if (index == 0)
         return 0;
-    auto *window = new SeiteWidget(m_engine, nullptr);
+    auto *window = new SeiteWindow(m_engine, nullptr);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
-    connect(window, &SeiteWidget::closed, this, [this](int closedIndex) {
+    connect(window, &SeiteWindow::closed, this, [this](int closedIndex) {
         m_registry.seite.release(closedIndex);
         UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
     });
@@ -225,18 +203,19 @@ void MainForm::Skript_NeuerSkript_Click()
 
 void MainForm::openSideWindow(QPointer<QWidget> &slot, bool help)
 {
+    // The side window disables this window while it is shown and enables it
+    // again when it goes (it deletes itself on close).
     setEnabled(false);
-    if (!slot) {
-        slot = help ? makeSideWindow(QStringLiteral("Anleitung"), QSize(450, 373))
-                    : makeSideWindow(QStringLiteral("Über"), QSize(312, 217));
-        slot->setAttribute(Qt::WA_DeleteOnClose);
-        // The main window is usable again as soon as the window is gone,
-        // however it was closed.
-        connect(slot.data(), &QObject::destroyed, this, [this] { setEnabled(true); });
+    if (slot) {
+        slot->raise();
+        slot->activateWindow();
+        return;
     }
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
+    if (help)
+        slot = HilfeForm::open(this, &MainForm::OpenWithShell);
+    else
+        slot = UeberForm::open(this, &MainForm::OpenWithShell);
+    slot->setWindowIcon(m_icon);
 }
 
 void MainForm::H_Anleitung_Click()
@@ -359,7 +338,7 @@ bool MainForm::askYesNo(const QString &title, const QString &text)
 
 void MainForm::seiteSenden(int index)
 {
-    if (auto *w = qobject_cast<SeiteWidget *>(seiteWindow(index)); w && w->sendEnabled())
+    if (auto *w = qobject_cast<SeiteWindow *>(seiteWindow(index)); w && w->sendEnabled())
         w->Command1_Click();
 }
 

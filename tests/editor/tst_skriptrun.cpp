@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include "shell/textbox.h"
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -127,6 +130,27 @@ private slots:
         s->Ausfuehren_Click();
         QVERIFY(s->isIdle());
         QCOMPARE(text(2), QStringLiteral("neu"));
+    }
+
+    void theEditorShowsTheWaitingStatementAndThenTheCaret()
+    {
+        Skript *s = open(lines({"EXEC 1", "  WAITTILL 0  "}));
+        s->text1()->setSelection(2, 0);
+        s->Ausfuehren_Click();
+        // No screen tick has passed: the window itself brought the display
+        // up to date when the run began to wait.
+        QCOMPARE(s->editor()->plainTextEdit()->textCursor().selectedText(), QStringLiteral("WAITTILL 0"));
+        // A run stopped while waiting leaves the statement it waited at
+        // selected; a run that ends puts the caret back where it was.
+        s->Ausfuehren_Click();
+        QTRY_VERIFY(s->isIdle());
+        QCOMPARE(s->editor()->plainTextEdit()->textCursor().selectedText(), QStringLiteral("WAITTILL 0"));
+        s->text1()->setText(lines({"EXEC 1", "EXEC 2"}));
+        s->text1()->setSelection(2, 0);
+        s->Ausfuehren_Click();
+        const QTextCursor c = s->editor()->plainTextEdit()->textCursor();
+        QVERIFY(!c.hasSelection());
+        QCOMPARE(c.position(), 2);
     }
 
     void waittillContinuesOnlyAtATick()
