@@ -12,6 +12,7 @@
 #include "shell/mainform.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -84,6 +85,24 @@ int main(int argc, char **argv)
             QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName).toUtf8();
         std::fputs(line.constData(), stderr);
         return 2;
+    }
+
+    // A file written with LF line ends only is one long line to the runner
+    // (a lone LF stays inside its line), which shows as a puzzling syntax
+    // error. Say why before the run, without changing what it does.
+    {
+        QFile file(fileName);
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            if (bytes.contains('\n') && !bytes.contains('\r')) {
+                const QByteArray line =
+                    QStringLiteral("varnok-run: Hinweis: %1 hat nur LF-Zeilenenden; Skriptzeilen "
+                                   "enden an CR LF, die Datei gilt daher als eine einzige Zeile.\n")
+                        .arg(fileName)
+                        .toUtf8();
+                std::fputs(line.constData(), stderr);
+            }
+        }
     }
 
     int fds[2];

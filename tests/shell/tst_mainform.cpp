@@ -1,9 +1,12 @@
 #include "editor/skriptwindow.h"
 #include "scripteddialogs.h"
+#include "shell/application.h"
 #include "shell/mainform.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -59,6 +62,18 @@ private slots:
     {
         form.reset();
         dialogs.reset();
+    }
+
+    void qtsOwnButtonsSpeakGerman()
+    {
+        const QString qm = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_de.qm");
+        if (!QFile::exists(qm))
+            QSKIP("Qt's German translations are not installed");
+        const auto translator = installGermanTranslations(*QCoreApplication::instance());
+        QVERIFY(translator);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), QStringLiteral("&Nein"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
     }
 
     void captionAndMainMenu()

@@ -127,6 +127,16 @@ private slots:
         QCOMPARE(run({}).exitCode, 2);
     }
 
+    void lfOnlyFileGetsAHintAndRunsAsOneLine()
+    {
+        const Outcome o = run({script(QStringLiteral("lf.varnok-skript"), "QUIT\nEXEC Foo.Bar()\n")});
+        QCOMPARE(o.errLines.size(), 2);
+        QVERIFY(o.errLines[0].startsWith(QStringLiteral("varnok-run: Hinweis: ")));
+        // The one line is the keyword "QUIT\nEXEC" with an argument: error 1.
+        QCOMPARE(o.errLines[1], QStringLiteral("Fehler 1: unbekannter Befehl"));
+        QCOMPARE(o.exitCode, 1);
+    }
+
     void aWaitEndsAtATick()
     {
         const QString out = dir.filePath(QStringLiteral("wait.txt"));
