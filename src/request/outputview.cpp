@@ -59,12 +59,31 @@ OutputView::~OutputView() = default;
 
 // ---- line index ---------------------------------------------------------------
 
+bool OutputView::endsWithCrLf(qsizetype line) const
+{
+    const size_t l = size_t(line);
+    if (l + 1 >= m_lineStarts.size())
+        return false;
+    const qsizetype lf = m_lineStarts[l + 1] - 1;
+    return lf - 1 >= m_lineStarts[l] && m_model->scriptText()[lf - 1] == u'\r';
+}
+
 qsizetype OutputView::lineLength(qsizetype line) const
 {
     const size_t l = size_t(line);
-    if (l + 1 < m_lineStarts.size())
-        return m_lineStarts[l + 1] - 2 - m_lineStarts[l];
-    return m_model->scriptText().size() - m_lineStarts[l];
+    if (l + 1 >= m_lineStarts.size())
+        return m_model->scriptText().size() - m_lineStarts[l];
+    const qsizetype next = m_lineStarts[l + 1];
+    return (endsWithCrLf(line) ? next - 2 : next) - m_lineStarts[l];
+}
+
+qsizetype OutputView::caretLength(qsizetype line) const
+{
+    const size_t l = size_t(line);
+    if (l + 1 >= m_lineStarts.size())
+        return m_model->scriptText().size() - m_lineStarts[l];
+    const qsizetype next = m_lineStarts[l + 1];
+    return (endsWithCrLf(line) ? next - 2 : next - 1) - m_lineStarts[l];
 }
 
 qsizetype OutputView::lineOf(qsizetype position) const
@@ -77,15 +96,19 @@ void OutputView::indexFrom(qsizetype searchFrom)
 {
     const QStringView text(m_model->scriptText());
     qsizetype start = m_lineStarts.back();
-    for (qsizetype lf = text.indexOf(u'\n', std::max(searchFrom, start + 1)); lf >= 0;
+    for (qsizetype lf = text.indexOf(u'\n', std::max(searchFrom, start)); lf >= 0;
          lf = text.indexOf(u'\n', lf + 1)) {
-        if (text[lf - 1] != u'\r')
-            continue;
-        m_longestLine = std::max(m_longestLine, lf - 1 - start);
+        const bool pair = lf > start && text[lf - 1] == u'\r';
+        m_longestLine = std::max(m_longestLine, (pair ? lf - 1 : lf + 1) - start);
         start = lf + 1;
         m_lineStarts.push_back(start);
     }
-    m_longestLine = std::max(m_longestLine, text.size() - start);
+}
+
+qsizetype OutputView::longestLineLength() const
+{
+    // The open last line may still lose a CR to a CR LF; it is measured now.
+    return std::max(m_longestLine, lineLength(lineCount() - 1));
 }
 
 void OutputView::onReset()
@@ -107,8 +130,8 @@ void OutputView::onReset()
 
 void OutputView::onAppended(qsizetype from)
 {
-    // A CR ending the old text pairs with an LF starting the new part; the
-    // scan looks one character back for it.
+    // A CR ending the old text and an LF starting the new part make one
+    // line break; the line's look is worked out when it is drawn.
     const qsizetype firstChanged = lineCount() - 1;
     indexFrom(from);
     updateScrollBars();
@@ -172,7 +195,7 @@ void OutputView::updateScrollBars()
     v->setSingleStep(1);
     const int cols = visibleColumns();
     QScrollBar *h = horizontalScrollBar();
-    h->setRange(0, clampToInt(m_longestLine - cols + 1));
+    h->setRange(0, clampToInt(longestLineLength() - cols + 1));
     h->setPageStep(cols);
     h->setSingleStep(1);
 }
@@ -217,7 +240,7 @@ qsizetype OutputView::positionAt(const QPoint &p) const
     qsizetype line = top + (p.y() < 0 ? -1 - (-p.y()) / lineHeight() : p.y() / lineHeight());
     line = std::clamp<qsizetype>(line, 0, lineCount() - 1);
     const qsizetype left = firstVisibleColumn();
-    const qsizetype length = lineLength(line);
+    const qsizetype length = caretLength(line);
     if (left >= length)
         return lineStart(line) + length;
     QTextLayout layout;
@@ -233,7 +256,7 @@ QPoint OutputView::pointOf(qsizetype position) const
 {
     position = std::clamp<qsizetype>(position, 0, m_model->scriptText().size());
     const qsizetype line = lineOf(position);
-    const qsizetype column = std::min(position - lineStart(line), lineLength(line));
+    const qsizetype column = std::min(position - lineStart(line), caretLength(line));
     const qsizetype left = firstVisibleColumn();
     const int y = int((line - firstVisibleLine()) * lineHeight());
     if (column < left)
@@ -258,7 +281,7 @@ void OutputView::ensureVisible(qsizetype position)
     else if (line >= v->value() + lines)
         v->setValue(clampToInt(line - lines + 1));
 
-    const qsizetype column = std::min(position - lineStart(line), lineLength(line));
+    const qsizetype column = std::min(position - lineStart(line), caretLength(line));
     QScrollBar *h = horizontalScrollBar();
     const int cols = visibleColumns();
     if (column < h->value()) {
@@ -386,15 +409,16 @@ void OutputView::paintEvent(QPaintEvent *)
         const QPointF origin(kMargin, qreal(row) * lh);
         layout.draw(&painter, origin, selections);
 
-        // A selected line break shows as a small selected cell after the line.
+        // A selected CR LF shows as a small selected cell after the line (a
+        // lone LF has its own symbol).
         const qsizetype end = start + length;
-        if (line + 1 < lineCount() && selFrom <= end && selTo > end && left <= length && tl.isValid()) {
+        if (endsWithCrLf(line) && selFrom <= end && selTo > end && left <= length && tl.isValid()) {
             const qreal x = kMargin + tl.naturalTextWidth();
             painter.fillRect(QRectF(x, qreal(row) * lh, fontMetrics().averageCharWidth(), lh),
                              pal.brush(group, QPalette::Highlight));
         }
 
-        if (active && m_caret >= start && m_caret <= end && tl.isValid()) {
+        if (active && m_caret >= start && m_caret <= start + caretLength(line) && tl.isValid()) {
             const qsizetype column = m_caret - start;
             if (column >= left && column - left <= slice.size()) {
                 const qreal x = kMargin + tl.cursorToX(int(column - left));
@@ -502,7 +526,7 @@ void OutputView::keyPressEvent(QKeyEvent *e)
     const qsizetype column = m_caret - lineStart(line);
     const auto onLine = [&](qsizetype target) {
         target = std::clamp<qsizetype>(target, 0, lineCount() - 1);
-        return lineStart(target) + std::min(column, lineLength(target));
+        return lineStart(target) + std::min(column, caretLength(target));
     };
 
     struct Move {

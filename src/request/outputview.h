@@ -7,7 +7,8 @@
 // lines and columns on screen are laid out and painted:
 //   - CR LF is a line break; every other control character is drawn as its
 //     symbol (U+2400 block), so one character on screen is one model
-//     character;
+//     character; a lone LF is drawn as its symbol and also ends the line on
+//     screen, as in the other text boxes, so LF-only answers read as lines;
 //   - appended text only extends the line index, nothing is shown anew;
 //   - the vertical scroll bar counts lines, the horizontal one characters,
 //     so neither overflows however long the text or its lines get.
@@ -34,11 +35,16 @@ public:
 
     const std::shared_ptr<TextModel> &model() const { return m_model; }
 
-    // Lines as the viewer splits the text (at CR LF); never fewer than one.
+    // Lines as the viewer splits the text (after every LF); never fewer
+    // than one.
     qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
     qsizetype lineStart(qsizetype line) const { return m_lineStarts[size_t(line)]; }
+    // Characters the line shows: without its CR LF, with a lone LF's symbol.
     qsizetype lineLength(qsizetype line) const;
-    qsizetype longestLineLength() const { return m_longestLine; }
+    // Where the caret can stand on the line: up to before its line break
+    // (a lone LF's symbol included), counted from the line's start.
+    qsizetype caretLength(qsizetype line) const;
+    qsizetype longestLineLength() const;
     // What line `line` shows: its characters with control characters as
     // symbols.
     QString shownLine(qsizetype line) const;
@@ -89,7 +95,8 @@ private:
     void pushSelectionToModel();
     void moveCaret(qsizetype position, bool keepAnchor);
     qsizetype lineOf(qsizetype position) const;
-    qsizetype lineEnd(qsizetype line) const { return m_lineStarts[size_t(line)] + lineLength(line); }
+    qsizetype lineEnd(qsizetype line) const { return m_lineStarts[size_t(line)] + caretLength(line); }
+    bool endsWithCrLf(qsizetype line) const;
     int visibleLines() const;
     int visibleColumns() const;
     int lineHeight() const;
@@ -100,10 +107,9 @@ private:
     void layoutSlice(QTextLayout &layout, const QString &slice) const;
 
     std::shared_ptr<TextModel> m_model;
-    // Start of every line; the line break before a start is the CR LF
-    // ending at it.
+    // Start of every line: 0 and the position after every LF.
     std::vector<qsizetype> m_lineStarts;
-    qsizetype m_longestLine = 0;
+    qsizetype m_longestLine = 0; // of the lines already ended by an LF
     qsizetype m_anchor = 0;
     qsizetype m_caret = 0;
     bool m_selecting = false;

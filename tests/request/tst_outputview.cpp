@@ -29,15 +29,40 @@ class TestOutputView : public QObject
 {
     Q_OBJECT
 private slots:
-    void linesSplitAtCrLfOnly()
+    void linesEndAtCrLfAndAtLoneLf()
     {
         View v(QStringLiteral("eins\r\nzwei\rdrei\nvier\r\n\r\nende"));
-        QCOMPARE(v.view.lineCount(), 4);
+        QCOMPARE(v.view.lineCount(), 5);
         QCOMPARE(v.view.shownLine(0), QStringLiteral("eins"));
-        QCOMPARE(v.view.shownLine(1), QString::fromUtf16(u"zwei\u240Ddrei\u240Avier"));
-        QCOMPARE(v.view.shownLine(2), QString());
-        QCOMPARE(v.view.shownLine(3), QStringLiteral("ende"));
-        QCOMPARE(v.view.longestLineLength(), 14);
+        // A lone CR stays in its line; a lone LF shows and ends the line.
+        QCOMPARE(v.view.shownLine(1), QString::fromUtf16(u"zwei\u240Ddrei\u240A"));
+        QCOMPARE(v.view.shownLine(2), QStringLiteral("vier"));
+        QCOMPARE(v.view.shownLine(3), QString());
+        QCOMPARE(v.view.shownLine(4), QStringLiteral("ende"));
+        QCOMPARE(v.view.longestLineLength(), 10);
+        // The caret stands before the lone LF's symbol at most.
+        QCOMPARE(v.view.caretLength(1), 9);
+        QCOMPARE(v.view.lineLength(1), 10);
+    }
+
+    void lfOnlyAnswerReadsAsLines()
+    {
+        View v(QStringLiteral("a\nbb\n\nccc"));
+        QCOMPARE(v.view.lineCount(), 4);
+        QCOMPARE(v.view.shownLine(1), QString::fromUtf16(u"bb\u240A"));
+        QCOMPARE(v.view.shownLine(2), QString::fromUtf16(u"\u240A"));
+        v.view.setFocus();
+        v.view.setSelection(1, 1); // before the first LF
+        QTest::keyClick(&v.view, Qt::Key_Right);
+        QCOMPARE(v.view.caretPosition(), 2); // start of the next line
+        QTest::keyClick(&v.view, Qt::Key_Left);
+        QCOMPARE(v.view.caretPosition(), 1);
+        QTest::keyClick(&v.view, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(v.view.selectedText(), QStringLiteral("\n"));
+        QTest::keyClick(&v.view, Qt::Key_End);
+        QCOMPARE(v.view.caretPosition(), 4);
+        // Clicking far right of a line puts the caret before its LF.
+        QCOMPARE(v.view.positionAt(QPoint(390, v.view.pointOf(2).y() + 2)), 4);
     }
 
     void controlCharactersShowAsSymbols()
@@ -65,14 +90,31 @@ private slots:
         QCOMPARE(v.view.lineCount(), 3);
         QCOMPARE(v.view.shownLine(0), QStringLiteral("ab"));
         QCOMPARE(v.view.shownLine(1), QStringLiteral("cd"));
-        v.model->append(u"\n");
-        QCOMPARE(v.view.lineCount(), 3);
+        v.model->append(u"\nx");
+        QCOMPARE(v.view.lineCount(), 4);
         QCOMPARE(v.view.shownLine(2), QString::fromUtf16(u"\u240A"));
+        QCOMPARE(v.view.shownLine(3), QStringLiteral("x"));
         // Same lines as when the text arrives in one piece.
         View whole(v.model->text());
         QCOMPARE(whole.view.lineCount(), v.view.lineCount());
+        QCOMPARE(whole.view.longestLineLength(), v.view.longestLineLength());
         for (qsizetype i = 0; i < whole.view.lineCount(); ++i)
             QCOMPARE(whole.view.shownLine(i), v.view.shownLine(i));
+    }
+
+    void appendInEveryPieceGivesTheSameLines()
+    {
+        const QString text = QStringLiteral("a\r\n\rb\n\r\r\nc\n\nd\r");
+        View whole(text);
+        for (qsizetype cut = 0; cut <= text.size(); ++cut) {
+            View v;
+            v.model->append(QStringView(text).first(cut));
+            v.model->append(QStringView(text).sliced(cut));
+            QCOMPARE(v.view.lineCount(), whole.view.lineCount());
+            QCOMPARE(v.view.longestLineLength(), whole.view.longestLineLength());
+            for (qsizetype i = 0; i < whole.view.lineCount(); ++i)
+                QCOMPARE(v.view.shownLine(i), whole.view.shownLine(i));
+        }
     }
 
     void resetStartsOver()
