@@ -64,12 +64,26 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
 
 QFont tahoma(qreal pointSize)
 {
-    QFont font(QStringLiteral("Tahoma"));
+    QFont font;
+    // Where Tahoma is missing, a narrow sans of similar width keeps the
+    // captions inside the boxes they were laid out for.
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
-    // Without Tahoma, font configuration substitutes some sans font; that
-    // is as good a fallback as any, and the labels size to what it gives.
     return font;
+}
+
+void shrinkToWidth(QLabel *label, int width)
+{
+    // Last resort for a substitute font that is still too wide: a slightly
+    // smaller caption beats a cut-off one.
+    QFont font = label->font();
+    while (font.pointSizeF() > 6
+           && QFontMetrics(font).horizontalAdvance(label->text()) > width) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    label->setFont(font);
 }
 
 SideWindow::SideWindow(const QString &title, int clientWidthTwips, int clientHeightTwips,
@@ -415,6 +429,7 @@ HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
     hint->setFont(sidewindow::tahoma(9.75));
     hint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     hint->setGeometry(twipsRect(120, 5040, 6495, 255));
+    sidewindow::shrinkToWidth(hint, hint->width());
 
     auto *link = new sidewindow::LinkLabel(maker::webAddress(), this);
     link->setObjectName(QStringLiteral("Label2"));

@@ -61,8 +61,11 @@ private:
     bool m_pressed = false;
 };
 
-// "Tahoma" at `pointSize` where it exists, otherwise the system's sans font.
+// "Tahoma" at `pointSize` where it exists, otherwise a sans font of about
+// its width.
 QFont tahoma(qreal pointSize);
+// Makes a one-line label's font smaller until its text fits `width`.
+void shrinkToWidth(QLabel *label, int width);
 
 // Base for both windows: fixed client size given in twips, centred on the
 // screen, no minimize or maximize button, main window locked while shown.

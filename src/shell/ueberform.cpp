@@ -28,8 +28,9 @@ UeberForm::UeberForm(QWidget *mainWindow, ShellOpen openWithShell)
         l->setGeometry(box);
         return l;
     };
-    label("Label1", QStringLiteral("Dieses Programm wurde programmiert von"), normal,
-          twipsRect(120, 120, 4455, 255), false);
+    QLabel *byLine = label("Label1", QStringLiteral("Dieses Programm wurde programmiert von"),
+                           normal, twipsRect(120, 120, 4455, 255), false);
+    sidewindow::shrinkToWidth(byLine, byLine->width());
     QLabel *makerName = label("Label2", maker::name(), bold, {}, false);
     makerName->setToolTip(QStringLiteral("Programmierer dieses Programms"));
     placeSizedToText(makerName, twipsRect(1725, 360, 1245, 240));
