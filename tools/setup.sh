@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgl-dev
-          fonts-dejavu-core fonts-liberation)
+          fonts-dejavu-core fonts-liberation fonts-symbola)
 # The end-to-end tests start a small HTTP server; any python3 will do.
 command -v python3 >/dev/null 2>&1 || packages+=(python3)
 
