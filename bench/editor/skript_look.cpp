@@ -9,6 +9,7 @@
 #include "shell/mainform.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMdiArea>
@@ -95,5 +96,16 @@ int main(int argc, char **argv)
         s1->neu_Click();
     });
     settle(1500);
+
+    // The save dialog, in German, with its filter and suffix.
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(600, [&] {
+            shoot(out + QStringLiteral("/skript-speichern.png"));
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        s1->Speichern_unter_Click();
+    });
+    settle(2000);
     return 0;
 }
