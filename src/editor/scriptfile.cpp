@@ -10,24 +10,30 @@ namespace varnok {
 
 QString decodeScriptFile(const QByteArray &bytes)
 {
-    QString text;
-    text.reserve(bytes.size());
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
+    // A lone CR grows into CR LF, so the text is at most one character per
+    // CR longer than the file.
+    QString text(size + bytes.count('\r'), Qt::Uninitialized);
+    QChar *out = text.data();
+    qsizetype n = 0;
     qsizetype start = 0;
     while (start < size) {
         qsizetype end = start;
         while (end < size && data[end] != '\r')
             ++end;
-        if (!text.isEmpty())
-            text += u"\r\n";
+        if (n > 0) {
+            out[n++] = u'\r';
+            out[n++] = u'\n';
+        }
         for (qsizetype k = start; k < end; ++k)
-            text += cp1252ToChar(static_cast<unsigned char>(data[k]));
+            out[n++] = cp1252ToChar(static_cast<unsigned char>(data[k]));
         // Step over the separator: CR LF counts as one, a lone CR as well.
         start = end + 1;
         if (end < size && start < size && data[start] == '\n')
             ++start;
     }
+    text.truncate(n);
     return text;
 }
 
