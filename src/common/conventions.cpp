@@ -351,27 +351,6 @@ QString lowerCase(QStringView text)
     return out;
 }
 
-QStringView trimLeadingBlanks(QStringView text)
-{
-    qsizetype b = 0;
-    while (b < text.size() && text[b] == u' ')
-        ++b;
-    return text.mid(b);
-}
-
-QStringView trimTrailingBlanks(QStringView text)
-{
-    qsizetype e = text.size();
-    while (e > 0 && text[e - 1] == u' ')
-        --e;
-    return text.left(e);
-}
-
-QStringView trimBlanks(QStringView text)
-{
-    return trimTrailingBlanks(trimLeadingBlanks(text));
-}
-
 QString normalizeName(QStringView name)
 {
     return upperCase(trimBlanks(name));

@@ -69,9 +69,24 @@ inline QString concat(std::initializer_list<QStringView> parts)
 }
 
 // Blanks (U+0020 only) removed at one or both ends.
-QStringView trimBlanks(QStringView text);
-QStringView trimLeadingBlanks(QStringView text);
-QStringView trimTrailingBlanks(QStringView text);
+inline QStringView trimLeadingBlanks(QStringView text)
+{
+    qsizetype b = 0;
+    while (b < text.size() && text[b] == u' ')
+        ++b;
+    return text.mid(b);
+}
+inline QStringView trimTrailingBlanks(QStringView text)
+{
+    qsizetype e = text.size();
+    while (e > 0 && text[e - 1] == u' ')
+        --e;
+    return text.left(e);
+}
+inline QStringView trimBlanks(QStringView text)
+{
+    return trimTrailingBlanks(trimLeadingBlanks(text));
+}
 
 // Names are stored trimmed of blanks and in upper case.
 QString normalizeName(QStringView name);

@@ -38,64 +38,81 @@ struct Spec
     int params; // -1: any number (checked by the operation itself)
 };
 
-const QHash<QString, Spec> &builtinTable()
+struct Entry
 {
-    static const QHash<QString, Spec> table = {
-        {QStringLiteral("MYINDEX"), {Id::MyIndex, 0}},
-        {QStringLiteral("SKRIPTMYFUNKTION"), {Id::SkriptMyFunktion, 0}},
-        {QStringLiteral("SKRIPTUSERNEWFUNCTION"), {Id::UserNewFunction, 2}},
-        {QStringLiteral("SKRIPTUSERNEWARRAY"), {Id::UserNewArray, 1}},
-        {QStringLiteral("SKRIPTUSERNEWVARIABLE"), {Id::UserNewVariable, 1}},
-        {QStringLiteral("SKRIPTUSERNEWSHORTCUT"), {Id::UserNewShortcut, 2}},
-        {QStringLiteral("USER"), {Id::User, -1}},
-        {QStringLiteral("MAINMATHEPLUS"), {Id::Plus, 2}},
-        {QStringLiteral("MAINMATHEMINUS"), {Id::Minus, 2}},
-        {QStringLiteral("MAINMATHEMAL"), {Id::Mal, 2}},
-        {QStringLiteral("MAINMATHEDURCH"), {Id::Durch, 2}},
-        {QStringLiteral("MAINMATHEHOCH"), {Id::Hoch, 2}},
-        {QStringLiteral("MAINMATHEWURZEL"), {Id::Wurzel, 2}},
-        {QStringLiteral("MAINTEXTPLUS"), {Id::TextPlus, 2}},
-        {QStringLiteral("MAINTEXTLEFT"), {Id::Left, 2}},
-        {QStringLiteral("MAINTEXTRIGHT"), {Id::Right, 2}},
-        {QStringLiteral("MAINTEXTMID"), {Id::Mid, 3}},
-        {QStringLiteral("MAINTEXTLEN"), {Id::Len, 1}},
-        {QStringLiteral("MAINTEXTLTRIM"), {Id::LTrim, 1}},
-        {QStringLiteral("MAINTEXTRTRIM"), {Id::RTrim, 1}},
-        {QStringLiteral("MAINTEXTZTRIM"), {Id::ZTrim, 1}},
-        {QStringLiteral("MAINTEXTUCASE"), {Id::UCase, 1}},
-        {QStringLiteral("MAINTEXTLCASE"), {Id::LCase, 1}},
-        {QStringLiteral("MAINCONVERTCHR"), {Id::Chr, 1}},
-        {QStringLiteral("MAINCONVERTASC"), {Id::Asc, 1}},
-        {QStringLiteral("MAINBEDINGUNGMATHEGROESSER"), {Id::Groesser, 2}},
-        {QStringLiteral("MAINBEDINGUNGMATHEGROESSERGLEICH"), {Id::GroesserGleich, 2}},
-        {QStringLiteral("MAINBEDINGUNGMATHEKLEINER"), {Id::Kleiner, 2}},
-        {QStringLiteral("MAINBEDINGUNGMATHEKLEINERGLEICH"), {Id::KleinerGleich, 2}},
-        {QStringLiteral("MAINBEDINGUNGMATHEGLEICH"), {Id::Gleich, 2}},
-        {QStringLiteral("MAINBEDINGUNGMATHEUNGLEICH"), {Id::Ungleich, 2}},
-        {QStringLiteral("MAINBEDINGUNGTEXTGLEICH"), {Id::TextGleich, 2}},
-        {QStringLiteral("MAINBEDINGUNGTEXTUNGLEICH"), {Id::TextUngleich, 2}},
-        {QStringLiteral("MAINUND"), {Id::Und, 2}},
-        {QStringLiteral("MAINODER"), {Id::Oder, 2}},
-        {QStringLiteral("MAINXOR"), {Id::Xor, 2}},
-        {QStringLiteral("MAINNICHT"), {Id::Nicht, 1}},
-        {QStringLiteral("MAINRANDOM"), {Id::Random, 2}},
-        {QStringLiteral("MAINTIMER"), {Id::Timer, 0}},
-        {QStringLiteral("MAINFILEREAD"), {Id::FileRead, 3}},
-        {QStringLiteral("MAINFILEWRITE"), {Id::FileWrite, 3}},
-        {QStringLiteral("MAINFILECREATE"), {Id::FileCreate, 1}},
-        {QStringLiteral("MAINFILEDELETE"), {Id::FileDelete, 1}},
-        {QStringLiteral("MAINFILECOPY"), {Id::FileCopy, 2}},
-        {QStringLiteral("SEITEFENSTERSENDEN"), {Id::SeiteSenden, 1}},
-        {QStringLiteral("SEITEFENSTERCLOSE"), {Id::SeiteClose, 1}},
-        {QStringLiteral("SKRIPTFENSTERNEU"), {Id::SkriptNeu, 1}},
-        {QStringLiteral("SKRIPTFENSTERLADEN"), {Id::SkriptLaden, 2}},
-        {QStringLiteral("SKRIPTFENSTERSPEICHERN"), {Id::SkriptSpeichern, 2}},
-        {QStringLiteral("SKRIPTFENSTERAUSFUEHREN"), {Id::SkriptAusfuehren, 1}},
-        {QStringLiteral("SKRIPTFENSTERCLOSE"), {Id::SkriptClose, 1}},
-        {QStringLiteral("NEWSKRIPTFENSTER"), {Id::NewSkriptFenster, 0}},
-        {QStringLiteral("NEWSEITEFENSTER"), {Id::NewSeiteFenster, 0}},
-    };
-    return table;
+    QLatin1StringView id;
+    Spec spec;
+};
+
+// Ids in upper case; a call name matches when its upper-cased characters do.
+constexpr Entry kBuiltins[] = {
+    {QLatin1StringView("MYINDEX"), {Id::MyIndex, 0}},
+    {QLatin1StringView("SKRIPTMYFUNKTION"), {Id::SkriptMyFunktion, 0}},
+    {QLatin1StringView("SKRIPTUSERNEWFUNCTION"), {Id::UserNewFunction, 2}},
+    {QLatin1StringView("SKRIPTUSERNEWARRAY"), {Id::UserNewArray, 1}},
+    {QLatin1StringView("SKRIPTUSERNEWVARIABLE"), {Id::UserNewVariable, 1}},
+    {QLatin1StringView("SKRIPTUSERNEWSHORTCUT"), {Id::UserNewShortcut, 2}},
+    {QLatin1StringView("USER"), {Id::User, -1}},
+    {QLatin1StringView("MAINMATHEPLUS"), {Id::Plus, 2}},
+    {QLatin1StringView("MAINMATHEMINUS"), {Id::Minus, 2}},
+    {QLatin1StringView("MAINMATHEMAL"), {Id::Mal, 2}},
+    {QLatin1StringView("MAINMATHEDURCH"), {Id::Durch, 2}},
+    {QLatin1StringView("MAINMATHEHOCH"), {Id::Hoch, 2}},
+    {QLatin1StringView("MAINMATHEWURZEL"), {Id::Wurzel, 2}},
+    {QLatin1StringView("MAINTEXTPLUS"), {Id::TextPlus, 2}},
+    {QLatin1StringView("MAINTEXTLEFT"), {Id::Left, 2}},
+    {QLatin1StringView("MAINTEXTRIGHT"), {Id::Right, 2}},
+    {QLatin1StringView("MAINTEXTMID"), {Id::Mid, 3}},
+    {QLatin1StringView("MAINTEXTLEN"), {Id::Len, 1}},
+    {QLatin1StringView("MAINTEXTLTRIM"), {Id::LTrim, 1}},
+    {QLatin1StringView("MAINTEXTRTRIM"), {Id::RTrim, 1}},
+    {QLatin1StringView("MAINTEXTZTRIM"), {Id::ZTrim, 1}},
+    {QLatin1StringView("MAINTEXTUCASE"), {Id::UCase, 1}},
+    {QLatin1StringView("MAINTEXTLCASE"), {Id::LCase, 1}},
+    {QLatin1StringView("MAINCONVERTCHR"), {Id::Chr, 1}},
+    {QLatin1StringView("MAINCONVERTASC"), {Id::Asc, 1}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEGROESSER"), {Id::Groesser, 2}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEGROESSERGLEICH"), {Id::GroesserGleich, 2}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEKLEINER"), {Id::Kleiner, 2}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEKLEINERGLEICH"), {Id::KleinerGleich, 2}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEGLEICH"), {Id::Gleich, 2}},
+    {QLatin1StringView("MAINBEDINGUNGMATHEUNGLEICH"), {Id::Ungleich, 2}},
+    {QLatin1StringView("MAINBEDINGUNGTEXTGLEICH"), {Id::TextGleich, 2}},
+    {QLatin1StringView("MAINBEDINGUNGTEXTUNGLEICH"), {Id::TextUngleich, 2}},
+    {QLatin1StringView("MAINUND"), {Id::Und, 2}},
+    {QLatin1StringView("MAINODER"), {Id::Oder, 2}},
+    {QLatin1StringView("MAINXOR"), {Id::Xor, 2}},
+    {QLatin1StringView("MAINNICHT"), {Id::Nicht, 1}},
+    {QLatin1StringView("MAINRANDOM"), {Id::Random, 2}},
+    {QLatin1StringView("MAINTIMER"), {Id::Timer, 0}},
+    {QLatin1StringView("MAINFILEREAD"), {Id::FileRead, 3}},
+    {QLatin1StringView("MAINFILEWRITE"), {Id::FileWrite, 3}},
+    {QLatin1StringView("MAINFILECREATE"), {Id::FileCreate, 1}},
+    {QLatin1StringView("MAINFILEDELETE"), {Id::FileDelete, 1}},
+    {QLatin1StringView("MAINFILECOPY"), {Id::FileCopy, 2}},
+    {QLatin1StringView("SEITEFENSTERSENDEN"), {Id::SeiteSenden, 1}},
+    {QLatin1StringView("SEITEFENSTERCLOSE"), {Id::SeiteClose, 1}},
+    {QLatin1StringView("SKRIPTFENSTERNEU"), {Id::SkriptNeu, 1}},
+    {QLatin1StringView("SKRIPTFENSTERLADEN"), {Id::SkriptLaden, 2}},
+    {QLatin1StringView("SKRIPTFENSTERSPEICHERN"), {Id::SkriptSpeichern, 2}},
+    {QLatin1StringView("SKRIPTFENSTERAUSFUEHREN"), {Id::SkriptAusfuehren, 1}},
+    {QLatin1StringView("SKRIPTFENSTERCLOSE"), {Id::SkriptClose, 1}},
+    {QLatin1StringView("NEWSKRIPTFENSTER"), {Id::NewSkriptFenster, 0}},
+    {QLatin1StringView("NEWSEITEFENSTER"), {Id::NewSeiteFenster, 0}},
+};
+
+const Spec *findBuiltin(QStringView name)
+{
+    for (const Entry &e : kBuiltins) {
+        if (e.id.size() != name.size())
+            continue;
+        qsizetype k = 0;
+        while (k < name.size() && upperChar(name[k]) == QLatin1Char(e.id[k]))
+            ++k;
+        if (k == name.size())
+            return &e.spec;
+    }
+    return nullptr;
 }
 
 QString truth(bool b)
@@ -157,14 +174,13 @@ qint32 Engine::clockMs()
     return qint32(quint32(ms & 0xFFFFFFFFu));
 }
 
-QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const EvalContext &ctx)
+QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx)
 {
     // Kept small on purpose: this frame sits on the native stack for every
     // level of user-function recursion, so the operations live in their own
     // functions.
-    const auto &table = builtinTable();
-    const auto it = table.constFind(name);
-    if (it == table.constEnd())
+    const Spec *it = findBuiltin(name);
+    if (!it)
         return fail(5, ctx);
     const int given = int(p.size()) - 1;
     if (it->params >= 0 && given != it->params)
@@ -181,7 +197,7 @@ QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const 
     return windowBuiltin(int(id), p, ctx);
 }
 
-[[gnu::noinline]] QString Engine::scriptBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+[[gnu::noinline]] QString Engine::scriptBuiltin(int which, Params &p, const EvalContext &ctx)
 {
     switch (Id(which)) {
     case Id::MyIndex:
@@ -221,7 +237,7 @@ QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const 
     return {};
 }
 
-[[gnu::noinline]] QString Engine::valueBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+[[gnu::noinline]] QString Engine::valueBuiltin(int which, Params &p, const EvalContext &ctx)
 {
     auto num = [&](size_t k) { return numericValue(p[k]); };
     auto number = [&](double v) { return std::isfinite(v) ? numberText(v) : fail(2, ctx); };
@@ -407,7 +423,7 @@ QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const 
     return {};
 }
 
-[[gnu::noinline]] QString Engine::fileBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+[[gnu::noinline]] QString Engine::fileBuiltin(int which, Params &p, const EvalContext &ctx)
 {
     auto num = [&](size_t k) { return numericValue(p[k]); };
     auto int32 = [&](double v, qint32 &out) {
@@ -465,7 +481,7 @@ QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const 
     return {};
 }
 
-[[gnu::noinline]] QString Engine::windowBuiltin(int which, std::vector<QString> &p, const EvalContext &ctx)
+[[gnu::noinline]] QString Engine::windowBuiltin(int which, Params &p, const EvalContext &ctx)
 {
     auto num = [&](size_t k) { return numericValue(p[k]); };
     // 0: open window in `out`; otherwise the error number to report.
@@ -527,7 +543,7 @@ QString Engine::callBuiltin(const QString &name, std::vector<QString> &p, const 
     return {};
 }
 
-QString Engine::callUserFunction(std::vector<QString> &p, const EvalContext &ctx)
+QString Engine::callUserFunction(Params &p, const EvalContext &ctx)
 {
     if (p.size() < 2)
         return fail(2, ctx);
@@ -538,7 +554,7 @@ QString Engine::callUserFunction(std::vector<QString> &p, const EvalContext &ctx
         return fail(2, ctx);
     const qint16 level = qint16(ctx.callLevel + 1);
     BeginFunctionFrame(ctx.run, level);
-    for (size_t k = 2; k < p.size(); ++k)
+    for (qsizetype k = 2; k < p.size(); ++k)
         AddFunctionParameter(ctx.run, level, p[k]);
     RunRef run = ctx.run;
     qint16 callLevel = level;

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 #include <array>
 #include <memory>
 #include <random>
@@ -25,6 +26,9 @@ struct RunRef
     qint16 index = 0;
     quint64 serial = 0;
 };
+
+// Parameters of one call, numbered from 1 (element 0 is unused).
+using Params = QVarLengthArray<QString, 8>;
 
 struct EvalContext
 {
@@ -109,16 +113,17 @@ private:
     friend class Builtins;
     QString normalizeNumber(QStringView literal, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, QStringView inner, const EvalContext &ctx);
+    QString callWords(QVarLengthArray<QStringView, 8> &words, const EvalContext &ctx);
     QString assignVariable(const ScriptObjects &node, QStringView name, QStringView inner,
                            const EvalContext &ctx);
     QString accessArray(const ScriptObjects &node, QStringView name, QStringView inner,
                         const EvalContext &ctx);
-    QString callBuiltin(const QString &name, std::vector<QString> &params, const EvalContext &ctx);
-    QString scriptBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
-    QString valueBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
-    QString fileBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
-    QString windowBuiltin(int id, std::vector<QString> &params, const EvalContext &ctx);
-    QString callUserFunction(std::vector<QString> &params, const EvalContext &ctx);
+    QString callBuiltin(QStringView name, Params &params, const EvalContext &ctx);
+    QString scriptBuiltin(int id, Params &params, const EvalContext &ctx);
+    QString valueBuiltin(int id, Params &params, const EvalContext &ctx);
+    QString fileBuiltin(int id, Params &params, const EvalContext &ctx);
+    QString windowBuiltin(int id, Params &params, const EvalContext &ctx);
+    QString callUserFunction(Params &params, const EvalContext &ctx);
     QString arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx);
     NodePtr resolveStep(const ScriptObjects &node, QStringView name, QStringView args,
                         const EvalContext &ctx);

@@ -105,16 +105,6 @@ namespace {
 
 } // namespace
 
-[[gnu::noinline]] QString Engine::callFunctionOf(const EineFunktion &f, QStringView inner,
-                                                const EvalContext &ctx)
-{
-    const QString &body = f.GetFunktion();
-    QString call;
-    call.reserve(body.size() + 1 + inner.size());
-    call.append(body).append(u' ').append(inner);
-    return CallFunction(call, ctx);
-}
-
 [[gnu::noinline]] QString Engine::assignVariable(const ScriptObjects &node, QStringView name,
                                                 QStringView inner, const EvalContext &ctx)
 {
@@ -315,52 +305,114 @@ QString Engine::arrayAccess(ArrayVariable &array, QStringView args, const EvalCo
     return fail(2, ctx);
 }
 
+namespace {
+
+using Words = QVarLengthArray<QStringView, 8>;
+
+// Splits at blanks outside parentheses, as a call's words are split: the
+// rest after a blank is trimmed at both ends. From the 101st word on each
+// word replaces the last one. `depth` carries the parenthesis count in and
+// out, so a text can be split in two pieces.
+void splitCallWords(QStringView text, Words &words, int &depth)
+{
+    QStringView rest = text;
+    qsizetype i = 0;
+    auto add = [&words](QStringView word) {
+        if (words.size() < kMaxParameters + 1)
+            words.append(word);
+        else
+            words.back() = word;
+    };
+    while (i < rest.size()) {
+        const ushort c = rest[i].unicode();
+        if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (c == ' ' && depth == 0) {
+            add(rest.left(i));
+            rest = trimBlanks(rest.mid(i + 1));
+            i = 0;
+            continue;
+        }
+        ++i;
+    }
+    if (!rest.isEmpty())
+        add(rest);
+}
+
+bool isLiteralText(QStringView name)
+{
+    static constexpr QLatin1StringView kId("MAINCONVERTTEXT");
+    if (name.size() != kId.size())
+        return false;
+    for (qsizetype k = 0; k < name.size(); ++k)
+        if (upperChar(name[k]) != QLatin1Char(kId[k]))
+            return false;
+    return true;
+}
+
+// The position after the first blank outside parentheses, or -1.
+qsizetype afterFirstWord(QStringView text)
+{
+    int depth = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const ushort c = text[i].unicode();
+        if (c == '(')
+            ++depth;
+        else if (c == ')')
+            --depth;
+        else if (c == ' ' && depth == 0)
+            return i + 1;
+    }
+    return -1;
+}
+
+} // namespace
+
 QString Engine::CallFunction(QStringView callText, const EvalContext &ctx)
 {
-    // Words are split at blanks outside parentheses; the first is the
-    // function name, the others its parameters (at most 100: later words
-    // replace the 100th).
-    QString name;
-    std::vector<QString> params(1); // params[0] unused: parameters count from 1
-    int count = 0;
-    QStringView rest = callText;
+    // The first word is the function name; Text(...) ends the call there
+    // and yields the rest unchanged.
+    const qsizetype after = afterFirstWord(callText);
+    if (isLiteralText(after < 0 ? callText : callText.left(after - 1)))
+        return after < 0 ? QString() : callText.mid(after).toString();
+    Words words;
     int depth = 0;
-    qsizetype i = 0;
-    for (;;) {
-        const bool atEnd = i >= rest.size();
-        if (!atEnd) {
-            const ushort c = rest[i].unicode();
-            if (c == '(')
-                ++depth;
-            else if (c == ')')
-                --depth;
-            if (c != ' ' || depth != 0) {
-                ++i;
-                continue;
-            }
-        } else if (rest.isEmpty()) {
-            break;
-        }
-        const QStringView word = rest.left(i);
-        if (count < kMaxParameters + 1)
-            ++count;
-        if (count == 1) {
-            name = upperCase(word);
-            if (name == u"MAINCONVERTTEXT")
-                return atEnd ? QString() : rest.mid(i + 1).toString();
-        } else if (const size_t slot = size_t(count - 1); slot >= params.size()) {
-            params.emplace_back(word.toString());
-        } else {
-            params[slot] = word.toString();
-        }
-        if (atEnd)
-            break;
-        rest = trimBlanks(rest.mid(i + 1));
-        i = 0;
-    }
+    splitCallWords(callText, words, depth);
+    return callWords(words, ctx);
+}
 
-    for (size_t k = 1; k < params.size(); ++k) {
-        params[k] = Evaluate(params[k], ctx);
+[[gnu::noinline]] QString Engine::callFunctionOf(const EineFunktion &f, QStringView inner,
+                                                const EvalContext &ctx)
+{
+    // Splits body and argument text as if they were joined by one blank,
+    // without joining them: a body whose parentheses balance ends its last
+    // word at that blank.
+    // A copy (shared, not duplicated): evaluating the parameters may give
+    // the function a new body while the words still point into this one.
+    const QString body = f.GetFunktion();
+    Words words;
+    int depth = 0;
+    splitCallWords(body, words, depth);
+    if (body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1)) {
+        QString call;
+        call.reserve(body.size() + 1 + inner.size());
+        call.append(body).append(u' ').append(inner);
+        return CallFunction(call, ctx);
+    }
+    if (isLiteralText(words[0]))
+        return inner.toString();
+    splitCallWords(trimBlanks(inner), words, depth);
+    return callWords(words, ctx);
+}
+
+QString Engine::callWords(Words &words, const EvalContext &ctx)
+{
+    const QStringView name = words.isEmpty() ? QStringView() : words[0];
+    Params params(words.isEmpty() ? 1 : words.size());
+    for (qsizetype k = 1; k < words.size(); ++k) {
+        params[k] = Evaluate(words[k], ctx);
         if (!isCurrent(ctx.run))
             return {};
     }
