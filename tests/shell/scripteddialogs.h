@@ -72,10 +72,12 @@ public:
 private:
     std::optional<QString> nextFile()
     {
-        if (files.empty())
-            return std::nullopt;
-        auto f = files.front();
-        files.pop_front();
+        // An empty queue cancels the dialog.
+        std::optional<QString> f;
+        if (!files.empty()) {
+            f = std::move(files.front());
+            files.pop_front();
+        }
         return f;
     }
 };
