@@ -65,6 +65,20 @@ double scanNumber(QStringView text, qsizetype *end);
 
 double numericValue(QStringView text)
 {
+    // Plain digit strings (indices, counters) are by far the most common.
+    const qsizetype n = text.size();
+    if (n > 0 && n <= 15) {
+        qint64 v = 0;
+        qsizetype i = 0;
+        for (; i < n; ++i) {
+            const char16_t c = text.utf16()[i];
+            if (c < u'0' || c > u'9')
+                break;
+            v = v * 10 + (c - u'0');
+        }
+        if (i == n)
+            return double(v);
+    }
     return scanNumber(text, nullptr);
 }
 
@@ -196,8 +210,21 @@ double scanNumber(QStringView text, qsizetype *end)
 }
 } // namespace
 
+namespace {
+// Small integers (indices, counters, truth values) are the most common
+// results; they share one immutable text each instead of allocating.
+const std::array<QString, 1024> kSmallIntegers = [] {
+    std::array<QString, 1024> texts;
+    for (int i = 0; i < 1024; ++i)
+        texts[size_t(i)] = QString::number(i);
+    return texts;
+}();
+} // namespace
+
 QString integerText(qint64 value)
 {
+    if (value >= 0 && value < 1024)
+        return kSmallIntegers[size_t(value)];
     return QString::number(value);
 }
 
@@ -207,7 +234,7 @@ QString numberText(double value)
         return QStringLiteral("0");
     const double mag = std::fabs(value);
     if (mag < 1e15 && value == std::trunc(value))
-        return QString::number(qint64(value));
+        return integerText(qint64(value));
 
     // Round to 15 significant digits first; the decision between plain and
     // exponent form is taken on the rounded value.

@@ -149,7 +149,12 @@ private:
     int m_nesting = 0;          // active Evaluate and RunScript frames
     quintptr m_stackBase = 0;   // frame address of the outermost one
     size_t m_stackSize = 0;     // the thread's stack limit
-    bool stackExhausted(const void *frame) const;
+    bool stackExhausted(const void *frame) const
+    {
+        const quintptr here = reinterpret_cast<quintptr>(frame);
+        const size_t used = m_stackBase > here ? m_stackBase - here : 0;
+        return used + m_limits.stackReserve > m_stackSize;
+    }
     friend class NestingGuard;
     quint64 m_nextSerial = 0;
     std::vector<quint64> m_runSerials; // by run index; 0 = free

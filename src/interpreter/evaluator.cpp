@@ -41,12 +41,6 @@ constexpr int kMaxParenDepth = 32767;
 
 } // namespace
 
-bool Engine::stackExhausted(const void *frame) const
-{
-    const quintptr here = reinterpret_cast<quintptr>(frame);
-    const size_t used = m_stackBase > here ? m_stackBase - here : 0;
-    return used + m_limits.stackReserve > m_stackSize;
-}
 
 Engine::Engine(Host &host)
     : m_host(host),
@@ -148,16 +142,28 @@ QString Engine::Evaluate(QStringView input, const EvalContext &ctx)
     QString rewritten; // the expression after a shortcut expansion
     int expansions = 0;
     const int limit = m_limits.shortcutExpansions;
-    NodePtr node;
+    // `anchor` owns the last node reached through an array element (whose
+    // index evaluation may replace it in the tree); `node` walks below it.
+    // Sub-object lists only ever grow, so the anchor keeps them alive.
+    NodePtr anchor;
+    const ScriptObjects *node;
 
 restart:
-    node = m_root;
+    anchor = m_root;
+    node = anchor.get();
     qsizetype segStart = 0;
     qsizetype argStart = -1; // first "(" of the current segment
     int depth = 0;
     const qsizetype n = expr.size();
+    const char16_t *const chars = expr.utf16();
     for (qsizetype i = 0; i < n; ++i) {
-        const ushort c = expr[i].unicode();
+        // Most characters are name or argument text: skip them in a tight loop.
+        char16_t c = chars[i];
+        while (c != u'(' && c != u')' && c != u'.') {
+            if (++i == n)
+                goto scanned;
+            c = chars[i];
+        }
         if (c == '(') {
             if (argStart < 0)
                 argStart = i;
@@ -177,15 +183,21 @@ restart:
                     goto restart;
                 }
             }
-            node = resolveStep(*node, name, args, ctx);
-            if (!isCurrent(ctx.run) || node == m_faultNode)
-                return {};
+            if (args.isEmpty()) {
+                node = node->peekObject(name);
+            } else {
+                anchor = resolveStep(*node, name, args, ctx);
+                node = anchor.get();
+                if (!isCurrent(ctx.run) || anchor == m_faultNode)
+                    return {};
+            }
             if (!node)
                 return fail(4, ctx);
             segStart = i + 1;
             argStart = -1;
         }
     }
+scanned:
     if (depth != 0)
         return fail(3, ctx);
 

@@ -142,7 +142,8 @@ struct Engine::RunState
     int counter = 0;
     QString labelTarget;
     bool single = false;
-    QString current;
+    QString source;   // the text the current statement was read from
+    QStringView line; // the current statement, in `source` or the statement argument
 };
 
 void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
@@ -163,7 +164,7 @@ void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
 
     for (;;) {
         if (st->single) {
-            st->current = statement;
+            st->line = statement;
         } else if (!readStatement(*st)) {
             break;
         }
@@ -214,8 +215,10 @@ bool Engine::readStatement(RunState &st)
     }
     if (st.textBox)
         st.textBox->setSelection(from, to - from);
-    // A copy of the line: the statement may change the text it came from.
-    st.current = text.mid(from, to - from);
+    // The statement may change the text it came from: keep the text it was
+    // read from alive (a shared copy, no duplicate) and look at the line in it.
+    st.source = text;
+    st.line = QStringView(st.source).mid(from, to - from);
     st.previous = st.scan;
     st.scan = end;
     return true;
@@ -228,7 +231,7 @@ bool Engine::conditionHolds(RunState &st, QStringView expression)
 
 Engine::StepResult Engine::executeStatement(RunState &st)
 {
-    QStringView stmt = st.current;
+    QStringView stmt = st.line;
     if (const qsizetype quote = stmt.indexOf(u'\''); quote >= 0)
         stmt = trimBlanks(stmt.left(quote));
     if (stmt.isEmpty())

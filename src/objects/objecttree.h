@@ -199,6 +199,7 @@ public:
     // Borrowed lookups for callers that use the entry at once and keep no
     // reference across anything that could change the tree.
     const EineVerknuepfung *peekShortcut(QStringView name) const { return peek(m_shortcuts, name); }
+    const ScriptObjects *peekObject(QStringView name) const { return peek(m_objects, name); }
     const EineFunktion *peekFunction(QStringView name) const { return peek(m_functions, name); }
     const EineVariable *peekVariable(QStringView name) const { return peek(m_variables, name); }
     const ArrayVariable *peekValueArray(QStringView name) const { return peek(m_valueArrays, name); }

@@ -108,6 +108,7 @@ private:
     std::vector<int> m_activeRuns;
     bool m_closeWhenIdle = false;
     std::chrono::steady_clock::time_point m_lastEvents{};
+    int m_yieldsSinceClock = 0;
 };
 
 } // namespace varnok
