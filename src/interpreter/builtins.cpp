@@ -174,12 +174,17 @@ qint32 Engine::clockMs()
     return qint32(quint32(ms & 0xFFFFFFFFu));
 }
 
-QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx)
+const void *Engine::lookupBuiltin(QStringView name)
+{
+    return findBuiltin(name);
+}
+
+QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx, const void *known)
 {
     // Kept small on purpose: this frame sits on the native stack for every
     // level of user-function recursion, so the operations live in their own
     // functions.
-    const Spec *it = findBuiltin(name);
+    const Spec *it = known ? static_cast<const Spec *>(known) : findBuiltin(name);
     if (!it)
         return fail(5, ctx);
     const int given = int(p.size()) - 1;

@@ -113,12 +113,16 @@ private:
     friend class Builtins;
     QString normalizeNumber(QStringView literal, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, QStringView inner, const EvalContext &ctx);
-    QString callWords(QVarLengthArray<QStringView, 8> &words, const EvalContext &ctx);
+    QString callWords(QVarLengthArray<QStringView, 8> &words, const EvalContext &ctx,
+                      const void *known = nullptr);
     QString assignVariable(const ScriptObjects &node, QStringView name, QStringView inner,
                            const EvalContext &ctx);
     QString accessArray(const ScriptObjects &node, QStringView name, QStringView inner,
                         const EvalContext &ctx);
-    QString callBuiltin(QStringView name, Params &params, const EvalContext &ctx);
+    // `known`, when given, is what lookupBuiltin found for `name` before.
+    QString callBuiltin(QStringView name, Params &params, const EvalContext &ctx,
+                        const void *known = nullptr);
+    static const void *lookupBuiltin(QStringView name);
     QString scriptBuiltin(int id, Params &params, const EvalContext &ctx);
     QString valueBuiltin(int id, Params &params, const EvalContext &ctx);
     QString fileBuiltin(int id, Params &params, const EvalContext &ctx);

@@ -406,6 +406,18 @@ QString Engine::CallFunction(QStringView callText, const EvalContext &ctx)
     const QString body = f.GetFunktion();
     Words words;
     int depth = 0;
+    const void *known = nullptr;
+    if (f.bodyIsOneWord()) {
+        // The usual built-in: one word that names the operation.
+        if (!f.dispatchCache())
+            f.setDispatchCache(lookupBuiltin(body));
+        known = f.dispatchCache();
+        if (known && !isLiteralText(body)) {
+            words.append(body);
+            splitCallWords(trimBlanks(inner), words, depth);
+            return callWords(words, ctx, known);
+        }
+    }
     splitCallWords(body, words, depth);
     if (body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1)) {
         QString call;
@@ -419,7 +431,7 @@ QString Engine::CallFunction(QStringView callText, const EvalContext &ctx)
     return callWords(words, ctx);
 }
 
-QString Engine::callWords(Words &words, const EvalContext &ctx)
+QString Engine::callWords(Words &words, const EvalContext &ctx, const void *known)
 {
     const QStringView name = words.isEmpty() ? QStringView() : words[0];
     Params params(words.isEmpty() ? 1 : words.size());
@@ -428,7 +440,7 @@ QString Engine::callWords(Words &words, const EvalContext &ctx)
         if (!isCurrent(ctx.run))
             return {};
     }
-    return callBuiltin(name, params, ctx);
+    return callBuiltin(name, params, ctx, known);
 }
 
 void Engine::SetValueByPath(QStringView path, QStringView value, RunRef run, qint16 callLevel)

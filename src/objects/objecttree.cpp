@@ -5,7 +5,12 @@ namespace varnok {
 void EineVerknuepfung::SetName(QStringView name) { m_name = normalizeName(name); }
 void EineVariable::SetName(QStringView name) { m_name = normalizeName(name); }
 void EineFunktion::SetName(QStringView name) { m_name = normalizeName(name); }
-void EineFunktion::SetFunktion(QStringView body) { m_body = normalizeName(body); }
+void EineFunktion::SetFunktion(QStringView body)
+{
+    m_body = normalizeName(body);
+    m_oneWord = !m_body.isEmpty() && !m_body.contains(u' ') && !m_body.contains(u'(') && !m_body.contains(u')');
+    m_dispatch = nullptr;
+}
 void ArrayVariable::SetName(QStringView name) { m_name = normalizeName(name); }
 
 QString EineVariable::GetInhalt() const

@@ -70,9 +70,17 @@ public:
     const QString &GetFunktion() const { return m_body; }
     void SetFunktion(QStringView body);
 
+    // A body without blanks and parentheses is a single word (a plain
+    // built-in id); the interpreter may remember what that word names.
+    bool bodyIsOneWord() const { return m_oneWord; }
+    const void *dispatchCache() const { return m_dispatch; }
+    void setDispatchCache(const void *entry) const { m_dispatch = entry; }
+
 private:
     QString m_name;
     QString m_body;
+    bool m_oneWord = true;
+    mutable const void *m_dispatch = nullptr; // reset with every new body
 };
 
 // Sparse map from a 16-bit index to a value, in order of first use. Large
