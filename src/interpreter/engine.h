@@ -28,7 +28,7 @@ struct RunRef
 };
 
 // Parameters of one call, numbered from 1 (element 0 is unused).
-using Params = QVarLengthArray<QString, 8>;
+using Params = QVarLengthArray<QString, 4>;
 
 struct EvalContext
 {
@@ -57,7 +57,7 @@ struct EngineLimits
     int evaluationDepth = 4000;    // nested evaluations (parameters, indices, calls)
     int shortcutExpansions = 1000; // rewrites within one evaluation
     int callDepth = 1200;          // user-function (and handler) nesting
-    size_t stackReserve = 1536 * 1024; // bytes of stack kept free
+    size_t stackReserve = 1024 * 1024; // bytes of stack kept free
 };
 
 class Engine
@@ -113,7 +113,7 @@ private:
     friend class Builtins;
     QString normalizeNumber(QStringView literal, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, QStringView inner, const EvalContext &ctx);
-    QString callWords(QVarLengthArray<QStringView, 8> &words, const EvalContext &ctx,
+    QString callWords(QVarLengthArray<QStringView, 4> &words, const EvalContext &ctx,
                       const void *known = nullptr);
     QString assignVariable(const ScriptObjects &node, QStringView name, QStringView inner,
                            const EvalContext &ctx);

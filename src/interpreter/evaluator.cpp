@@ -319,7 +319,7 @@ QString Engine::arrayAccess(ArrayVariable &array, QStringView args, const EvalCo
 
 namespace {
 
-using Words = QVarLengthArray<QStringView, 8>;
+using Words = QVarLengthArray<QStringView, 4>;
 
 // Splits at blanks outside parentheses, as a call's words are split: the
 // rest after a blank is trimmed at both ends. From the 101st word on each
