@@ -139,6 +139,7 @@ private:
     StepResult executeOther(RunState &st, int keyword, QStringView arg);
     bool conditionHolds(RunState &st, QStringView expression);
     void pushLoop(RunState &st);
+    bool closeSkippedBlock(RunState &st);
     void endRun(RunState &st);
     QString fail(int number, const EvalContext &ctx);
 

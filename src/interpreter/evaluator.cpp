@@ -244,14 +244,25 @@ NodePtr Engine::resolveStep(const ScriptObjects &node, QStringView name, QString
 
 namespace {
 
-// Splits at blanks outside parentheses; the rest after a split is trimmed.
-// At most `maxPieces` pieces: later ones replace the last.
-template <typename Sink>
-void splitWords(QStringView text, Sink &&sink)
+constexpr int kMaxParameters = 100;
+
+
+using Words = QVarLengthArray<QStringView, 4>;
+
+// Splits at blanks outside parentheses, as a call's words and an array
+// access's pieces are split: the rest after a blank is trimmed at both ends.
+// Past `most` words each word replaces the last one. `depth` carries the
+// parenthesis count in and out, so a text can be split in two pieces.
+void splitWords(QStringView text, Words &words, int &depth, qsizetype most)
 {
     QStringView rest = text;
-    int depth = 0;
     qsizetype i = 0;
+    auto add = [&words, most](QStringView word) {
+        if (words.size() < most)
+            words.append(word);
+        else
+            words.back() = word;
+    };
     while (i < rest.size()) {
         const ushort c = rest[i].unicode();
         if (c == '(') {
@@ -259,8 +270,7 @@ void splitWords(QStringView text, Sink &&sink)
         } else if (c == ')') {
             --depth;
         } else if (c == ' ' && depth == 0) {
-            if (!sink(rest.left(i), rest.mid(i + 1)))
-                return;
+            add(rest.left(i));
             rest = trimBlanks(rest.mid(i + 1));
             i = 0;
             continue;
@@ -268,25 +278,23 @@ void splitWords(QStringView text, Sink &&sink)
         ++i;
     }
     if (!rest.isEmpty())
-        sink(rest, QStringView());
+        add(rest);
 }
 
-constexpr int kMaxParameters = 100;
+// A call's words: the name and at most 100 parameters.
+void splitCallWords(QStringView text, Words &words, int &depth)
+{
+    splitWords(text, words, depth, kMaxParameters + 1);
+}
 
 } // namespace
 
+
 QString Engine::arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx)
 {
-    std::vector<QStringView> pieces;
-    splitWords(args, [&](QStringView piece, QStringView) {
-        if (pieces.size() < size_t(kMaxParameters))
-            pieces.push_back(piece);
-        else
-            pieces.back() = piece;
-        return true;
-    });
-    // A trailing remainder of blanks only is no piece; splitWords already
-    // trims after each split, so only an all-blank text can end here empty.
+    Words pieces;
+    int depth = 0;
+    splitWords(args, pieces, depth, kMaxParameters);
     std::vector<QString> values;
     values.reserve(pieces.size());
     for (const QStringView piece : pieces) {
@@ -318,40 +326,6 @@ QString Engine::arrayAccess(ArrayVariable &array, QStringView args, const EvalCo
 }
 
 namespace {
-
-using Words = QVarLengthArray<QStringView, 4>;
-
-// Splits at blanks outside parentheses, as a call's words are split: the
-// rest after a blank is trimmed at both ends. From the 101st word on each
-// word replaces the last one. `depth` carries the parenthesis count in and
-// out, so a text can be split in two pieces.
-void splitCallWords(QStringView text, Words &words, int &depth)
-{
-    QStringView rest = text;
-    qsizetype i = 0;
-    auto add = [&words](QStringView word) {
-        if (words.size() < kMaxParameters + 1)
-            words.append(word);
-        else
-            words.back() = word;
-    };
-    while (i < rest.size()) {
-        const ushort c = rest[i].unicode();
-        if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            --depth;
-        } else if (c == ' ' && depth == 0) {
-            add(rest.left(i));
-            rest = trimBlanks(rest.mid(i + 1));
-            i = 0;
-            continue;
-        }
-        ++i;
-    }
-    if (!rest.isEmpty())
-        add(rest);
-}
 
 bool isLiteralText(QStringView name)
 {

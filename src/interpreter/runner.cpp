@@ -352,53 +352,46 @@ Engine::StepResult Engine::executeStatement(RunState &st)
         break;
 
     case Mode::LoopSkip:
-        if (kw == Keyword::Do || kw == Keyword::DoWhile) {
+        if (kw == Keyword::Do || kw == Keyword::DoWhile)
             ++st.counter;
-        } else if (kw == Keyword::Loop || kw == Keyword::LoopWhile) {
-            if (st.counter > 0) {
-                --st.counter;
-            } else {
-                st.mode = Mode::Normal;
-                yield = true;
-            }
-        }
+        else if (kw == Keyword::Loop || kw == Keyword::LoopWhile)
+            yield = closeSkippedBlock(st);
         break;
 
     case Mode::BranchSkip:
         if (kw == Keyword::If) {
             ++st.counter;
         } else if (kw == Keyword::EndIf) {
-            if (st.counter > 0) {
-                --st.counter;
-            } else {
-                st.mode = Mode::Normal;
-                yield = true;
-            }
-        } else if (kw == Keyword::Else && st.counter == 0) {
-            st.mode = Mode::Normal;
-            yield = true;
-        } else if (kw == Keyword::ElseIf && st.counter == 0 && conditionHolds(st, arg)) {
+            yield = closeSkippedBlock(st);
+        } else if (st.counter == 0
+                   && (kw == Keyword::Else || (kw == Keyword::ElseIf && conditionHolds(st, arg)))) {
             st.mode = Mode::Normal;
             yield = true;
         }
         break;
 
     case Mode::EndifSkip:
-        if (kw == Keyword::If) {
+        if (kw == Keyword::If)
             ++st.counter;
-        } else if (kw == Keyword::EndIf) {
-            if (st.counter > 0) {
-                --st.counter;
-            } else {
-                st.mode = Mode::Normal;
-                yield = true;
-            }
-        }
+        else if (kw == Keyword::EndIf)
+            yield = closeSkippedBlock(st);
         break;
     }
     if (yield)
         m_host.yield();
     return StepResult::Next;
+}
+
+// The end of a block met while skipping: an inner one lowers the count, the
+// skipped block's own end resumes normal execution (true: yield).
+bool Engine::closeSkippedBlock(RunState &st)
+{
+    if (st.counter > 0) {
+        --st.counter;
+        return false;
+    }
+    st.mode = Mode::Normal;
+    return true;
 }
 
 void Engine::pushLoop(RunState &st)

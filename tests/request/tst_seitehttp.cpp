@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include "support/localhttpserver.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -62,7 +64,7 @@ class TestSeiteHttp : public QObject
     Q_OBJECT
 
     QTemporaryDir m_site;
-    QProcess m_server;
+    varnok::test::LocalHttpServer m_server;
     quint16 m_port = 0;
     QByteArray m_binary;
     QByteArray m_page;
@@ -70,7 +72,7 @@ class TestSeiteHttp : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        if (!varnok::test::LocalHttpServer::available())
             QSKIP("python3 is not installed");
         std::mt19937 rng(7);
         for (int i = 0; i < 300000; ++i)
@@ -83,39 +85,8 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(*bytes);
         }
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            m_port = probe.serverPort();
-        }
-        m_server.setStandardOutputFile(QProcess::nullDevice());
-        m_server.setStandardErrorFile(QProcess::nullDevice());
-        m_server.start(QStringLiteral("python3"),
-                       {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                        QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                        QStringLiteral("--directory"), m_site.path()});
-        QVERIFY(m_server.waitForStarted());
-        // Ready once it accepts a connection.
-        QElapsedTimer t;
-        t.start();
-        bool up = false;
-        while (!up && t.elapsed() < 10000) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
-            up = probe.waitForConnected(200);
-            if (!up)
-                QThread::msleep(50);
-        }
-        QVERIFY2(up, "http.server did not start");
-    }
-
-    void cleanupTestCase()
-    {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(3000))
-                m_server.kill();
-        }
+        QVERIFY2(m_server.start(m_site.path()), "http.server did not start");
+        m_port = m_server.port();
     }
 
     void binaryFileThroughEvaluations()

@@ -2,66 +2,34 @@
 // request to a real HTTP server on 127.0.0.1, waits for the answer and
 // writes what arrived into a file.
 
-#include <QElapsedTimer>
+#include "support/localhttpserver.h"
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 class TestVarnokRunHttp : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QProcess m_server;
+    varnok::test::LocalHttpServer m_server;
     quint16 m_port = 0;
 
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        if (!varnok::test::LocalHttpServer::available())
             QSKIP("python3 is not installed");
         QDir().mkpath(m_dir.filePath(QStringLiteral("site")));
         QFile page(m_dir.filePath(QStringLiteral("site/index.html")));
         QVERIFY(page.open(QIODevice::WriteOnly));
         page.write("Gr\xfc\xdf" "e\r\nvom Server\n");
         page.close();
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            m_port = probe.serverPort();
-        }
-        m_server.setStandardOutputFile(QProcess::nullDevice());
-        m_server.setStandardErrorFile(QProcess::nullDevice());
-        m_server.start(QStringLiteral("python3"),
-                       {QStringLiteral("-m"), QStringLiteral("http.server"), QString::number(m_port),
-                        QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
-                        m_dir.filePath(QStringLiteral("site"))});
-        QVERIFY(m_server.waitForStarted());
-        QElapsedTimer t;
-        t.start();
-        bool up = false;
-        while (!up && t.elapsed() < 10000) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
-            up = probe.waitForConnected(200);
-            if (!up)
-                QThread::msleep(50);
-        }
-        QVERIFY2(up, "http.server did not start");
-    }
-
-    void cleanupTestCase()
-    {
-        if (m_server.state() != QProcess::NotRunning) {
-            m_server.terminate();
-            if (!m_server.waitForFinished(3000))
-                m_server.kill();
-        }
+        QVERIFY2(m_server.start(m_dir.filePath(QStringLiteral("site"))), "http.server did not start");
+        m_port = m_server.port();
     }
 
     void scriptFetchesAPage()
