@@ -32,7 +32,7 @@ enum class Id {
     NewSkriptFenster, NewSeiteFenster,
 };
 
-struct Spec
+struct Signature
 {
     Id id;
     int params; // -1: any number (checked by the operation itself)
@@ -41,7 +41,7 @@ struct Spec
 struct Entry
 {
     QLatin1StringView id;
-    Spec spec;
+    Signature signature;
 };
 
 // Ids in upper case; a call name matches when its upper-cased characters do.
@@ -101,7 +101,7 @@ constexpr Entry kBuiltins[] = {
     {QLatin1StringView("NEWSEITEFENSTER"), {Id::NewSeiteFenster, 0}},
 };
 
-const Spec *findBuiltin(QStringView name)
+const Signature *findBuiltin(QStringView name)
 {
     for (const Entry &e : kBuiltins) {
         if (e.id.size() != name.size())
@@ -110,7 +110,7 @@ const Spec *findBuiltin(QStringView name)
         while (k < name.size() && upperChar(name[k]) == QLatin1Char(e.id[k]))
             ++k;
         if (k == name.size())
-            return &e.spec;
+            return &e.signature;
     }
     return nullptr;
 }
@@ -184,7 +184,7 @@ QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx,
     // Kept small on purpose: this frame sits on the native stack for every
     // level of user-function recursion, so the operations live in their own
     // functions.
-    const Spec *it = known ? static_cast<const Spec *>(known) : findBuiltin(name);
+    const Signature *it = known ? static_cast<const Signature *>(known) : findBuiltin(name);
     if (!it)
         return fail(5, ctx);
     const int given = int(p.size()) - 1;
