@@ -332,33 +332,33 @@ void Skript::Speichern_unter_Click()
     SaveDatei(QString());
 }
 
-void Skript::Laden_Click()
+// Laden and Neu replace the document: refused while running, then the save
+// prompt, then any run is stopped.
+bool Skript::mayReplaceDocument()
 {
     if (!isIdle()) {
         refuseWhileRunning();
-        return;
+        return false;
     }
     if (!savePromptAllowsGoingOn())
-        return;
+        return false;
     if (!ExitScript()) {
         refuseWhileRunning();
-        return;
+        return false;
     }
-    LoadDatei(QString());
+    return true;
+}
+
+void Skript::Laden_Click()
+{
+    if (mayReplaceDocument())
+        LoadDatei(QString());
 }
 
 void Skript::neu_Click()
 {
-    if (!isIdle()) {
-        refuseWhileRunning();
+    if (!mayReplaceDocument())
         return;
-    }
-    if (!savePromptAllowsGoingOn())
-        return;
-    if (!ExitScript()) {
-        refuseWhileRunning();
-        return;
-    }
     m_text1->setText(QString());
     m_modified = false;
     m_currentFile.clear();

@@ -112,6 +112,7 @@ private:
     void setStatus(QStringView value);
     void refuseWhileRunning();
     bool savePromptAllowsGoingOn();
+    bool mayReplaceDocument();
     void onTextChanged();
 
     Engine &m_engine;
