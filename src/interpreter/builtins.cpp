@@ -115,6 +115,15 @@ const Signature *findBuiltin(QStringView name)
     return nullptr;
 }
 
+// The 32-bit integer of a value into `out`; false when out of range.
+bool int32(double value, qint32 &out)
+{
+    const auto r = toInt32(value);
+    if (r)
+        out = *r;
+    return r.has_value();
+}
+
 QString truth(bool b)
 {
     return b ? QStringLiteral("1") : QStringLiteral("0");
@@ -246,12 +255,6 @@ QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx,
 {
     auto num = [&](size_t k) { return numericValue(p[k]); };
     auto number = [&](double v) { return std::isfinite(v) ? numberText(v) : fail(2, ctx); };
-    auto int32 = [&](double v, qint32 &out) {
-        const auto r = toInt32(v);
-        if (r)
-            out = *r;
-        return r.has_value();
-    };
     switch (Id(which)) {
     case Id::Plus:
         return number(num(1) + num(2));
@@ -431,12 +434,6 @@ QString Engine::callBuiltin(QStringView name, Params &p, const EvalContext &ctx,
 [[gnu::noinline]] QString Engine::fileBuiltin(int which, Params &p, const EvalContext &ctx)
 {
     auto num = [&](size_t k) { return numericValue(p[k]); };
-    auto int32 = [&](double v, qint32 &out) {
-        const auto r = toInt32(v);
-        if (r)
-            out = *r;
-        return r.has_value();
-    };
     switch (Id(which)) {
     case Id::FileRead:
     case Id::FileWrite: {
