@@ -3,7 +3,7 @@
 // Prints figures; asserts nothing.
 
 #include "editor/skriptwindow.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>

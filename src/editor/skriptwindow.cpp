@@ -2,7 +2,7 @@
 
 #include "editor/scriptfile.h"
 #include "interpreter/engine.h"
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -5,7 +5,7 @@
 #include "common/scripttext.h"
 #include "interpreter/engine.h"
 #include "common/textmodel.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QPointer>
 #include <QString>

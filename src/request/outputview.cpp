@@ -1,6 +1,6 @@
 #include "outputview.h"
 
-#include "shell/textbox.h"
+#include "widgets/textdisplay.h"
 
 #include <QApplication>
 #include <QClipboard>

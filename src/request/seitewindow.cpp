@@ -3,7 +3,7 @@
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 #include "request/outputview.h"
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>

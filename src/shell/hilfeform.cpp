@@ -1,7 +1,8 @@
 #include "hilfeform.h"
 
 #include "maker.h"
-#include "textbox.h"
+#include "widgets/linklabel.h"
+#include "widgets/textbox.h"
 
 #include <QCloseEvent>
 #include <QFontInfo>
@@ -36,30 +37,6 @@ MainWindowLock::~MainWindowLock()
     m_window->setProperty(kLockCount, left);
     if (left <= 0)
         m_window->setEnabled(true);
-}
-
-LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
-{
-    setCursor(Qt::PointingHandCursor);
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    setPalette(p);
-}
-
-void LinkLabel::mousePressEvent(QMouseEvent *event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
-}
-
-void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
-{
-    const bool click = m_pressed && event->button() == Qt::LeftButton
-                       && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    QLabel::mouseReleaseEvent(event);
-    if (click)
-        emit clicked();
 }
 
 QFont tahoma(qreal pointSize)
@@ -431,7 +408,7 @@ HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
     hint->setGeometry(twipsRect(120, 5040, 6495, 255));
     sidewindow::shrinkToWidth(hint, hint->width());
 
-    auto *link = new sidewindow::LinkLabel(maker::webAddress(), this);
+    auto *link = new LinkLabel(maker::webAddress(), this);
     link->setObjectName(QStringLiteral("Label2"));
     QFont linkFont = sidewindow::tahoma(9.75);
     linkFont.setBold(true);
@@ -439,7 +416,7 @@ HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
     link->setFont(linkFont);
     link->setToolTip(maker::webServerToolTip());
     placeSizedToText(link, twipsRect(2385, 5280, 1965, 240));
-    connect(link, &sidewindow::LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
+    connect(link, &LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
 }
 
 HilfeForm::~HilfeForm() = default;

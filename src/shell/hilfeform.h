@@ -42,25 +42,6 @@ private:
     QPointer<QWidget> m_window;
 };
 
-// A label that acts as a hyperlink: pointing hand, and clicked() on a left
-// click released over it.
-class LinkLabel : public QLabel
-{
-    Q_OBJECT
-public:
-    explicit LinkLabel(const QString &text, QWidget *parent = nullptr);
-
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
-private:
-    bool m_pressed = false;
-};
-
 // "Tahoma" at `pointSize` where it exists, otherwise a sans font of about
 // its width.
 QFont tahoma(qreal pointSize);

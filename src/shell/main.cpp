@@ -1,7 +1,7 @@
 // varnok: the desktop program. It takes no command-line options.
 
 #include "shell/application.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 
 #include "interpreter/engine.h"
 #include "interpreter/host.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/windowregistry.h"
 
 #include <QIcon>

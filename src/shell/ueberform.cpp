@@ -1,5 +1,7 @@
 #include "ueberform.h"
 
+#include "widgets/linklabel.h"
+
 #include "maker.h"
 
 namespace varnok {
@@ -41,19 +43,19 @@ UeberForm::UeberForm(QWidget *mainWindow, ShellOpen openWithShell)
           twipsRect(120, 1560, 4455, 495), true);
     label("Label7", freewareText(), normal, twipsRect(120, 2400, 4455, 855), true);
 
-    auto *web = new sidewindow::LinkLabel(maker::webAddress(), this);
+    auto *web = new LinkLabel(maker::webAddress(), this);
     web->setObjectName(QStringLiteral("Label4"));
     web->setFont(link);
     web->setToolTip(maker::webServerToolTip());
     placeSizedToText(web, twipsRect(1365, 1200, 1965, 240));
-    connect(web, &sidewindow::LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
+    connect(web, &LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
 
-    auto *mail = new sidewindow::LinkLabel(maker::mailAddress(), this);
+    auto *mail = new LinkLabel(maker::mailAddress(), this);
     mail->setObjectName(QStringLiteral("Label6"));
     mail->setFont(link);
     mail->setToolTip(QStringLiteral("meine E-Mail-Adresse"));
     placeSizedToText(mail, twipsRect(1275, 2040, 2145, 240));
-    connect(mail, &sidewindow::LinkLabel::clicked, this,
+    connect(mail, &LinkLabel::clicked, this,
             [this] { shellOpen(maker::mailLink()); });
 }
 

@@ -8,7 +8,7 @@
 
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
-#include "shell/headlessdialogs.h"
+#include "widgets/headlessdialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>

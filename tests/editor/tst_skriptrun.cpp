@@ -9,7 +9,7 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QTextCursor>
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 #include <QTest>
 #include <QTimer>
 #include <memory>

@@ -4,7 +4,7 @@
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
 #include "shell/scripteddialogs.h"
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QFile>
 #include <QFontInfo>

@@ -5,7 +5,7 @@
 
 #include "common/conventions.h"
 #include "request/outputview.h"
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QLabel>
 #include <QLineEdit>

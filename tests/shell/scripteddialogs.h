@@ -3,7 +3,7 @@
 // the answers a test queued (questions default to No, file dialogs to
 // cancel).
 
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QString>
 #include <deque>

@@ -3,7 +3,7 @@
 
 #include "shell/hilfeform.h"
 #include "shell/maker.h"
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 #include "shell/ueberform.h"
 
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 // The exact-text box: what it shows for a model, how user edits reach the
 // model, and that the program's own changes never come back as edits.
 
-#include "shell/textbox.h"
+#include "widgets/textbox.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -23,6 +23,7 @@
 // Scripts bind to the model (a TextField); the box follows it.
 
 #include "common/textmodel.h"
+#include "widgets/textdisplay.h"
 
 #include <QString>
 #include <QWidget>
@@ -36,14 +37,6 @@ class QPlainTextEdit;
 class QTimer;
 
 namespace varnok {
-
-namespace textdisplay {
-// The character shown for one model character that stands on its own
-// (not half of a CR LF line break).
-QChar visibleChar(QChar c);
-// True if the model character is shown as something other than itself.
-inline bool isShownAsSymbol(QChar c) { return visibleChar(c) != c; }
-} // namespace textdisplay
 
 class TextBox : public QWidget
 {

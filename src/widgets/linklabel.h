@@ -1,0 +1,27 @@
+#pragma once
+#include <QLabel>
+
+class QMouseEvent;
+
+namespace varnok {
+
+// A label that acts as a hyperlink: pointing hand, and clicked() on a left
+// click released over it.
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit LinkLabel(const QString &text, QWidget *parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    bool m_pressed = false;
+};
+
+} // namespace varnok
