@@ -36,25 +36,6 @@ using namespace varnok;
 
 namespace {
 
-class BenchHost : public Host
-{
-public:
-    void yield() override { QCoreApplication::processEvents(); }
-    void showMessage(const QString &, const QString &) override {}
-    bool askYesNo(const QString &, const QString &) override { return false; }
-    int openSeiteWindow() override { return 0; }
-    int openSkriptWindow() override { return 0; }
-    bool isSeiteWindowOpen(int) const override { return false; }
-    bool isSkriptWindowOpen(int) const override { return false; }
-    void seiteSenden(int) override {}
-    void seiteClose(int) override {}
-    void skriptNeu(int) override {}
-    bool skriptLaden(int, const QString &) override { return false; }
-    bool skriptSpeichern(int, const QString &) override { return false; }
-    void skriptAusfuehren(int) override {}
-    void skriptClose(int) override {}
-};
-
 std::vector<char> makeAnswer(size_t bodySize, bool binary)
 {
     std::string header = "HTTP/1.1 200 OK\r\nServer: bench\r\nContent-Type: "
@@ -181,7 +162,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BenchHost host;
+    NullHost host;
     Engine engine(host);
     SeiteWindow window(engine);
     window.resize(700, 620);

@@ -26,25 +26,6 @@ using namespace varnok;
 
 namespace {
 
-class LookHost : public Host
-{
-public:
-    void yield() override { QCoreApplication::processEvents(); }
-    void showMessage(const QString &, const QString &) override {}
-    bool askYesNo(const QString &, const QString &) override { return false; }
-    int openSeiteWindow() override { return 0; }
-    int openSkriptWindow() override { return 0; }
-    bool isSeiteWindowOpen(int) const override { return false; }
-    bool isSkriptWindowOpen(int) const override { return false; }
-    void seiteSenden(int) override {}
-    void seiteClose(int) override {}
-    void skriptNeu(int) override {}
-    bool skriptLaden(int, const QString &) override { return false; }
-    bool skriptSpeichern(int, const QString &) override { return false; }
-    void skriptAusfuehren(int) override {}
-    void skriptClose(int) override {}
-};
-
 void settle(int ms)
 {
     QElapsedTimer t;
@@ -94,7 +75,7 @@ int main(int argc, char **argv)
                   site.path()});
     server.waitForStarted();
 
-    LookHost host;
+    NullHost host;
     Engine engine(host);
     QMainWindow main;
     main.setWindowTitle(QStringLiteral("Varnok"));

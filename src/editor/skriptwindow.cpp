@@ -28,12 +28,12 @@ const QString kCaptionStop = QStringLiteral("Stopp");
 
 } // namespace
 
-Skript::Skript(Engine &engine, Dialogs &dialogs, QWidget *parent)
+Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent),
-      m_engine(engine),
       m_dialogs(dialogs),
       m_text1(std::make_shared<TextModel>()),
-      m_stop(std::make_shared<StopFlag>()),
+      m_run(engine, m_text1, activeRuns,
+            [this](RunState from, RunState to) { showRunState(from, to); }),
       m_loadDialog{QStringLiteral("Skript laden"), kFilter, QString(), kPreset},
       m_saveDialog{QStringLiteral("Skript speichern"), kFilter, QStringLiteral("varnok-skript"), kPreset}
 {
@@ -48,8 +48,10 @@ Skript::Skript(Engine &engine, Dialogs &dialogs, QWidget *parent)
 
     connect(m_text1.get(), &TextModel::changed, this, &Skript::onTextChanged);
 
-    m_timer1.setInterval(100);
-    connect(&m_timer1, &QTimer::timeout, this, &Skript::Timer1_Timer);
+    // A coarse timer may fire up to 5 % early; a wait lasts the full interval.
+    m_timer1.setTimerType(Qt::PreciseTimer);
+    m_timer1.setInterval(RunControl::kTickInterval);
+    connect(&m_timer1, &QTimer::timeout, this, [this] { m_run.tick(); });
 
     m_neuesFenster = new QAction(QStringLiteral("neues Fenster"), this);
     m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
@@ -81,6 +83,7 @@ Skript::~Skript() = default;
 void Skript::setIndex(int index)
 {
     m_index = index;
+    m_run.setWindowIndex(index);
     SetFormCaption(QStringLiteral("Neu"));
 }
 
@@ -92,128 +95,33 @@ QList<QAction *> Skript::menuBarActions() const
 
 // ---------------------------------------------------------------- run control
 
-void Skript::setState(RunState state)
+void Skript::showRunState(RunState from, RunState to)
 {
-    const bool wasIdle = m_state == RunState::Idle;
-    m_state = state;
-    m_ausfuehren->setText(state == RunState::Idle ? kCaptionRun : kCaptionStop);
-    if (wasIdle != (state == RunState::Idle))
-        emit runStateChanged(m_index);
-}
-
-void Skript::setStatus(QStringView value)
-{
-    m_engine.setWindowStatus(u"SkriptFenster", m_index, value);
-}
-
-void Skript::Ausfuehren_Click()
-{
-    if (m_state != RunState::Idle) {
-        // An active run stops after its current statement, a waiting one at
-        // the next tick.
-        m_stop->set(true);
-        return;
-    }
-    setStatus(u"1");
-    m_stop->set(false);
-    m_errorBoxInRun = false;
-    m_text1->setReadOnly(true);
-    m_engine.waitEntry(m_index).waiting = false;
-    setState(RunState::Running);
-    runFrom(RunRef{}, 0);
-}
-
-void Skript::runFrom(RunRef run, qint32 startPosition)
-{
-    QPointer<Skript> self(this);
-    qint16 level = 0;
-    emit runEntered(m_index);
-    m_engine.RunScript(m_text1, m_stop, QString(), run, level, startPosition, qint16(m_index));
-    if (!self)
-        return;
-    emit runLeft(m_index);
-    afterRun();
-}
-
-void Skript::afterRun()
-{
-    if (m_engine.waitEntry(m_index).waiting) {
-        setState(RunState::Waiting);
-        m_editor->syncSelectionNow();
+    // The timer runs exactly while the run waits; entering the state again
+    // (a continued run that reaches its next wait) starts a fresh interval.
+    if (to == RunState::Waiting)
         m_timer1.start();
-        return;
-    }
-    finishRun();
-}
-
-void Skript::finishRun()
-{
-    m_timer1.stop();
-    m_text1->setReadOnly(false);
-    setState(RunState::Idle);
-    setStatus(u"0");
-    m_editor->syncSelectionNow();
-}
-
-void Skript::Timer1_Timer()
-{
-    // A box opened by the condition (an error) keeps the event loop going;
-    // the timer must not evaluate the condition again underneath it.
-    if (m_ticking || m_state != RunState::Waiting)
-        return;
-    WaitEntry &wait = m_engine.waitEntry(m_index);
-    if (m_stop->stopRequested()) {
-        wait.waiting = false;
-        // The run's object may already be gone (an error box in an earlier
-        // condition); never release an object that a later run now owns.
-        if (m_engine.isCurrent(wait.run))
-            m_engine.ReleaseSkriptObject(wait.run.index);
-        finishRun();
-        return;
-    }
-
-    EvalContext ctx;
-    ctx.run = wait.run;
-    ctx.textBox = m_text1;
-    ctx.runCommand = m_stop;
-    const QString condition = wait.condition;
-    QPointer<Skript> self(this);
-    m_ticking = true;
-    emit runEntered(m_index);
-    const QString result = m_engine.Evaluate(condition, ctx);
-    if (!self)
-        return;
-    emit runLeft(m_index);
-    m_ticking = false;
-
-    WaitEntry &entry = m_engine.waitEntry(m_index);
-    if (m_state != RunState::Waiting)
-        return;
-    if (!m_engine.isCurrent(entry.run)) {
-        // The condition ended the run with an error box: the wait ends too.
-        entry.waiting = false;
-        finishRun();
-        return;
-    }
-    if (numericValue(result) == 0)
-        return;
-
-    m_timer1.stop();
-    entry.waiting = false;
-    setState(RunState::Running);
-    runFrom(entry.run, entry.resumePosition);
+    else
+        m_timer1.stop();
+    m_ausfuehren->setText(to == RunState::Idle ? kCaptionRun : kCaptionStop);
+    if ((from == RunState::Idle) != (to == RunState::Idle))
+        emit runStateChanged(m_index);
+    // The screen follows the selection at its own rate; a run that waits or
+    // ends shows where it stands at once.
+    if (to != RunState::Running)
+        m_editor->syncSelectionNow();
 }
 
 bool Skript::ExitScript()
 {
-    if (m_state == RunState::Idle)
+    if (isIdle())
         return true;
-    if (m_state == RunState::Running)
+    if (runState() == RunState::Running)
         return false;
     Ausfuehren_Click();
     QPointer<Skript> self(this);
     setEnabled(false);
-    while (self && m_state != RunState::Idle)
+    while (self && !isIdle())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (self)
         setEnabled(true);

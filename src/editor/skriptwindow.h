@@ -1,10 +1,11 @@
 #pragma once
-// The script window: one script in an editor, its run control (Ausführen /
-// Stopp, the wait timer) and its document (file, modified flag, caption).
+// The script window: one script in an editor, the timer and the captions of
+// its run control (Ausführen / Stopp; the control itself is RunControl) and
+// its document (file, modified flag, caption).
 
-#include "common/scripttext.h"
-#include "interpreter/engine.h"
 #include "common/textmodel.h"
+#include "editor/runcontrol.h"
+#include "interpreter/engine.h"
 #include "widgets/dialogs.h"
 
 #include <QPointer>
@@ -20,25 +21,13 @@ namespace varnok {
 
 class TextBox;
 
-// The stop request of one script window, read by the runner after every
-// statement.
-class StopFlag : public RunCommand
-{
-public:
-    bool stopRequested() const override { return m_stop; }
-    void set(bool stop) { m_stop = stop; }
-
-private:
-    bool m_stop = false;
-};
-
 class Skript : public QWidget
 {
     Q_OBJECT
 public:
-    enum class RunState { Idle, Running, Waiting };
+    using RunState = RunControl::State;
 
-    Skript(Engine &engine, Dialogs &dialogs, QWidget *parent = nullptr);
+    Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget *parent = nullptr);
     ~Skript() override;
 
     // The window's index 1..100; also sets the caption "Skript N - Neu".
@@ -54,18 +43,17 @@ public:
     QAction *ausfuehrenAction() const { return m_ausfuehren; }
 
     // Run control.
-    void Ausfuehren_Click();
-    RunState runState() const { return m_state; }
-    bool isIdle() const { return m_state == RunState::Idle; }
-    bool stopRequested() const { return m_stop->stopRequested(); }
+    void Ausfuehren_Click() { m_run.ausfuehren(); }
+    const RunControl &runControl() const { return m_run; }
+    RunState runState() const { return m_run.state(); }
+    bool isIdle() const { return m_run.isIdle(); }
+    bool stopRequested() const { return m_run.stopRequested(); }
     // Stops a waiting run and lets events run until the window is idle.
     // False when a run of this window is in progress further down the call
     // stack: it can only end after the caller has returned.
     bool ExitScript();
     // True when the last run ended with an error box (no ONERROR handler).
-    bool lastRunEndedByError() const { return m_errorBoxInRun; }
-    // The main window tells a run of this window that it showed an error box.
-    void noteErrorBox() { m_errorBoxInRun = true; }
+    bool lastRunEndedByError() const { return m_run.endedByError(); }
 
     // Document.
     bool LoadDatei(const QString &fileName);
@@ -89,11 +77,6 @@ signals:
     void closed(int index);
     // Idle -> running/waiting and back.
     void runStateChanged(int index);
-    // A run of this window starts or stops executing (also for each tick
-    // that evaluates the wait condition). Lets the main window know whose
-    // statement an error box belongs to.
-    void runEntered(int index);
-    void runLeft(int index);
     // Entries that run the main window's handlers.
     void neuesFensterRequested();
     void neuerSkriptRequested();
@@ -104,27 +87,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void Timer1_Timer();
-    void runFrom(RunRef run, qint32 startPosition);
-    void afterRun();
-    void finishRun();
-    void setState(RunState state);
-    void setStatus(QStringView value);
+    void showRunState(RunState from, RunState to);
     void refuseWhileRunning();
     bool savePromptAllowsGoingOn();
     bool mayReplaceDocument();
     void onTextChanged();
 
-    Engine &m_engine;
     Dialogs &m_dialogs;
     int m_index = 0;
     std::shared_ptr<TextModel> m_text1;
-    std::shared_ptr<StopFlag> m_stop;
+    RunControl m_run;
     TextBox *m_editor = nullptr;
     QTimer m_timer1;
-    RunState m_state = RunState::Idle;
-    bool m_ticking = false;
-    bool m_errorBoxInRun = false;
     bool m_closed = false;
 
     bool m_modified = false;

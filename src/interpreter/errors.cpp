@@ -55,7 +55,7 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
     ++m_recordingError;
     const QString message = GetValueByPath(u"Skript.Error.Text", ctx.run, 0);
     --m_recordingError;
-    m_host.showMessage(QStringLiteral("Fehler ") + QString::number(number), message);
+    m_host.showScriptError(number, message);
     if (isCurrent(ctx.run))
         ReleaseSkriptObject(ctx.run.index);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What the interpreter needs from the application. The widgets implement it
-// on the real windows; tests and varnok-run answer it without a person.
+// What the interpreter needs from the application. The main window
+// implements it on the real windows; the test host and the benchmarks answer
+// it without a person.
 
 #include <QString>
 
@@ -13,10 +14,9 @@ public:
 
     // Let pending user-interface events run (called after every statement).
     virtual void yield() = 0;
-    // A modal box with an OK button and no icon.
-    virtual void showMessage(const QString &title, const QString &text) = 0;
-    // A modal Yes/No question without icon; true for Yes.
-    virtual bool askYesNo(const QString &title, const QString &text) = 0;
+    // A script error without handler: the box titled "Fehler " and the
+    // number, showing the error's text. The run it belongs to ends.
+    virtual void showScriptError(int number, const QString &message) = 0;
 
     // Window registry and the windows' own handlers.
     virtual int openSeiteWindow() = 0;  // index 1..100, or 0 when all are in use
@@ -30,6 +30,27 @@ public:
     virtual bool skriptSpeichern(int index, const QString &fileName) = 0;
     virtual void skriptAusfuehren(int index) = 0;
     virtual void skriptClose(int index) = 0;
+};
+
+// A host without windows: nothing opens, nothing is shown, every window
+// operation fails. For engines that only evaluate, and the base of test
+// doubles that need one or two operations.
+class NullHost : public Host
+{
+public:
+    void yield() override {}
+    void showScriptError(int, const QString &) override {}
+    int openSeiteWindow() override { return 0; }
+    int openSkriptWindow() override { return 0; }
+    bool isSeiteWindowOpen(int) const override { return false; }
+    bool isSkriptWindowOpen(int) const override { return false; }
+    void seiteSenden(int) override {}
+    void seiteClose(int) override {}
+    void skriptNeu(int) override {}
+    bool skriptLaden(int, const QString &) override { return false; }
+    bool skriptSpeichern(int, const QString &) override { return false; }
+    void skriptAusfuehren(int) override {}
+    void skriptClose(int) override {}
 };
 
 } // namespace varnok

@@ -28,17 +28,6 @@ namespace {
 // sockets still react well within a frame.
 constexpr std::chrono::milliseconds kYieldInterval{2};
 
-bool isErrorBoxTitle(const QString &title)
-{
-    static const QString prefix = QStringLiteral("Fehler ");
-    if (!title.startsWith(prefix) || title.size() == prefix.size())
-        return false;
-    for (qsizetype i = prefix.size(); i < title.size(); ++i)
-        if (!title[i].isDigit())
-            return false;
-    return true;
-}
-
 } // namespace
 
 MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
@@ -116,7 +105,7 @@ int MainForm::OpenSkriptWindow()
     const int index = m_registry.skript.lowestFree();
     if (index == 0)
         return 0;
-    auto *window = new Skript(m_engine, m_dialogs, nullptr);
+    auto *window = new Skript(m_engine, m_activeRuns, m_dialogs, nullptr);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
@@ -128,15 +117,6 @@ int MainForm::OpenSkriptWindow()
         QTimer::singleShot(0, this, [this] { showMenuFor(m_mdi->activeSubWindow()); });
     });
     connect(window, &Skript::runStateChanged, this, &MainForm::onSkriptRunStateChanged);
-    connect(window, &Skript::runEntered, this, [this](int i) { m_activeRuns.push_back(i); });
-    connect(window, &Skript::runLeft, this, [this](int i) {
-        for (auto it = m_activeRuns.rbegin(); it != m_activeRuns.rend(); ++it) {
-            if (*it == i) {
-                m_activeRuns.erase(std::next(it).base());
-                break;
-            }
-        }
-    });
     connect(window, &Skript::neuesFensterRequested, this, &MainForm::Fenster_NeuesFenster_Click);
     connect(window, &Skript::neuerSkriptRequested, this, &MainForm::Skript_NeuerSkript_Click);
     connect(window, &Skript::anleitungRequested, this, &MainForm::H_Anleitung_Click);
@@ -329,17 +309,10 @@ void MainForm::yield()
     m_lastEvents = std::chrono::steady_clock::now();
 }
 
-void MainForm::showMessage(const QString &title, const QString &text)
+void MainForm::showScriptError(int number, const QString &message)
 {
-    if (isErrorBoxTitle(title) && !m_activeRuns.empty())
-        if (Skript *s = skriptWindow(m_activeRuns.back()))
-            s->noteErrorBox();
-    m_dialogs.message(this, title, text);
-}
-
-bool MainForm::askYesNo(const QString &title, const QString &text)
-{
-    return m_dialogs.askYesNo(this, title, text);
+    m_activeRuns.noteErrorBox();
+    m_dialogs.message(this, QStringLiteral("Fehler ") + QString::number(number), message);
 }
 
 void MainForm::seiteSenden(int index)

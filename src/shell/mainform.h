@@ -2,6 +2,7 @@
 // The main window: the multi-document frame, its menu, the window registry
 // and the application side of the interpreter (the Host seam).
 
+#include "editor/runcontrol.h"
 #include "interpreter/engine.h"
 #include "interpreter/host.h"
 #include "widgets/dialogs.h"
@@ -12,7 +13,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <chrono>
-#include <vector>
 
 class QAction;
 class QMdiArea;
@@ -61,8 +61,7 @@ public:
 
     // Host
     void yield() override;
-    void showMessage(const QString &title, const QString &text) override;
-    bool askYesNo(const QString &title, const QString &text) override;
+    void showScriptError(int number, const QString &message) override;
     int openSeiteWindow() override { return OpenSeiteWindow(); }
     int openSkriptWindow() override { return OpenSkriptWindow(); }
     bool isSeiteWindowOpen(int index) const override { return IsSeiteWindowOpen(index); }
@@ -103,9 +102,9 @@ private:
     QPointer<QWidget> m_hilfe;
     QPointer<QWidget> m_ueber;
 
-    // Script windows whose run is executing, innermost last: an error box
-    // belongs to the innermost one.
-    std::vector<int> m_activeRuns;
+    // The script windows' runs that are executing: an error box belongs to
+    // the innermost one.
+    ActiveRuns m_activeRuns;
     bool m_closeWhenIdle = false;
     std::chrono::steady_clock::time_point m_lastEvents{};
     int m_yieldsSinceClock = 0;

@@ -72,7 +72,9 @@ private slots:
         open();
         bool lockedDuringRun = false;
         QString captionDuringRun;
-        connect(s1, &Skript::runEntered, this, [&] {
+        connect(s1, &Skript::runStateChanged, this, [&] {
+            if (s1->isIdle())
+                return;
             lockedDuringRun = s1->text1()->isReadOnly();
             captionDuringRun = s1->ausfuehrenAction()->text();
         });

@@ -110,6 +110,15 @@ private slots:
         QCOMPARE(host.skript(2)->text->text(), QStringLiteral("weiter"));
         QVERIFY(!host.skript(1)->running);
 
+        // A timer that fires early does not shorten the wait.
+        host.skript(2)->text->setText(QStringLiteral("los"));
+        host.ausfuehren(1);
+        host.tick(1, std::chrono::milliseconds(95));
+        QVERIFY(host.skript(1)->timerOn);
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("los"));
+        host.tick(1, std::chrono::milliseconds(5));
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("weiter"));
+
         // Stopp while waiting: the next tick ends the run; a new run starts fresh.
         host.skript(1)->text->setText(lines({"EXEC Skript.User.NewVariable(Text(V))", "WAITTILL 0"}));
         host.ausfuehren(1);

@@ -17,19 +17,14 @@
 namespace varnok::test {
 
 // The application side the engine needs: one request window at index 1.
-class SeiteHost : public Host
+class SeiteHost : public NullHost
 {
 public:
     QPointer<SeiteWindow> window;
     int index = 1;
 
     void yield() override { QCoreApplication::processEvents(); }
-    void showMessage(const QString &, const QString &) override {}
-    bool askYesNo(const QString &, const QString &) override { return false; }
-    int openSeiteWindow() override { return 0; }
-    int openSkriptWindow() override { return 0; }
     bool isSeiteWindowOpen(int i) const override { return i == index && window; }
-    bool isSkriptWindowOpen(int) const override { return false; }
     void seiteSenden(int i) override
     {
         if (isSeiteWindowOpen(i) && window->sendEnabled())
@@ -40,11 +35,6 @@ public:
         if (isSeiteWindowOpen(i))
             window->close();
     }
-    void skriptNeu(int) override {}
-    bool skriptLaden(int, const QString &) override { return false; }
-    bool skriptSpeichern(int, const QString &) override { return false; }
-    void skriptAusfuehren(int) override {}
-    void skriptClose(int) override {}
 };
 
 // Opens the window as the main window does: index, node, Status "0".

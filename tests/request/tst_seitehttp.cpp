@@ -4,7 +4,7 @@
 #include "seitefixture.h"
 
 #include "common/conventions.h"
-#include "common/scripttext.h"
+#include "editor/runcontrol.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,36 +24,19 @@ using namespace varnok::test;
 
 namespace {
 
-struct NoStop : RunCommand
-{
-    bool stopRequested() const override { return false; }
-};
-
-// Runs a script to its end, continuing its waits as a script window's
-// timer would.
+// Runs a script in the run control of a script window 1 that has no window:
+// to its end, the control's ticks continuing its waits as the timer would.
 void runScript(Engine &engine, const QString &script)
 {
-    auto text = std::make_shared<TextModel>(script);
-    auto cmd = std::make_shared<NoStop>();
-    constexpr qint16 window = 1;
-    RunRef run;
-    qint16 level = 0;
-    engine.RunScript(text, cmd, QString(), run, level, 0, window);
+    ActiveRuns activeRuns;
+    RunControl control(engine, std::make_shared<TextModel>(script), activeRuns, {});
+    control.setWindowIndex(1);
+    control.ausfuehren();
     QElapsedTimer t;
     t.start();
-    while (engine.waitEntry(window).waiting && t.elapsed() < 20000) {
+    while (control.state() == RunControl::State::Waiting && t.elapsed() < 20000) {
         QTest::qWait(20);
-        WaitEntry &entry = engine.waitEntry(window);
-        EvalContext ctx;
-        ctx.run = entry.run;
-        ctx.textBox = text;
-        ctx.runCommand = cmd;
-        if (numericValue(engine.Evaluate(entry.condition, ctx)) == 0)
-            continue;
-        entry.waiting = false;
-        RunRef resume = entry.run;
-        level = 0;
-        engine.RunScript(text, cmd, QString(), resume, level, entry.resumePosition, window);
+        control.tick();
     }
 }
 

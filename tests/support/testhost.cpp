@@ -1,8 +1,6 @@
 #include "testhost.h"
 
-#include "common/conventions.h"
-
-#include <QFile>
+#include "editor/scriptfile.h"
 
 namespace varnok::test {
 
@@ -15,19 +13,10 @@ void TestHost::yield()
         onYield();
 }
 
-void TestHost::showMessage(const QString &title, const QString &text)
+void TestHost::showScriptError(int number, const QString &message)
 {
-    messages << title + QStringLiteral(": ") + text;
-}
-
-bool TestHost::askYesNo(const QString &title, const QString &text)
-{
-    messages << title + QStringLiteral(": ") + text;
-    if (answers.empty())
-        return false;
-    const bool a = answers.front();
-    answers.pop_front();
-    return a;
+    m_activeRuns.noteErrorBox();
+    messages << QStringLiteral("Fehler ") + QString::number(number) + QStringLiteral(": ") + message;
 }
 
 int TestHost::openSeiteWindow()
@@ -57,7 +46,17 @@ int TestHost::openSkriptWindow()
     for (int i = 1; i <= 100; ++i) {
         if (m_skript[size_t(i)])
             continue;
-        m_skript[size_t(i)] = std::make_unique<FakeSkriptWindow>();
+        auto w = std::make_unique<FakeSkriptWindow>();
+        FakeSkriptWindow *shown = w.get();
+        w->control = std::make_unique<RunControl>(
+            *m_engine, w->text, m_activeRuns,
+            [shown](RunControl::State, RunControl::State to) {
+                shown->running = to != RunControl::State::Idle;
+                shown->timerOn = to == RunControl::State::Waiting;
+            },
+            [this] { return m_now; });
+        w->control->setWindowIndex(i);
+        m_skript[size_t(i)] = std::move(w);
         RegisterSkriptFenster(m_engine->root(), qint16(i), m_skript[size_t(i)]->text);
         m_engine->setWindowStatus(u"SkriptFenster", i, u"0");
         return i;
@@ -93,21 +92,21 @@ void TestHost::skriptNeu(int index)
 
 bool TestHost::skriptLaden(int index, const QString &fileName)
 {
-    QFile f(fileName);
-    if (fileName.isEmpty() || !f.open(QIODevice::ReadOnly))
+    // Without a name the window would ask for one; here the dialog is
+    // cancelled. A failed load leaves the text empty, as in the window.
+    if (fileName.isEmpty())
         return false;
-    m_skript[size_t(index)]->text->setText(decodeCp1252(f.readAll()));
-    m_skript[size_t(index)]->loadedFrom = fileName;
-    return true;
+    QString text;
+    const bool ok = readScriptFile(fileName, text);
+    m_skript[size_t(index)]->text->setText(text);
+    if (ok)
+        m_skript[size_t(index)]->loadedFrom = fileName;
+    return ok;
 }
 
 bool TestHost::skriptSpeichern(int index, const QString &fileName)
 {
-    QFile f(fileName);
-    if (fileName.isEmpty() || !f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    f.write(encodeCp1252(m_skript[size_t(index)]->text->text() + QStringLiteral("\r\n")));
-    return true;
+    return writeScriptFile(fileName, m_skript[size_t(index)]->text->scriptText());
 }
 
 void TestHost::skriptAusfuehren(int index)
@@ -125,80 +124,16 @@ void TestHost::skriptClose(int index)
 
 void TestHost::ausfuehren(int index)
 {
-    FakeSkriptWindow *w = skript(index);
-    if (!w)
-        return;
-    if (w->running) {
-        w->runCommand->stop = true;
-        return;
-    }
-    m_engine->setWindowStatus(u"SkriptFenster", index, u"1");
-    w->runCommand->stop = false;
-    w->running = true;
-    w->text->setReadOnly(true);
-    m_engine->waitEntry(index).waiting = false;
-    RunRef run;
-    qint16 level = 0;
-    const auto text = w->text;
-    const auto cmd = w->runCommand;
-    m_engine->RunScript(text, cmd, QString(), run, level, 0, qint16(index));
-    if (m_engine->waitEntry(index).waiting) {
-        if ((w = skript(index)))
-            w->timerOn = true;
-        return;
-    }
-    finishRun(index);
+    if (FakeSkriptWindow *w = skript(index))
+        w->control->ausfuehren();
 }
 
-void TestHost::finishRun(int index)
+void TestHost::tick(int index, std::chrono::milliseconds after)
 {
-    if (FakeSkriptWindow *w = skript(index)) {
-        w->timerOn = false;
-        w->running = false;
-        w->text->setReadOnly(false);
-    }
-    m_engine->setWindowStatus(u"SkriptFenster", index, u"0");
-}
-
-void TestHost::tick(int index)
-{
+    m_now += after;
     FakeSkriptWindow *w = skript(index);
-    if (!w || !w->timerOn)
-        return;
-    WaitEntry &entry = m_engine->waitEntry(index);
-    if (w->runCommand->stop) {
-        entry.waiting = false;
-        m_engine->ReleaseSkriptObject(entry.run.index);
-        finishRun(index);
-        return;
-    }
-    w->timerOn = false; // no second tick while the condition is evaluated
-    EvalContext ctx;
-    ctx.run = entry.run;
-    ctx.textBox = w->text;
-    ctx.runCommand = w->runCommand;
-    const QString result = m_engine->Evaluate(entry.condition, ctx);
-    if (!m_engine->isCurrent(entry.run)) {
-        entry.waiting = false;
-        finishRun(index);
-        return;
-    }
-    if (numericValue(result) == 0) {
-        w->timerOn = true;
-        return;
-    }
-    entry.waiting = false;
-    RunRef run = entry.run;
-    qint16 level = 0;
-    const auto text = w->text;
-    const auto cmd = w->runCommand;
-    m_engine->RunScript(text, cmd, QString(), run, level, entry.resumePosition, qint16(index));
-    if (m_engine->waitEntry(index).waiting) {
-        if ((w = skript(index)))
-            w->timerOn = true;
-        return;
-    }
-    finishRun(index);
+    if (w && w->timerOn)
+        w->control->tick();
 }
 
 void TestHost::runUntilIdle(int maxTicks)

@@ -1,31 +1,26 @@
 #pragma once
 // A headless stand-in for the application: script windows and request
-// windows without widgets, message boxes recorded as "TITLE: TEXT" lines and
-// questions answered from a queue. Script windows follow the run control of
-// the real ones (run, stop, waits continued by tick()).
+// windows without widgets, and script error boxes recorded as "TITLE: TEXT"
+// lines. Script windows run through the real run control; their timer is
+// tick(), and the clock the control measures waits with moves only there.
 
 #include "common/textmodel.h"
+#include "editor/runcontrol.h"
 #include "interpreter/engine.h"
 #include "objects/windowobjects.h"
 
 #include <QStringList>
 #include <array>
-#include <deque>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 namespace varnok::test {
 
-struct StopFlag : RunCommand
-{
-    bool stop = false;
-    bool stopRequested() const override { return stop; }
-};
-
 struct FakeSkriptWindow
 {
     std::shared_ptr<TextModel> text = std::make_shared<TextModel>();
-    std::shared_ptr<StopFlag> runCommand = std::make_shared<StopFlag>();
+    std::unique_ptr<RunControl> control;
     bool running = false; // caption reads "Stopp"
     bool timerOn = false;
     QString loadedFrom;
@@ -44,8 +39,7 @@ public:
     Engine &engine() { return *m_engine; }
 
     void yield() override;
-    void showMessage(const QString &title, const QString &text) override;
-    bool askYesNo(const QString &title, const QString &text) override;
+    void showScriptError(int number, const QString &message) override;
     int openSeiteWindow() override;
     int openSkriptWindow() override;
     bool isSeiteWindowOpen(int index) const override;
@@ -60,8 +54,8 @@ public:
 
     // The run command of a script window (Ausfuehren_Click).
     void ausfuehren(int index);
-    // One tick of a waiting window's 100 ms timer.
-    void tick(int index);
+    // One tick of a waiting window's timer, `after` the previous one.
+    void tick(int index, std::chrono::milliseconds after = RunControl::kTickInterval);
     // Ticks every waiting window until none waits (or `maxTicks` passed).
     void runUntilIdle(int maxTicks = 1000);
 
@@ -72,14 +66,14 @@ public:
     // waits) and returns the recorded boxes.
     QStringList runScript(const QString &script, int maxTicks = 1000);
 
-    QStringList messages;           // every box, "TITLE: TEXT"
-    std::deque<bool> answers;       // answers to questions; No when empty
+    QStringList messages;           // every error box, "TITLE: TEXT"
     std::function<void()> onYield;  // called at every yield, if set
     int yields = 0;
 
 private:
-    void finishRun(int index);
     std::unique_ptr<Engine> m_engine;
+    ActiveRuns m_activeRuns;
+    RunControl::Clock::time_point m_now{};
     std::array<std::unique_ptr<FakeSkriptWindow>, 101> m_skript;
     std::array<std::unique_ptr<FakeSeiteWindow>, 101> m_seite;
 };
