@@ -4,7 +4,6 @@
 // host and varnok-run all drive this one class; a window only owns the timer
 // that calls tick() and shows the state it is told about.
 
-#include "common/scripttext.h"
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 
@@ -42,7 +41,6 @@ public:
 
     // Tells the innermost executing run that an error box ended it.
     void noteErrorBox();
-    bool empty() const { return m_stack.empty(); }
 
 private:
     friend class RunControl;
@@ -60,7 +58,8 @@ public:
     static constexpr std::chrono::milliseconds kTickInterval{100};
 
     // Called after every change of state. The window's timer runs exactly
-    // while the state is Waiting. The callback may not destroy the control.
+    // while the state is Waiting. Only the change to Idle, the last thing a
+    // run does, may destroy the control.
     using StateCallback = std::function<void(State from, State to)>;
 
     using ClockFunction = std::function<Clock::time_point()>;
@@ -75,7 +74,6 @@ public:
 
     // The window index 1..100, given once the window has one.
     void setWindowIndex(int index) { m_index = index; }
-    int windowIndex() const { return m_index; }
 
     // Ausführen: starts a run when idle, otherwise asks the run to stop (an
     // executing run stops after its statement, a waiting one at the next
@@ -93,8 +91,6 @@ public:
     // True when the last run ended with an error box (no ONERROR handler).
     bool endedByError() const { return m_errorBox; }
     void noteErrorBox() { m_errorBox = true; }
-
-    const std::shared_ptr<TextModel> &text() const { return m_text; }
 
 private:
     void runFrom(RunRef run, qint32 startPosition);

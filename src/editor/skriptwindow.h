@@ -44,7 +44,6 @@ public:
 
     // Run control.
     void Ausfuehren_Click() { m_run.ausfuehren(); }
-    const RunControl &runControl() const { return m_run; }
     RunState runState() const { return m_run.state(); }
     bool isIdle() const { return m_run.isIdle(); }
     bool stopRequested() const { return m_run.stopRequested(); }
