@@ -2,8 +2,38 @@
 // script's ONERROR statement or shown in a box that ends the run.
 
 #include "engine.h"
+#include "frames.h"
 
 namespace varnok {
+
+namespace {
+
+// Skript.Error.Nummer and .Text of the run.
+void recordError(Engine &engine, int number, const RunRef &run)
+{
+    int &recording = engine.guard().recordingError;
+    ++recording;
+    engine.SetValueByPath(u"Skript.Error.Nummer", QString::number(number), run, 0);
+    engine.SetValueByPath(u"Skript.Error.Text", Engine::errorMessage(number), run, 0);
+    --recording;
+}
+
+// The ONERROR handler runs one call level deeper, in a frame of its own.
+void runErrorHandler(Engine &engine, const EvalContext &ctx)
+{
+    const qint16 level = qint16(ctx.callLevel + 1);
+    beginFunctionFrame(engine.runs(), ctx.run, level);
+    runInFrame(engine, ctx, ctx.errorHandler, level);
+    endFunctionFrame(engine.runs(), ctx.run, level);
+}
+
+// Tells the user about an unhandled error.
+void showErrorBox(Engine &engine, int number, const QString &message)
+{
+    engine.host().showScriptError(number, message);
+}
+
+} // namespace
 
 QString Engine::errorMessage(int number)
 {
@@ -32,32 +62,29 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
     // Errors outside a run, and errors of a run that has already ended,
     // are not reported: the latter would otherwise fail to record themselves
     // and report again without end.
-    if (ctx.run.index == 0 || !isCurrent(ctx.run) || m_recordingError > 0)
+    if (ctx.run.index == 0 || !isCurrent(ctx.run) || m_guard.recordingError > 0)
         return;
 
-    ++m_recordingError;
-    SetValueByPath(u"Skript.Error.Nummer", QString::number(number), ctx.run, 0);
-    SetValueByPath(u"Skript.Error.Text", errorMessage(number), ctx.run, 0);
-    --m_recordingError;
+    recordError(*this, number, ctx.run);
 
-    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < 32767 && m_callDepth < m_limits.callDepth) {
-        const qint16 level = qint16(ctx.callLevel + 1);
-        BeginFunctionFrame(ctx.run, level);
-        RunRef run = ctx.run;
-        qint16 callLevel = level;
-        ++m_callDepth;
-        RunScript(ctx.textBox, ctx.runCommand, ctx.errorHandler, run, callLevel, 0, 0);
-        --m_callDepth;
-        EndFunctionFrame(ctx.run, level);
+    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < 32767 && m_guard.callDepth < m_guard.limits.callDepth) {
+        runErrorHandler(*this, ctx);
         return;
     }
 
-    ++m_recordingError;
+    // The text as the run object holds it now.
+    ++m_guard.recordingError;
     const QString message = GetValueByPath(u"Skript.Error.Text", ctx.run, 0);
-    --m_recordingError;
-    m_host.showScriptError(number, message);
+    --m_guard.recordingError;
+    showErrorBox(*this, number, message);
     if (isCurrent(ctx.run))
         ReleaseSkriptObject(ctx.run.index);
+}
+
+QString Engine::fail(int number, const EvalContext &ctx)
+{
+    RaiseScriptError(number, ctx);
+    return {};
 }
 
 } // namespace varnok

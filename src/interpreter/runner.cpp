@@ -7,6 +7,8 @@
 
 #include "common/conventions.h"
 
+#include <vector>
+
 namespace varnok {
 
 namespace {
@@ -46,8 +48,6 @@ Keyword classify(QStringView word)
     return Keyword::Other;
 }
 
-enum class Mode { Normal, LabelSearch, LoopSkip, BranchSkip, EndifSkip };
-
 constexpr size_t kLoopStackSize = 32000;
 
 // 1-based position of the next statement after `position`, skipping CR and
@@ -61,73 +61,48 @@ qint32 nextStatementStart(const QString &text, qint32 position)
     return p >= n ? 0 : qint32(p + 1);
 }
 
-} // namespace
-
-RunRef Engine::NewSkriptObject()
+// One invocation of the runner and everything it keeps. It lives on the
+// heap: the runner's frame stays on the native stack for every level of
+// user-function recursion, so it should be small.
+class Runner
 {
-    for (int n = 1; n <= 32767; ++n) {
-        const NodePtr node = m_skriptArray->GetObject(qint16(n));
-        if (!node)
-            break;
-        if (node->function(u"MyFunktion"))
-            continue;
-
-        node->AddObject(u"User");
-        const NodePtr user = node->object(u"User");
-        for (const auto &[name, id] : {std::pair{u"NewFunction", u"SkriptUserNewFunction"},
-                                       std::pair{u"NewArray", u"SkriptUserNewArray"},
-                                       std::pair{u"NewVariable", u"SkriptUserNewVariable"},
-                                       std::pair{u"NewShortcut", u"SkriptUserNewShortcut"}}) {
-            user->AddFunction(QStringView(name));
-            user->function(QStringView(name))->SetFunktion(QStringView(id));
-        }
-        node->AddObject(u"Error");
-        const NodePtr error = node->object(u"Error");
-        error->AddVariable(u"Nummer");
-        error->AddVariable(u"Text");
-        error->AddShortcut(u"Clear");
-        error->shortcut(u"Clear")->SetVerknuepfung(
-            QStringLiteral("Main.Und(Skript.Error.Text() Skript.Error.Nummer(0))"));
-        node->AddShortcut(u"Funktion");
-        node->shortcut(u"Funktion")->SetVerknuepfung(QStringLiteral("Skript.Funktion(Skript.MyFunktion())"));
-        node->AddFunction(u"MyFunktion");
-        node->function(u"MyFunktion")->SetFunktion(u"SkriptMyFunktion");
-        node->AddArrayObject(u"Funktion");
-
-        if (m_runSerials.size() <= size_t(n))
-            m_runSerials.resize(size_t(n) + 1, 0);
-        m_runSerials[size_t(n)] = ++m_nextSerial;
-        return RunRef{qint16(n), m_runSerials[size_t(n)]};
-    }
-    return RunRef{};
-}
-
-void Engine::ReleaseSkriptObject(qint16 index)
-{
-    if (index <= 0)
-        return;
-    m_skriptArray->ResetObject(index);
-    if (size_t(index) < m_runSerials.size())
-        m_runSerials[size_t(index)] = 0;
-}
-
-bool Engine::SkriptObjectAlive(qint16 index) const
-{
-    const NodePtr node = m_skriptArray->peekObject(index);
-    return node && node->function(u"MyFunktion");
-}
-
-// Everything one invocation of the runner keeps. It lives on the heap: the
-// runner's frame stays on the native stack for every level of user-function
-// recursion, so it should be small.
-struct Engine::RunState
-{
-    RunState(const std::shared_ptr<ScriptText> &box, const std::shared_ptr<RunCommand> &cmd,
-             RunRef &runRef, qint16 &level, qint16 window)
-        : textBox(box), runCommand(cmd), run(runRef), callLevel(level), windowIndex(window),
-          ctx{runRef, level, box, cmd, QString()}
+public:
+    Runner(Engine &engine, const std::shared_ptr<ScriptText> &box,
+           const std::shared_ptr<RunCommand> &cmd, RunRef &runRef, qint16 &level,
+           qint32 startPosition, qint16 window)
+        : m_engine(engine), textBox(box), runCommand(cmd), run(runRef), callLevel(level),
+          windowIndex(window), ctx{runRef, level, box, cmd, QString()},
+          savedCaret(box ? box->selectionStart() : 0), scan(startPosition)
     {
     }
+
+    void execute(const QString &statement);
+
+private:
+    // How a statement ends: go on (after a yield or not), return from this
+    // invocation, or end the run.
+    enum class Step { Next, Yield, Return, End };
+    // What the runner is doing: running statements, or skipping forward to
+    // a label, past a loop, to a branch that holds, or to the ENDIF.
+    enum class Mode { Normal, LabelSearch, LoopSkip, BranchSkip, EndifSkip };
+
+    bool readStatement();
+    Step executeStatement();
+    Step executeOther(Keyword kw, QStringView arg);
+    Step normal(Keyword kw, QStringView arg);
+    Step searchLabel(Keyword kw, QStringView arg);
+    Step skipLoop(Keyword kw);
+    Step skipBranch(Keyword kw, QStringView arg);
+    Step skipToEndif(Keyword kw);
+    Step loopEnd(Keyword kw, QStringView arg);
+    Step wait(Keyword kw, QStringView arg);
+    Step startSkip(Mode skip);
+    Step closeSkippedBlock();
+    void pushLoop();
+    bool conditionHolds(QStringView expression);
+    void endRun();
+
+    Engine &m_engine;
     const std::shared_ptr<ScriptText> &textBox;
     const std::shared_ptr<RunCommand> &runCommand;
     RunRef &run;
@@ -146,61 +121,49 @@ struct Engine::RunState
     QStringView line; // the current statement, in `source` or the statement argument
 };
 
-void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
-                       const std::shared_ptr<RunCommand> &runCommand, const QString &statement,
-                       RunRef &run, qint16 &callLevel, qint32 startPosition, qint16 windowIndex)
+void Runner::execute(const QString &statement)
 {
-    if (run.index == 0) {
-        run = NewSkriptObject();
-        callLevel = 0;
-        if (run.index == 0)
-            return; // every per-run object is in use
-    }
-    NestingGuard nesting(*this, __builtin_frame_address(0));
-    auto st = std::make_unique<RunState>(textBox, runCommand, run, callLevel, windowIndex);
-    st->savedCaret = textBox ? textBox->selectionStart() : 0;
-    st->scan = startPosition;
-    st->single = !statement.isEmpty();
-
+    single = !statement.isEmpty();
     for (;;) {
-        if (st->single) {
-            st->line = statement;
-        } else if (!readStatement(*st)) {
+        if (single) {
+            line = statement;
+        } else if (!readStatement()) {
             break;
         }
-        switch (executeStatement(*st)) {
-        case StepResult::Next:
+        switch (executeStatement()) {
+        case Step::Next:
+        case Step::Yield:
             break;
-        case StepResult::Return:
+        case Step::Return:
             return;
-        case StepResult::End:
-            endRun(*st);
+        case Step::End:
+            endRun();
             return;
         }
-        if (st->single)
+        if (single)
             return;
-        if ((runCommand && runCommand->stopRequested()) || !isCurrent(run))
+        if ((runCommand && runCommand->stopRequested()) || !m_engine.isCurrent(run))
             break;
     }
     if (callLevel == 0)
-        endRun(*st);
+        endRun();
 }
 
-void Engine::endRun(RunState &st)
+void Runner::endRun()
 {
-    if (st.textBox)
-        st.textBox->setSelection(st.savedCaret, 0);
+    if (textBox)
+        textBox->setSelection(savedCaret, 0);
     // An object released already (an error box ended the run) may by now
     // belong to another run with the same index.
-    if (isCurrent(st.run))
-        ReleaseSkriptObject(st.run.index);
+    if (m_engine.isCurrent(run))
+        m_engine.ReleaseSkriptObject(run.index);
 }
 
-bool Engine::readStatement(RunState &st)
+bool Runner::readStatement()
 {
     static const QString kNoText;
-    const QString &text = st.textBox ? st.textBox->scriptText() : kNoText;
-    const qint32 next = nextStatementStart(text, st.scan);
+    const QString &text = textBox ? textBox->scriptText() : kNoText;
+    const qint32 next = nextStatementStart(text, scan);
     if (next == 0)
         return false;
     const qsizetype cr = text.indexOf(u'\r', next - 1);
@@ -213,29 +176,29 @@ bool Engine::readStatement(RunState &st)
         else
             --to;
     }
-    if (st.textBox)
-        st.textBox->setSelection(from, to - from);
+    if (textBox)
+        textBox->setSelection(from, to - from);
     // The statement may change the text it came from: keep the text it was
     // read from alive (a shared copy, no duplicate) and look at the line in it.
-    st.source = text;
-    st.line = QStringView(st.source).mid(from, to - from);
-    st.previous = st.scan;
-    st.scan = end;
+    source = text;
+    line = QStringView(source).mid(from, to - from);
+    previous = scan;
+    scan = end;
     return true;
 }
 
-bool Engine::conditionHolds(RunState &st, QStringView expression)
+bool Runner::conditionHolds(QStringView expression)
 {
-    return numericValue(Evaluate(expression, st.ctx)) != 0;
+    return numericValue(m_engine.Evaluate(expression, ctx)) != 0;
 }
 
-Engine::StepResult Engine::executeStatement(RunState &st)
+Runner::Step Runner::executeStatement()
 {
-    QStringView stmt = st.line;
+    QStringView stmt = line;
     if (const qsizetype quote = stmt.indexOf(u'\''); quote >= 0)
         stmt = trimBlanks(stmt.left(quote));
     if (stmt.isEmpty())
-        return StepResult::Next;
+        return Step::Next;
 
     Keyword kw;
     QStringView arg;
@@ -249,158 +212,209 @@ Engine::StepResult Engine::executeStatement(RunState &st)
     }
     // EXEC is what user functions recurse through: keep its path in this
     // small frame and everything else in its own function.
-    if (kw == Keyword::Exec && st.mode == Mode::Normal) {
-        Evaluate(arg, st.ctx);
-        m_host.yield();
-        return StepResult::Next;
+    if (kw == Keyword::Exec && mode == Mode::Normal) {
+        m_engine.Evaluate(arg, ctx);
+        m_engine.host().yield();
+        return Step::Yield;
     }
-    return executeOther(st, int(kw), arg);
+    return executeOther(kw, arg);
 }
 
-[[gnu::noinline]] Engine::StepResult Engine::executeOther(RunState &st, int keyword, QStringView arg)
+[[gnu::noinline]] Runner::Step Runner::executeOther(Keyword kw, QStringView arg)
 {
-    const Keyword kw = Keyword(keyword);
-    bool yield = false;
-    switch (st.mode) {
+    Step step = Step::Next;
+    switch (mode) {
     case Mode::Normal:
-        switch (kw) {
-        case Keyword::Label:
-        case Keyword::EndIf:
-            break;
-        case Keyword::Exec:
-            Evaluate(arg, st.ctx);
-            yield = true;
-            break;
-        case Keyword::OnError:
-            st.ctx.errorHandler = arg.toString();
-            yield = true;
-            break;
-        case Keyword::Goto:
-            st.single = false;
-            st.scan = 0;
-            st.mode = Mode::LabelSearch;
-            st.labelTarget = upperCase(arg);
-            yield = true;
-            break;
-        case Keyword::ExitFunction:
-            if (st.callLevel != 0)
-                return StepResult::Return;
-            break;
-        case Keyword::If:
-            if (!conditionHolds(st, arg)) {
-                st.mode = Mode::BranchSkip;
-                st.counter = 0;
-            }
-            yield = true;
-            break;
-        case Keyword::ElseIf:
-        case Keyword::Else:
-            st.mode = Mode::EndifSkip;
-            st.counter = 0;
-            yield = true;
-            break;
-        case Keyword::Do:
-            pushLoop(st);
-            yield = true;
-            break;
-        case Keyword::DoWhile:
-            if (conditionHolds(st, arg)) {
-                pushLoop(st);
-            } else {
-                st.mode = Mode::LoopSkip;
-                st.counter = 0;
-            }
-            yield = true;
-            break;
-        case Keyword::Loop:
-        case Keyword::LoopWhile: {
-            const bool again = kw == Keyword::Loop || conditionHolds(st, arg);
-            if (st.loopStack.empty()) {
-                RaiseScriptError(1, st.ctx);
-            } else {
-                if (again)
-                    st.scan = st.loopStack.back();
-                st.loopStack.pop_back();
-            }
-            yield = true;
-            break;
-        }
-        case Keyword::WaitTill:
-        case Keyword::WaitWhile:
-            if (st.callLevel == 0 && st.windowIndex >= 1 && st.windowIndex <= 100) {
-                WaitEntry &w = m_waits[size_t(st.windowIndex)];
-                w.waiting = true;
-                w.run = st.run;
-                w.condition = kw == Keyword::WaitTill ? arg.toString()
-                                                      : concat({u"Main.Nicht(", arg, u")"});
-                w.resumePosition = st.scan;
-                return StepResult::Return;
-            }
-            RaiseScriptError(1, st.ctx);
-            break;
-        case Keyword::Quit:
-            return StepResult::End;
-        case Keyword::Other:
-            RaiseScriptError(1, st.ctx);
-            break;
-        }
+        step = normal(kw, arg);
         break;
-
     case Mode::LabelSearch:
-        if (kw == Keyword::Label && nameMatchesTrimmed(st.labelTarget, arg))
-            st.mode = Mode::Normal;
+        step = searchLabel(kw, arg);
         break;
-
     case Mode::LoopSkip:
-        if (kw == Keyword::Do || kw == Keyword::DoWhile)
-            ++st.counter;
-        else if (kw == Keyword::Loop || kw == Keyword::LoopWhile)
-            yield = closeSkippedBlock(st);
+        step = skipLoop(kw);
         break;
-
     case Mode::BranchSkip:
-        if (kw == Keyword::If) {
-            ++st.counter;
-        } else if (kw == Keyword::EndIf) {
-            yield = closeSkippedBlock(st);
-        } else if (st.counter == 0
-                   && (kw == Keyword::Else || (kw == Keyword::ElseIf && conditionHolds(st, arg)))) {
-            st.mode = Mode::Normal;
-            yield = true;
-        }
+        step = skipBranch(kw, arg);
         break;
-
     case Mode::EndifSkip:
-        if (kw == Keyword::If)
-            ++st.counter;
-        else if (kw == Keyword::EndIf)
-            yield = closeSkippedBlock(st);
+        step = skipToEndif(kw);
         break;
     }
-    if (yield)
-        m_host.yield();
-    return StepResult::Next;
+    if (step == Step::Yield)
+        m_engine.host().yield();
+    return step;
+}
+
+Runner::Step Runner::normal(Keyword kw, QStringView arg)
+{
+    switch (kw) {
+    case Keyword::Label:
+    case Keyword::EndIf:
+        return Step::Next;
+    case Keyword::Exec:
+        m_engine.Evaluate(arg, ctx);
+        return Step::Yield;
+    case Keyword::OnError:
+        ctx.errorHandler = arg.toString();
+        return Step::Yield;
+    case Keyword::Goto:
+        single = false;
+        scan = 0;
+        mode = Mode::LabelSearch;
+        labelTarget = upperCase(arg);
+        return Step::Yield;
+    case Keyword::ExitFunction:
+        return callLevel != 0 ? Step::Return : Step::Next;
+    case Keyword::If:
+        if (!conditionHolds(arg))
+            startSkip(Mode::BranchSkip);
+        return Step::Yield;
+    case Keyword::ElseIf:
+    case Keyword::Else:
+        return startSkip(Mode::EndifSkip);
+    case Keyword::Do:
+        pushLoop();
+        return Step::Yield;
+    case Keyword::DoWhile:
+        if (conditionHolds(arg))
+            pushLoop();
+        else
+            startSkip(Mode::LoopSkip);
+        return Step::Yield;
+    case Keyword::Loop:
+    case Keyword::LoopWhile:
+        return loopEnd(kw, arg);
+    case Keyword::WaitTill:
+    case Keyword::WaitWhile:
+        return wait(kw, arg);
+    case Keyword::Quit:
+        return Step::End;
+    case Keyword::Other:
+        m_engine.RaiseScriptError(1, ctx);
+        return Step::Next;
+    }
+    return Step::Next;
+}
+
+Runner::Step Runner::searchLabel(Keyword kw, QStringView arg)
+{
+    if (kw == Keyword::Label && nameMatchesTrimmed(labelTarget, arg))
+        mode = Mode::Normal;
+    return Step::Next;
+}
+
+Runner::Step Runner::skipLoop(Keyword kw)
+{
+    if (kw == Keyword::Do || kw == Keyword::DoWhile) {
+        ++counter;
+        return Step::Next;
+    }
+    if (kw == Keyword::Loop || kw == Keyword::LoopWhile)
+        return closeSkippedBlock();
+    return Step::Next;
+}
+
+Runner::Step Runner::skipBranch(Keyword kw, QStringView arg)
+{
+    if (kw == Keyword::If) {
+        ++counter;
+        return Step::Next;
+    }
+    if (kw == Keyword::EndIf)
+        return closeSkippedBlock();
+    if (counter == 0 && (kw == Keyword::Else || (kw == Keyword::ElseIf && conditionHolds(arg)))) {
+        mode = Mode::Normal;
+        return Step::Yield;
+    }
+    return Step::Next;
+}
+
+Runner::Step Runner::skipToEndif(Keyword kw)
+{
+    if (kw == Keyword::If) {
+        ++counter;
+        return Step::Next;
+    }
+    if (kw == Keyword::EndIf)
+        return closeSkippedBlock();
+    return Step::Next;
+}
+
+Runner::Step Runner::startSkip(Mode skip)
+{
+    mode = skip;
+    counter = 0;
+    return Step::Yield;
 }
 
 // The end of a block met while skipping: an inner one lowers the count, the
-// skipped block's own end resumes normal execution (true: yield).
-bool Engine::closeSkippedBlock(RunState &st)
+// skipped block's own end resumes normal execution (with a yield).
+Runner::Step Runner::closeSkippedBlock()
 {
-    if (st.counter > 0) {
-        --st.counter;
-        return false;
+    if (counter > 0) {
+        --counter;
+        return Step::Next;
     }
-    st.mode = Mode::Normal;
-    return true;
+    mode = Mode::Normal;
+    return Step::Yield;
 }
 
-void Engine::pushLoop(RunState &st)
+// LOOP jumps back to its DO; LOOPWHILE only while its condition holds.
+Runner::Step Runner::loopEnd(Keyword kw, QStringView arg)
+{
+    const bool again = kw == Keyword::Loop || conditionHolds(arg);
+    if (loopStack.empty()) {
+        m_engine.RaiseScriptError(1, ctx);
+    } else {
+        if (again)
+            scan = loopStack.back();
+        loopStack.pop_back();
+    }
+    return Step::Yield;
+}
+
+void Runner::pushLoop()
 {
     // A full loop stack is reported like a statement that cannot run.
-    if (st.loopStack.size() >= kLoopStackSize)
-        RaiseScriptError(1, st.ctx);
+    if (loopStack.size() >= kLoopStackSize)
+        m_engine.RaiseScriptError(1, ctx);
     else
-        st.loopStack.push_back(st.previous);
+        loopStack.push_back(previous);
+}
+
+// WAITTILL / WAITWHILE: a top-level run of a script window leaves its
+// condition in the window's wait entry and returns; the run control resumes
+// it once the condition holds.
+Runner::Step Runner::wait(Keyword kw, QStringView arg)
+{
+    if (callLevel == 0 && windowIndex >= 1 && windowIndex <= 100) {
+        WaitEntry &w = m_engine.waitEntry(windowIndex);
+        w.waiting = true;
+        w.run = run;
+        w.condition = kw == Keyword::WaitTill ? arg.toString() : concat({u"Main.Nicht(", arg, u")"});
+        w.resumePosition = scan;
+        return Step::Return;
+    }
+    m_engine.RaiseScriptError(1, ctx);
+    return Step::Next;
+}
+
+} // namespace
+
+void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
+                       const std::shared_ptr<RunCommand> &runCommand, const QString &statement,
+                       RunRef &run, qint16 &callLevel, qint32 startPosition, qint16 windowIndex)
+{
+    if (run.index == 0) {
+        run = NewSkriptObject();
+        callLevel = 0;
+        if (run.index == 0)
+            return; // every per-run object is in use
+    }
+    StackGuard::Nesting nesting(m_guard, __builtin_frame_address(0));
+    const auto runner = std::make_unique<Runner>(*this, textBox, runCommand, run, callLevel,
+                                                 startPosition, windowIndex);
+    runner->execute(statement);
 }
 
 } // namespace varnok

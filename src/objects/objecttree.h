@@ -20,6 +20,7 @@ class EineVariable;
 class EineFunktion;
 class ArrayVariable;
 class ArrayObjects;
+struct Builtin; // an entry of the interpreter's built-in table
 
 using NodePtr = std::shared_ptr<ScriptObjects>;
 using ShortcutPtr = std::shared_ptr<EineVerknuepfung>;
@@ -71,16 +72,16 @@ public:
     void SetFunktion(QStringView body);
 
     // A body without blanks and parentheses is a single word (a plain
-    // built-in id); the interpreter may remember what that word names.
+    // built-in id); the interpreter may remember which built-in that word names.
     bool bodyIsOneWord() const { return m_oneWord; }
-    const void *dispatchCache() const { return m_dispatch; }
-    void setDispatchCache(const void *entry) const { m_dispatch = entry; }
+    const Builtin *dispatchCache() const { return m_dispatch; }
+    void setDispatchCache(const Builtin *entry) const { m_dispatch = entry; }
 
 private:
     QString m_name;
     QString m_body;
     bool m_oneWord = true;
-    mutable const void *m_dispatch = nullptr; // reset with every new body
+    mutable const Builtin *m_dispatch = nullptr; // reset with every new body
 };
 
 // Sparse map from a 16-bit index to a value, in order of first use. Large

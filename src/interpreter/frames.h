@@ -1,0 +1,26 @@
+#pragma once
+// The frames of user-function calls and error handlers: Skript(n).Funktion(level)
+// with Parameter, AnzahlParameter and Rueckgabe, and the nested run inside one.
+
+#include "engine.h"
+
+namespace varnok {
+
+void beginFunctionFrame(const RunObjects &runs, const RunRef &run, qint16 level);
+void addFunctionParameter(const RunObjects &runs, const RunRef &run, qint16 level, const QString &value);
+void endFunctionFrame(const RunObjects &runs, const RunRef &run, qint16 level);
+
+// Runs `statement` (a GOTO or an error handler) one call level deeper, in
+// the frame `level` the caller opened. Inline: this sits between two runner
+// frames on the native stack for every level of user-function recursion.
+inline void runInFrame(Engine &engine, const EvalContext &ctx, const QString &statement, qint16 level)
+{
+    RunRef run = ctx.run;
+    qint16 callLevel = level;
+    int &depth = engine.guard().callDepth;
+    ++depth;
+    engine.RunScript(ctx.textBox, ctx.runCommand, statement, run, callLevel, 0, 0);
+    --depth;
+}
+
+} // namespace varnok
