@@ -89,6 +89,11 @@ private:
     bool readStatement();
     Step executeStatement();
     Step executeOther(Keyword kw, QStringView arg);
+    Step exec(QStringView arg)
+    {
+        m_engine.Evaluate(arg, ctx);
+        return Step::Yield;
+    }
     Step normal(Keyword kw, QStringView arg);
     Step searchLabel(Keyword kw, QStringView arg);
     Step skipLoop(Keyword kw);
@@ -213,9 +218,9 @@ Runner::Step Runner::executeStatement()
     // EXEC is what user functions recurse through: keep its path in this
     // small frame and everything else in its own function.
     if (kw == Keyword::Exec && mode == Mode::Normal) {
-        m_engine.Evaluate(arg, ctx);
+        const Step step = exec(arg);
         m_engine.host().yield();
-        return Step::Yield;
+        return step;
     }
     return executeOther(kw, arg);
 }
@@ -252,8 +257,7 @@ Runner::Step Runner::normal(Keyword kw, QStringView arg)
     case Keyword::EndIf:
         return Step::Next;
     case Keyword::Exec:
-        m_engine.Evaluate(arg, ctx);
-        return Step::Yield;
+        return exec(arg);
     case Keyword::OnError:
         ctx.errorHandler = arg.toString();
         return Step::Yield;
