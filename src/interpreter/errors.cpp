@@ -27,12 +27,6 @@ void runErrorHandler(Engine &engine, const EvalContext &ctx)
     endFunctionFrame(engine.runs(), ctx.run, level);
 }
 
-// Tells the user about an unhandled error.
-void showErrorBox(Engine &engine, int number, const QString &message)
-{
-    engine.host().showScriptError(number, message);
-}
-
 } // namespace
 
 QString Engine::errorMessage(int number)
@@ -76,7 +70,7 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
     ++m_guard.recordingError;
     const QString message = GetValueByPath(u"Skript.Error.Text", ctx.run, 0);
     --m_guard.recordingError;
-    showErrorBox(*this, number, message);
+    m_host.showScriptError(number, message);
     if (isCurrent(ctx.run))
         ReleaseSkriptObject(ctx.run.index);
 }
