@@ -3,6 +3,7 @@
 #include "builtins.h"
 
 #include "builtinfunctions.h"
+#include "upperid.h"
 
 namespace varnok {
 
@@ -72,15 +73,9 @@ constexpr Builtin kBuiltins[] = {
 
 const Builtin *findBuiltin(QStringView name)
 {
-    for (const Builtin &e : kBuiltins) {
-        if (e.name.size() != name.size())
-            continue;
-        qsizetype k = 0;
-        while (k < name.size() && upperChar(name[k]) == QLatin1Char(e.name[k]))
-            ++k;
-        if (k == name.size())
+    for (const Builtin &e : kBuiltins)
+        if (matchesUpperId(name, e.name))
             return &e;
-    }
     return nullptr;
 }
 

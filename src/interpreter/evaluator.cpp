@@ -4,6 +4,7 @@
 
 #include "builtins.h"
 #include "engine.h"
+#include "upperid.h"
 
 #include "common/conventions.h"
 
@@ -82,13 +83,7 @@ void splitCallWords(QStringView text, Words &words, int &depth)
 
 bool isLiteralText(QStringView name)
 {
-    static constexpr QLatin1StringView kId("MAINCONVERTTEXT");
-    if (name.size() != kId.size())
-        return false;
-    for (qsizetype k = 0; k < name.size(); ++k)
-        if (upperChar(name[k]) != QLatin1Char(kId[k]))
-            return false;
-    return true;
+    return matchesUpperId(name, QLatin1StringView("MAINCONVERTTEXT"));
 }
 
 // The position after the first blank outside parentheses, or -1.

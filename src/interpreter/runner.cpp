@@ -4,6 +4,7 @@
 // nesting counters or by jumping back to a remembered position.
 
 #include "engine.h"
+#include "upperid.h"
 
 #include "common/conventions.h"
 
@@ -17,17 +18,6 @@ enum class Keyword {
     Label, Exec, OnError, Goto, ExitFunction, If, ElseIf, Else, EndIf,
     Do, DoWhile, Loop, LoopWhile, WaitTill, WaitWhile, Quit, Other,
 };
-
-// Compares as if the word had been upper-cased first.
-bool keywordIs(QStringView word, QLatin1StringView keyword)
-{
-    if (word.size() != keyword.size())
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i)
-        if (upperChar(word[i]) != QLatin1Char(keyword[i]))
-            return false;
-    return true;
-}
 
 Keyword classify(QStringView word)
 {
@@ -43,7 +33,7 @@ Keyword classify(QStringView word)
         {L("QUIT"), Keyword::Quit},
     };
     for (const auto &[text, kw] : words)
-        if (keywordIs(word, text))
+        if (matchesUpperId(word, text))
             return kw;
     return Keyword::Other;
 }

@@ -19,71 +19,55 @@ int openWindow(Engine &engine, const Params &p, bool seite, int &out)
     return (seite ? host.isSeiteWindowOpen(out) : host.isSkriptWindowOpen(out)) ? 0 : 4;
 }
 
+// Runs `action` on the window named by parameter 1 when it is open;
+// otherwise reports error 2 (no 16-bit index) or 4 (no such window).
+// `action` yields 0, or the error number of its own failure.
+template <typename Action>
+QString onWindow(Engine &engine, const Params &p, const EvalContext &ctx, bool seite, Action action)
+{
+    int i = 0;
+    if (const int error = openWindow(engine, p, seite, i))
+        return engine.fail(error, ctx);
+    if (const int error = action(engine.host(), i))
+        return engine.fail(error, ctx);
+    return {};
+}
+
 } // namespace
 
 QString seiteSenden(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, true, i))
-        return engine.fail(error, ctx);
-    engine.host().seiteSenden(i);
-    return {};
+    return onWindow(engine, p, ctx, true, [](Host &h, int i) { h.seiteSenden(i); return 0; });
 }
 
 QString seiteClose(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, true, i))
-        return engine.fail(error, ctx);
-    engine.host().seiteClose(i);
-    return {};
+    return onWindow(engine, p, ctx, true, [](Host &h, int i) { h.seiteClose(i); return 0; });
 }
 
 QString skriptNeu(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, false, i))
-        return engine.fail(error, ctx);
-    engine.host().skriptNeu(i);
-    return {};
+    return onWindow(engine, p, ctx, false, [](Host &h, int i) { h.skriptNeu(i); return 0; });
 }
 
 QString skriptLaden(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, false, i))
-        return engine.fail(error, ctx);
-    if (!engine.host().skriptLaden(i, p[2]))
-        return engine.fail(6, ctx);
-    return {};
+    return onWindow(engine, p, ctx, false, [&p](Host &h, int i) { return h.skriptLaden(i, p[2]) ? 0 : 6; });
 }
 
 QString skriptSpeichern(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, false, i))
-        return engine.fail(error, ctx);
-    if (!engine.host().skriptSpeichern(i, p[2]))
-        return engine.fail(7, ctx);
-    return {};
+    return onWindow(engine, p, ctx, false, [&p](Host &h, int i) { return h.skriptSpeichern(i, p[2]) ? 0 : 7; });
 }
 
 QString skriptAusfuehren(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, false, i))
-        return engine.fail(error, ctx);
-    engine.host().skriptAusfuehren(i);
-    return {};
+    return onWindow(engine, p, ctx, false, [](Host &h, int i) { h.skriptAusfuehren(i); return 0; });
 }
 
 QString skriptClose(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    int i = 0;
-    if (const int error = openWindow(engine, p, false, i))
-        return engine.fail(error, ctx);
-    engine.host().skriptClose(i);
-    return {};
+    return onWindow(engine, p, ctx, false, [](Host &h, int i) { h.skriptClose(i); return 0; });
 }
 
 QString newSkriptFenster(Engine &engine, Params &, const EvalContext &)
