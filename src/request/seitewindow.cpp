@@ -5,6 +5,7 @@
 #include "request/outputview.h"
 #include "widgets/textbox.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QFrame>
@@ -12,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QNetworkProxy>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -151,6 +153,8 @@ TextBox *SeiteWindow::addBox(const char *name, bool multiLine, const QString &te
     if (multiLine) {
         box->setForceHorizontalScrollBar(true);
         box->setForceVerticalScrollBar(true);
+        // The keyboard must be able to leave a body for the fields after it.
+        box->setTabChangesFocus(true);
     }
     m_fields.push_back(Field{name, std::move(model), box});
     return box;
@@ -173,6 +177,13 @@ void SeiteWindow::buildControls()
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setAutoDefault(false);
     connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    // Ctrl+Return presses the button from any field of this window (Enter
+    // itself belongs to the multi-line boxes).
+    for (const QKeyCombination keys : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
+        auto *senden = new QShortcut(QKeySequence(keys), this);
+        senden->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(senden, &QShortcut::activated, this, [this] { Command1_Click(); });
+    }
 
     m_label10 = new QLabel(this);
     m_label10->setObjectName(QStringLiteral("Label10"));
@@ -208,17 +219,37 @@ void SeiteWindow::buildControls()
     m_line2->setObjectName(QStringLiteral("Line2"));
     fitCaptionFont();
 
-    // The chain is built over the widgets that take the focus: a box's inner
-    // editor stands for the box.
+    // Qt's chain is built over the boxes themselves, never over their inner
+    // editors: a box left elsewhere in the chain would be a tab stop of its
+    // own and send Tab back and forth between two fields. Tab itself follows
+    // the table (focusNextPrevChild), whatever Qt makes of compound widgets.
     QWidget *previous = nullptr;
     for (const char *name : kFocusOrder) {
         QWidget *w = control(QLatin1StringView(name));
-        while (w->focusProxy())
-            w = w->focusProxy();
         if (previous)
             setTabOrder(previous, w);
         previous = w;
     }
+}
+
+bool SeiteWindow::focusNextPrevChild(bool next)
+{
+    const QWidget *focus = QApplication::focusWidget();
+    constexpr int count = int(std::size(kFocusOrder));
+    for (int i = 0; focus && i < count; ++i) {
+        QWidget *at = control(QLatin1StringView(kFocusOrder[i]));
+        if (at != focus && !at->isAncestorOf(focus))
+            continue;
+        for (int step = 1; step < count; ++step) {
+            QWidget *to = control(QLatin1StringView(kFocusOrder[(i + (next ? step : count - step)) % count]));
+            if (to->isVisible() && to->isEnabled() && (to->focusPolicy() & Qt::TabFocus)) {
+                to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        }
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }
 
 std::shared_ptr<TextModel> SeiteWindow::model(QAnyStringView controlName) const
@@ -380,10 +411,10 @@ void SeiteWindow::applyLayout()
 
 void SeiteWindow::fitCaptionFont()
 {
-    // The captions have a fixed width; the window's font may be wider than
+    // The captions have a fixed width; the system's font may be wider than
     // the one the layout was made for. Rather than cut "Accept-Language:"
-    // short, the captions take the window's font condensed, and only if that
-    // is not enough, smaller.
+    // short, the captions keep the window's own font and family and only
+    // become smaller, in half points, until the longest one fits.
     const QFont base = font();
     const bool inPoints = base.pointSizeF() > 0;
     const double full = inPoints ? base.pointSizeF() : base.pixelSize();
@@ -397,21 +428,13 @@ void SeiteWindow::fitCaptionFont()
         return true;
     };
     QFont chosen = base;
-    bool found = false;
-    for (double size = full; size >= smallest && !found; size -= 0.5) {
-        for (int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed)}) {
-            QFont f = base;
-            if (inPoints)
-                f.setPointSizeF(size);
-            else
-                f.setPixelSize(int(size));
-            f.setStretch(stretch);
-            chosen = f;
-            if (fits(f)) {
-                found = true;
-                break;
-            }
-        }
+    for (double size = full; size >= smallest; size -= 0.5) {
+        if (inPoints)
+            chosen.setPointSizeF(size);
+        else
+            chosen.setPixelSize(int(size));
+        if (fits(chosen))
+            break;
     }
     for (const auto &[label, name] : m_captions)
         label->setFont(chosen);

@@ -92,6 +92,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // Tab and Shift+Tab follow the window's fixed focus order.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Field {

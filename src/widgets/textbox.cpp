@@ -93,8 +93,18 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *e) override
     {
-        if (!handleHistoryKey(e, m_box))
-            QPlainTextEdit::keyPressEvent(e);
+        if (handleHistoryKey(e, m_box))
+            return;
+        // Ctrl+I is the tab character's own control key; where Tab moves the
+        // focus, it still types a tab.
+        if (tabChangesFocus() && e->key() == Qt::Key_I
+            && (e->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            if (m_box->acceptsUserEdits())
+                insertPlainText(QStringLiteral("\t"));
+            e->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
     }
     void contextMenuEvent(QContextMenuEvent *e) override
     {
@@ -199,7 +209,10 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
         editor = m_line;
     }
     layout->addWidget(editor);
+    // A compound widget: the box takes the focus as its editor does and
+    // hands it on, so a window can put the box itself in its tab order.
     setFocusProxy(editor);
+    setFocusPolicy(editor->focusPolicy());
     setSizePolicy(editor->sizePolicy());
 
     m_selectionTimer = new QTimer(this);
@@ -260,6 +273,17 @@ void TextBox::setWordWrap(bool on)
 {
     if (m_plain)
         m_plain->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TextBox::setTabChangesFocus(bool on)
+{
+    if (m_plain)
+        m_plain->setTabChangesFocus(on);
+}
+
+bool TextBox::tabChangesFocus() const
+{
+    return m_plain && m_plain->tabChangesFocus();
 }
 
 void TextBox::setUserReadOnly(bool readOnly)

@@ -55,6 +55,10 @@ public:
     void setForceVerticalScrollBar(bool on);
     // Multi-line only: wrap long lines at the box's width (off by default).
     void setWordWrap(bool on);
+    // Multi-line only: Tab and Shift+Tab move the focus on instead of typing
+    // a tab character (off by default); Ctrl+I then types one.
+    void setTabChangesFocus(bool on);
+    bool tabChangesFocus() const;
 
     // A box the user may never edit (answer fields, help text). Independent
     // of the model's own read-only flag, which a script run sets; either one

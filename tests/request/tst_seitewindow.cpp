@@ -7,6 +7,7 @@
 #include "request/outputview.h"
 #include "widgets/textbox.h"
 
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -83,6 +84,20 @@ private slots:
         QCOMPARE(caption("Label20"), QStringLiteral("Rückgabe:"));
         QCOMPARE(caption("Label24"), QStringLiteral("weitere Angaben:"));
         QCOMPARE(caption("Label23"), QStringLiteral("Location:"));
+        // Every caption is in the window's own font family, at most smaller,
+        // also when that font is too wide for the captions' design width.
+        for (int larger : {0, 3}) {
+            QFont f = s.window->font();
+            f.setPointSizeF(f.pointSizeF() + larger);
+            s.window->setFont(f);
+            const QFontInfo windowFont(f);
+            for (const char *name : {"Label1", "Label3", "Label20", "Label21", "Label24"}) {
+                const QFontInfo info(s.window->control(QLatin1StringView(name))->font());
+                QCOMPARE(info.family(), windowFont.family());
+                QCOMPARE(info.styleName(), windowFont.styleName());
+                QVERIFY(info.pointSizeF() <= windowFont.pointSizeF());
+            }
+        }
 
         for (const char *field : {"Label25", "Label30", "Label35"}) {
             auto *box = qobject_cast<TextBox *>(s.window->control(QLatin1StringView(field)));
