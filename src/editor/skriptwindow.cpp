@@ -8,6 +8,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -64,6 +66,16 @@ Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget
     QAction *anleitung = m_hilfeMenu->addAction(QStringLiteral("Anleitung"));
     m_hilfeMenu->addSeparator();
     QAction *ueber = m_hilfeMenu->addAction(QStringLiteral("Über"));
+
+    // The keys people expect; they act while this window's menu is in the
+    // main window's menu bar, that is while this window is active. Fixed
+    // keys rather than the platform's standard ones, which lack "Save as"
+    // on some platforms.
+    m_laden->setShortcut(Qt::CTRL | Qt::Key_O);
+    m_speichern->setShortcut(Qt::CTRL | Qt::Key_S);
+    m_speichernUnter->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    m_ausfuehren->setShortcut(Qt::Key_F5); // "Stopp" while a run is active
+    anleitung->setShortcut(Qt::Key_F1);
 
     connect(m_neuesFenster, &QAction::triggered, this, &Skript::neuesFensterRequested);
     connect(m_neuerSkript, &QAction::triggered, this, &Skript::neuerSkriptRequested);
@@ -207,10 +219,23 @@ void Skript::refuseWhileRunning()
     m_dialogs.message(window(), QStringLiteral("Fehler"), kRunningRefused);
 }
 
+void Skript::bringForward()
+{
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (!sub || !sub->mdiArea())
+        return;
+    if (sub->isMinimized())
+        sub->showNormal();
+    sub->mdiArea()->setActiveSubWindow(sub);
+}
+
 bool Skript::savePromptAllowsGoingOn()
 {
     if (!m_modified)
         return true;
+    // The person must see which script the question is about (closing the
+    // main window asks every modified script in turn).
+    bringForward();
     if (!m_dialogs.askYesNo(window(), QStringLiteral("Speichern"), kSaveQuestion))
         return true;
     Speichern_Click();

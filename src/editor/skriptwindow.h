@@ -89,6 +89,8 @@ private:
     void showRunState(RunState from, RunState to);
     void refuseWhileRunning();
     bool savePromptAllowsGoingOn();
+    // Shows and activates this window in its workspace.
+    void bringForward();
     bool mayReplaceDocument();
     void onTextChanged();
 

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QVariant>
+#include <QWindow>
 
 namespace varnok {
 
@@ -65,7 +66,7 @@ void shrinkToWidth(QLabel *label, int width)
 
 SideWindow::SideWindow(const QString &title, int clientWidthTwips, int clientHeightTwips,
                        QWidget *mainWindow, ShellOpen openWithShell)
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowCloseButtonHint),
       m_mainWindow(mainWindow), m_openWithShell(std::move(openWithShell))
 {
@@ -86,6 +87,15 @@ SideWindow::SideWindow(const QString &title, int clientWidthTwips, int clientHei
     // A window the main window was closed under has nothing left to help with.
     if (mainWindow)
         connect(mainWindow, &QObject::destroyed, this, &QWidget::close);
+    // Its own top-level window, yet transient for the main window: the
+    // window manager keeps it above the disabled main window, so a click on
+    // that cannot bury it. (A Qt parent would be disabled with the main
+    // window; a plain Qt::Window is never made transient on X11, a dialog
+    // window is.)
+    if (mainWindow && mainWindow->window()->windowHandle()) {
+        create();
+        windowHandle()->setTransientParent(mainWindow->window()->windowHandle());
+    }
 }
 
 SideWindow::~SideWindow() = default;

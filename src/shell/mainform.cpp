@@ -12,10 +12,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 
@@ -49,6 +53,7 @@ MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
     m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
     m_hilfeMenu = new QMenu(QStringLiteral("?"), this);
     QAction *anleitung = m_hilfeMenu->addAction(QStringLiteral("Anleitung"));
+    anleitung->setShortcut(Qt::Key_F1);
     m_hilfeMenu->addSeparator();
     QAction *ueber = m_hilfeMenu->addAction(QStringLiteral("Über"));
     connect(m_neuesFenster, &QAction::triggered, this, &MainForm::Fenster_NeuesFenster_Click);
@@ -58,7 +63,15 @@ MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
     showMenuFor(nullptr);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainForm::onSubWindowActivated);
-    resize(1000, 760);
+
+    // A generous share of the screen: room for a request window beside a
+    // script window where the screen allows it.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, area.size() * 0.9, area));
+    } else {
+        resize(1000, 760);
+    }
 }
 
 MainForm::~MainForm()
@@ -92,7 +105,8 @@ int MainForm::OpenSeiteWindow()
         UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
     });
     m_registry.seite.take(index, window);
-    sub->show();
+    sub->show(); // the window's load handler sizes the frame
+    placeNewSubWindow(sub, sub->size());
     window->setIndex(index);
     window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
     RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields());
@@ -109,7 +123,6 @@ int MainForm::OpenSkriptWindow()
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
-    sub->resize(620, 440);
     connect(window, &Skript::closed, this, [this](int closedIndex) {
         m_registry.skript.release(closedIndex);
         UnregisterSkriptFenster(m_engine.root(), qint16(closedIndex));
@@ -123,6 +136,10 @@ int MainForm::OpenSkriptWindow()
     connect(window, &Skript::ueberRequested, this, &MainForm::H_Ueber_Click);
     m_registry.skript.take(index, window);
     sub->show();
+    // A script reads best tall and at least as wide as its longer lines.
+    const QSize workspace = m_mdi->viewport()->size();
+    placeNewSubWindow(sub, QSize(std::max(620, workspace.width() * 3 / 5),
+                                 std::max(440, workspace.height() * 3 / 4)));
     window->setIndex(index);
     RegisterSkriptFenster(m_engine.root(), qint16(index), window->text1());
     m_engine.setWindowStatus(u"SkriptFenster", index, u"0");
@@ -149,6 +166,26 @@ void MainForm::OpenWithShell(const QString &text)
 {
     // Whatever the shell makes of it is its own business.
     QDesktopServices::openUrl(QUrl(text, QUrl::TolerantMode));
+}
+
+void MainForm::placeNewSubWindow(QMdiSubWindow *sub, QSize size)
+{
+    // Cascade from the top left, one title bar further for each new window,
+    // back to the corner when the next step would leave the workspace. A
+    // window larger than the workspace is made to fit it, so that a new
+    // window is always seen whole.
+    const QRect area = m_mdi->viewport()->rect();
+    size = size.boundedTo(area.size());
+    if (m_mdi->subWindowList().size() <= 1)
+        m_cascadeStep = 0;
+    const int step = std::max(8, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub));
+    QRect spot(area.topLeft() + QPoint(step, step) * m_cascadeStep, size);
+    if (!area.contains(spot)) {
+        m_cascadeStep = 0;
+        spot.moveTopLeft(area.topLeft());
+    }
+    sub->setGeometry(spot);
+    ++m_cascadeStep;
 }
 
 void MainForm::closeSubWindowOf(QWidget *window)
@@ -186,7 +223,9 @@ void MainForm::openSideWindow(QPointer<QWidget> &slot, bool help)
     // The side window disables this window while it is shown and enables it
     // again when it goes (it deletes itself on close).
     setEnabled(false);
-    if (slot) {
+    // A window closed a moment ago still exists until its deletion comes
+    // round; it cannot be raised again and would leave this window disabled.
+    if (slot && slot->isVisible()) {
         slot->raise();
         slot->activateWindow();
         return;
@@ -196,6 +235,25 @@ void MainForm::openSideWindow(QPointer<QWidget> &slot, bool help)
     else
         slot = UeberForm::open(this, &MainForm::OpenWithShell);
     slot->setWindowIcon(m_icon);
+}
+
+void MainForm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // A click on this window while it is disabled for the help or the About
+    // window brings that window forward, as a modal dialog would come: the
+    // program must never look frozen behind a window it cannot see.
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+        return;
+    QWidget *front = nullptr;
+    for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber}) {
+        if (*side && (*side)->isVisible()) {
+            (*side)->raise();
+            front = *side;
+        }
+    }
+    if (front)
+        front->activateWindow();
 }
 
 void MainForm::H_Anleitung_Click()

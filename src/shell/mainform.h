@@ -80,12 +80,15 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void showMenuFor(QMdiSubWindow *sub);
     void onSubWindowActivated(QMdiSubWindow *sub);
     void onSkriptRunStateChanged(int index);
     void closeSubWindowOf(QWidget *window);
+    // Gives a new child window its place and size inside the workspace.
+    void placeNewSubWindow(QMdiSubWindow *sub, QSize size);
     void showLimitMessage();
     void openSideWindow(QPointer<QWidget> &slot, bool help);
     QWidget *dialogParent();
@@ -101,6 +104,7 @@ private:
     QIcon m_icon;
     QPointer<QWidget> m_hilfe;
     QPointer<QWidget> m_ueber;
+    int m_cascadeStep = 0;
 
     // The script windows' runs that are executing: an error box belongs to
     // the innermost one.

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace varnok {
@@ -16,11 +17,17 @@ std::optional<QString> runFileDialog(QWidget *parent, const FileDialogSettings &
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilter(settings.filter);
+    // The type list names the filters as the script files' dialogs always
+    // did, "Skripte" and "alle Dateien", without Qt's pattern in brackets;
+    // "alle Dateien" matches every name, dot or not.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setDefaultSuffix(settings.defaultSuffix);
     // The caller asks its own overwrite question, with its own words.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    // A preset made of wildcards is the filter, not a name: the filter list
-    // already shows it. A real name opens its folder with the name selected.
+    // A preset made of wildcards is the filter, not a name: Qt's dialog
+    // would open or save a file literally named "*.varnok-skript", and the
+    // selected filter already shows just those files. A real name opens its
+    // folder with the name selected.
     const QString preset = settings.fileName;
     if (!preset.isEmpty() && !preset.contains(QLatin1Char('*')) && !preset.contains(QLatin1Char('?'))) {
         const QFileInfo info(preset);
@@ -36,6 +43,25 @@ std::optional<QString> runFileDialog(QWidget *parent, const FileDialogSettings &
     return files.first();
 }
 
+// Keeps a question open on Escape and on a close request from the window
+// system (close button, Alt+F4). The dialog's own closing when a button is
+// clicked is not spontaneous and passes.
+class AnswerOnlyByButtons : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel))
+            return true;
+        if (event->type() == QEvent::Close && event->spontaneous()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 void WidgetDialogs::message(QWidget *parent, const QString &title, const QString &text)
@@ -48,7 +74,12 @@ bool WidgetDialogs::askYesNo(QWidget *parent, const QString &title, const QStrin
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
+    // Only the two buttons answer. Qt would take Escape and the window's
+    // close button for "Nein", and "Nein" to the save question throws the
+    // edits away without a word.
+    box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    AnswerOnlyByButtons onlyButtons;
+    box.installEventFilter(&onlyButtons);
     return box.exec() == QMessageBox::Yes;
 }
 

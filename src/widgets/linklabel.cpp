@@ -1,12 +1,28 @@
 #include "linklabel.h"
 
+#include <QCursor>
 #include <QMouseEvent>
+#include <QPixmap>
 
 namespace varnok {
 
+namespace {
+
+// The hand of the old link labels: 32 x 32 pixels, the tip of the pointing
+// finger at (5, 0), rather than the theme's hand with its own size and spot.
+QCursor pointingHand()
+{
+    const QPixmap hand(QStringLiteral(":/varnok/pointinghand.png"));
+    if (hand.isNull())
+        return QCursor(Qt::PointingHandCursor);
+    return QCursor(hand, 5, 0);
+}
+
+} // namespace
+
 LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
-    setCursor(Qt::PointingHandCursor);
+    setCursor(pointingHand());
     QPalette p = palette();
     p.setColor(QPalette::WindowText, QColor(0, 0, 255));
     setPalette(p);

@@ -5,8 +5,9 @@ class QMouseEvent;
 
 namespace varnok {
 
-// A label that acts as a hyperlink: pointing hand, and clicked() on a left
-// click released over it.
+// A label that acts as a hyperlink: a 32 x 32 pointing hand with its hot
+// spot at the finger tip (5, 0), and clicked() on a left click released
+// over it.
 class LinkLabel : public QLabel
 {
     Q_OBJECT

@@ -4,14 +4,21 @@
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
 #include "shell/scripteddialogs.h"
+#include "widgets/dialogs.h"
 #include "widgets/textbox.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFontInfo>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace varnok;
@@ -349,6 +356,75 @@ private slots:
         dialogs->answers = {false};
         QVERIFY(sub->close());
         QVERIFY(!form->IsSkriptWindowOpen(1));
+    }
+
+    void keysRunTheMenuCommandsWithoutChangingCaptions()
+    {
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        s->editor()->setFocus();
+        QStringList before;
+        for (const QAction *a : s->menuBarActions())
+            before << a->text();
+        const auto press = [](QKeyCombination keys) {
+            QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
+        };
+
+        press(Qt::CTRL | Qt::Key_S); // a new window's Speichern asks for a name
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
+        press(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(2));
+        press(Qt::CTRL | Qt::Key_O);
+        QCOMPARE(dialogs->of(Kind::Open).size(), size_t(1));
+        QVERIFY(s->text1()->text().isEmpty());
+
+        s->text1()->setText(QStringLiteral("WAITTILL 0"));
+        press(Qt::Key_F5);
+        QCOMPARE(s->runState(), Skript::RunState::Waiting);
+        QCOMPARE(s->ausfuehrenAction()->text(), QStringLiteral("Stopp"));
+        press(Qt::Key_F5); // Stopp
+        QTRY_VERIFY(s->isIdle());
+        QCOMPARE(s->text1()->text(), QStringLiteral("WAITTILL 0"));
+
+        QStringList after;
+        for (const QAction *a : s->menuBarActions())
+            after << a->text();
+        QCOMPARE(after, before);
+    }
+
+    void escapeAndTheCloseButtonLeaveTheSaveQuestionOpen()
+    {
+        // The real question box, as a person meets it.
+        WidgetDialogs real;
+        MainForm own(real);
+        own.show();
+        QCOMPARE(own.OpenSkriptWindow(), 1);
+        Skript *w = own.skriptWindow(1);
+        const QString text = QStringLiteral("ungesichert\r\nzweite Zeile");
+        w->text1()->setText(text);
+
+        bool openAfterEscape = false;
+        bool openAfterClose = false;
+        QString textWhileOpen;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            QWidget *keys = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+            QTest::keyClick(keys, Qt::Key_Escape);
+            openAfterEscape = box->isVisible();
+            QCloseEvent close; // the close button, as the window system reports it
+            QSpontaneKeyEvent::setSpontaneous(&close);
+            qApp->notify(box, &close);
+            openAfterClose = box->isVisible();
+            textWhileOpen = w->text1()->text();
+            box->button(QMessageBox::No)->click(); // only a button answers
+        });
+        w->neu_Click();
+        QVERIFY(openAfterEscape);
+        QVERIFY(openAfterClose);
+        QCOMPARE(textWhileOpen, text);
+        QVERIFY(w->text1()->text().isEmpty()); // "Nein" was the person's answer
     }
 
     void scriptNeuOnlyEmptiesTheText()

@@ -34,6 +34,8 @@ public:
     bool askYesNo(QWidget *, const QString &title, const QString &text) override
     {
         shown.push_back({Kind::Question, title, text, {}});
+        if (onQuestion)
+            onQuestion(title, text);
         if (answers.empty())
             return false;
         const bool yes = answers.front();
@@ -68,6 +70,8 @@ public:
     std::deque<std::optional<QString>> files;
     // Runs inside a message box, as a user would act while it is open.
     std::function<void(const QString &, const QString &)> onMessage;
+    // Runs while a question is open, before it is answered.
+    std::function<void(const QString &, const QString &)> onQuestion;
 
 private:
     std::optional<QString> nextFile()

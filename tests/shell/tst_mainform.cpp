@@ -1,4 +1,6 @@
 #include "editor/skriptwindow.h"
+#include "request/seitewindow.h"
+#include "widgets/textbox.h"
 #include "scripteddialogs.h"
 #include "shell/application.h"
 #include "shell/mainform.h"
@@ -11,8 +13,11 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <memory>
 
 using namespace varnok;
@@ -57,6 +62,8 @@ private slots:
         form = std::make_unique<MainForm>(*dialogs);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
     void cleanup()
     {
@@ -268,6 +275,145 @@ private slots:
         QCOMPARE(dialogs->questions().size(), size_t(1));
         QCOMPARE(dialogs->of(ScriptedDialogs::Kind::Save).size(), size_t(1));
         QCOMPARE(form->skriptWindow(1)->text1()->text(), QStringLiteral("eins"));
+    }
+
+    void childWindowsOpenWhollyInsideTheWorkspace_data()
+    {
+        QTest::addColumn<QSize>("mainSize");
+        QTest::newRow("as it opens") << QSize();
+        QTest::newRow("large") << QSize(1500, 1100);
+    }
+    void childWindowsOpenWhollyInsideTheWorkspace()
+    {
+        QFETCH(QSize, mainSize);
+        if (mainSize.isValid())
+            form->resize(mainSize);
+        QCoreApplication::processEvents();
+        const QRect workspace = form->mdiArea()->viewport()->rect();
+        QVERIFY(workspace.width() > 400 && workspace.height() > 300);
+
+        QSet<QPoint> corners;
+        for (int i = 1; i <= 10; ++i) {
+            QCOMPARE(form->OpenSeiteWindow(), i);
+            QCOMPARE(form->OpenSkriptWindow(), i);
+            for (QMdiSubWindow *sub : form->mdiArea()->subWindowList()) {
+                QVERIFY2(workspace.contains(sub->geometry()),
+                         qPrintable(sub->windowTitle() + QStringLiteral(" lies outside the workspace")));
+                corners.insert(sub->geometry().topLeft());
+            }
+        }
+        QCOMPARE(subOf(form->seiteWindow(1))->geometry().topLeft(), workspace.topLeft());
+
+        if (mainSize.isValid()) {
+            // With room to spare they cascade from the top left instead of
+            // piling up in one spot.
+            QVERIFY(corners.size() > 2);
+            // Where the workspace has the room, a request window keeps the
+            // size its load gave it, and a script window is roomy.
+            auto *seite = qobject_cast<SeiteWindow *>(form->seiteWindow(10));
+            QCOMPARE(subOf(seite)->size(),
+                     QSize(seite->twipsToPixelsX(10000), seite->twipsToPixelsY(10000)));
+            const QSize script = subOf(form->skriptWindow(10))->size();
+            QVERIFY(script.width() >= 620 && script.height() >= 440);
+            QVERIFY(script.height() >= workspace.height() / 2);
+        }
+    }
+
+    void sideWindowComesForwardWhenTheMainWindowIsActivated()
+    {
+        form->H_Anleitung_Click();
+        QWidget *help = topLevelTitled(QStringLiteral("Anleitung"));
+        QVERIFY(help);
+        QCOMPARE(help->windowHandle()->transientParent(), form->windowHandle());
+        QTRY_VERIFY(help->isActiveWindow());
+        // A click on the disabled main window activates it; the help window
+        // takes the activation back at once.
+        QSignalSpy focus(qApp, &QGuiApplication::focusWindowChanged);
+        form->activateWindow();
+        QTRY_VERIFY(focus.size() >= 2);
+        QCOMPARE(focus.first().first().value<QWindow *>(), form->windowHandle());
+        QCOMPARE(focus.last().first().value<QWindow *>(), help->windowHandle());
+        QVERIFY(help->isActiveWindow());
+        help->close();
+        QTRY_VERIFY(form->isEnabled());
+    }
+
+    void f1OpensTheHelpFromEveryMenu()
+    {
+        QTest::keyClick(form.get(), Qt::Key_F1);
+        QWidget *help = topLevelTitled(QStringLiteral("Anleitung"));
+        QVERIFY(help);
+        help->close();
+        QTRY_VERIFY(form->isEnabled());
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+
+        form->OpenSkriptWindow();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        help = topLevelTitled(QStringLiteral("Anleitung"));
+        QVERIFY(help);
+        QVERIFY(!form->isEnabled());
+        help->close();
+    }
+
+    void helpAgainRightAfterClosingItOpensAFreshOne()
+    {
+        // The closed window lingers until its deletion comes round; asking
+        // again before that must neither raise the corpse nor leave the
+        // main window disabled for good.
+        for (int round = 0; round < 2; ++round) {
+            form->H_Anleitung_Click();
+            QWidget *help = topLevelTitled(QStringLiteral("Anleitung"));
+            QVERIFY(help);
+            QVERIFY(!form->isEnabled());
+            help->close();
+            QVERIFY(form->isEnabled());
+        }
+        QVERIFY(!topLevelTitled(QStringLiteral("Anleitung")));
+    }
+
+    void ctrlTabSwitchesChildWindowsFromAnyControl_data()
+    {
+        QTest::addColumn<QString>("control");
+        for (const char *name : {"Text1", "Text9", "Text10", "Text13", "Command1"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void ctrlTabSwitchesChildWindowsFromAnyControl()
+    {
+        QFETCH(QString, control);
+        form->OpenSkriptWindow();
+        form->OpenSeiteWindow();
+        auto *seite = qobject_cast<SeiteWindow *>(form->seiteWindow(1));
+        seite->control(control)->setFocus();
+        const QString body = seite->model(u"Text9")->text();
+        QCOMPARE(form->mdiArea()->activeSubWindow(), subOf(seite));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
+        QTRY_COMPARE(form->mdiArea()->activeSubWindow(), subOf(form->skriptWindow(1)));
+        QCOMPARE(seite->model(u"Text9")->text(), body);
+        // And back, from inside the script editor.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
+        QTRY_COMPARE(form->mdiArea()->activeSubWindow(), subOf(seite));
+        QVERIFY(form->skriptWindow(1)->text1()->text().isEmpty());
+    }
+
+    void closingBringsEachModifiedScriptForwardBeforeItsQuestion()
+    {
+        for (int i = 0; i < 3; ++i)
+            form->OpenSkriptWindow();
+        form->skriptWindow(1)->text1()->setText(QStringLiteral("eins"));
+        form->skriptWindow(3)->text1()->setText(QStringLiteral("drei"));
+        subOf(form->skriptWindow(1))->showMinimized();
+        form->mdiArea()->setActiveSubWindow(subOf(form->skriptWindow(2)));
+        QList<int> shownDuringQuestion;
+        dialogs->onQuestion = [this, &shownDuringQuestion](const QString &, const QString &) {
+            QMdiSubWindow *active = form->mdiArea()->activeSubWindow();
+            auto *s = active ? qobject_cast<Skript *>(active->widget()) : nullptr;
+            shownDuringQuestion << (s && !active->isMinimized() ? s->index() : 0);
+        };
+        QVERIFY(form->close());
+        QCOMPARE(shownDuringQuestion, (QList<int>{1, 3}));
     }
 
     void closingWhileAScriptWaitsStopsItFirst()

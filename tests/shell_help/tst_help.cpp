@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 using varnok::HilfeForm;
 using varnok::UeberForm;
@@ -46,6 +47,17 @@ void flushDeletes()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// The links' cursor: a 32 x 32 hand whose hot spot is on the finger tip.
+void checkPointingHand(const QWidget *link)
+{
+    const QCursor cursor = link->cursor();
+    QCOMPARE(cursor.shape(), Qt::BitmapCursor);
+    QCOMPARE(cursor.pixmap().size(), QSize(32, 32));
+    QCOMPARE(cursor.hotSpot(), QPoint(5, 0));
+    const QImage hand = cursor.pixmap().toImage();
+    QVERIFY(hand.pixelColor(5, 0).alpha() > 0);
+}
+
 struct ShellDouble {
     QStringList opened;
     varnok::ShellOpen fn()
@@ -71,6 +83,7 @@ private slots:
     void windowsHaveTheirTitlesAndSizes();
     void mainWindowIsDisabledWhileHelpIsOpen();
     void mainWindowIsDisabledWhileAboutIsOpen();
+    void sideWindowsStayAboveTheMainWindow();
     void overlappingWindowsReleaseMainWindowOnlyWhenBothAreGone();
     void helpLinkOpensWebPage();
     void aboutLinksOpenWebPageAndMail();
@@ -250,6 +263,27 @@ void TstHelp::mainWindowIsDisabledWhileHelpIsOpen()
     QVERIFY(mainWindow.isEnabled());
 }
 
+void TstHelp::sideWindowsStayAboveTheMainWindow()
+{
+    // Own top-level windows, but transient for the main window, so the
+    // window manager never puts the disabled main window over them.
+    QWidget mainWindow;
+    mainWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
+    ShellDouble shell;
+    QPointer<HilfeForm> help = HilfeForm::open(&mainWindow, shell.fn());
+    QPointer<UeberForm> about = UeberForm::open(&mainWindow, shell.fn());
+    for (QWidget *w : {static_cast<QWidget *>(help.data()), static_cast<QWidget *>(about.data())}) {
+        QVERIFY(w->isWindow() && !w->parentWidget());
+        QVERIFY(w->windowHandle());
+        QCOMPARE(w->windowHandle()->transientParent(), mainWindow.windowHandle());
+        // A plain window is never made transient on X11; a dialog window is.
+        QCOMPARE(w->windowType(), Qt::Dialog);
+    }
+    help->close();
+    about->close();
+}
+
 void TstHelp::mainWindowIsDisabledWhileAboutIsOpen()
 {
     QWidget mainWindow;
@@ -281,7 +315,7 @@ void TstHelp::helpLinkOpensWebPage()
     auto *link = help->findChild<QLabel *>(QStringLiteral("Label2"));
     QVERIFY(link);
     QCOMPARE(link->text(), varnok::maker::webAddress());
-    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    checkPointingHand(link);
     QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     QVERIFY(link->font().bold() && link->font().underline());
     QVERIFY(link->toolTip().contains(QStringLiteral("www.varnok.example.org")));
@@ -302,6 +336,8 @@ void TstHelp::aboutLinksOpenWebPageAndMail()
     QVERIFY(web && mail);
     QCOMPARE(mail->text(), QStringLiteral("varnok@example.org"));
     QCOMPARE(mail->toolTip(), QStringLiteral("meine E-Mail-Adresse"));
+    checkPointingHand(web);
+    checkPointingHand(mail);
     QTest::mouseClick(web, Qt::LeftButton);
     QTest::mouseClick(mail, Qt::LeftButton);
     QCOMPARE(shell.opened, (QStringList{QStringLiteral("http://www.varnok.example.org/"),
