@@ -9,6 +9,7 @@
 #include "shell/ueberform.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -173,9 +174,10 @@ void MainForm::placeNewSubWindow(QMdiSubWindow *sub, QSize size)
     // Cascade from the top left, one title bar further for each new window,
     // back to the corner when the next step would leave the workspace. A
     // window larger than the workspace is made to fit it, so that a new
-    // window is always seen whole.
+    // window is always seen whole; not below a usable size, though, for a
+    // workspace that is tiny or not laid out yet (a hidden main window).
     const QRect area = m_mdi->viewport()->rect();
-    size = size.boundedTo(area.size());
+    size = size.boundedTo(area.size()).expandedTo(QSize(320, 240));
     if (m_mdi->subWindowList().size() <= 1)
         m_cascadeStep = 0;
     const int step = std::max(8, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub));
@@ -243,7 +245,8 @@ void MainForm::changeEvent(QEvent *event)
     // A click on this window while it is disabled for the help or the About
     // window brings that window forward, as a modal dialog would come: the
     // program must never look frozen behind a window it cannot see.
-    if (event->type() != QEvent::ActivationChange || !isActiveWindow())
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()
+        || QApplication::activeModalWidget())
         return;
     QWidget *front = nullptr;
     for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber}) {
