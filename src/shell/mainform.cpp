@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QKeySequence>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
