@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "shell/buildinfo.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -21,7 +23,9 @@ std::unique_ptr<QTranslator> installGermanTranslations(QCoreApplication &app)
     return translator;
 }
 
-QIcon varnokIcon()
+namespace {
+
+QIcon paintedIcon()
 {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) {
@@ -42,6 +46,13 @@ QIcon varnokIcon()
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+} // namespace
+
+QIcon varnokIcon()
+{
+    return QIcon::fromTheme(QString::fromLatin1(buildinfo::appId), paintedIcon());
 }
 
 } // namespace varnok

@@ -15,8 +15,10 @@ namespace varnok {
 // Qt's English button texts and goes on.
 std::unique_ptr<QTranslator> installGermanTranslations(QCoreApplication &app);
 
-// The program's window icon, painted here so no image file has to ship: a
-// white V on blue. Child windows use it too, instead of Qt's logo.
+// The program's window icon: the installed one from the icon theme (the
+// same picture as the menu entry's), else the same white V on blue painted
+// here, so a program started from its build folder has it too. Child
+// windows use it as well, instead of Qt's logo.
 QIcon varnokIcon();
 
 } // namespace varnok

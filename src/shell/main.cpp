@@ -1,6 +1,7 @@
 // varnok: the desktop program. It takes no command-line options.
 
 #include "shell/application.h"
+#include "shell/buildinfo.h"
 #include "widgets/dialogs.h"
 #include "shell/mainform.h"
 
@@ -10,6 +11,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
+    QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(varnok::buildinfo::appId));
     const auto translator = varnok::installGermanTranslations(app);
     varnok::WidgetDialogs dialogs;
     varnok::MainForm form(dialogs);
