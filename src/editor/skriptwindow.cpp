@@ -188,6 +188,14 @@ bool Skript::LoadDatei(const QString &fileName)
     return true;
 }
 
+void Skript::loadDocument(const QString &text, const QString &fileName)
+{
+    m_text1->setText(text);
+    m_modified = false;
+    SetFormCaption(fileName.isEmpty() ? QStringLiteral("Neu") : fileName);
+    m_currentFile = fileName;
+}
+
 bool Skript::SaveDatei(const QString &fileName)
 {
     const bool asked = fileName.isEmpty();

@@ -56,6 +56,10 @@ public:
 
     // Document.
     bool LoadDatei(const QString &fileName);
+    // Takes a text read elsewhere (varnok-run's standard input, a file with
+    // LF line ends) as the loaded document: unmodified, bound to `fileName`,
+    // or to no file when that is empty.
+    void loadDocument(const QString &text, const QString &fileName);
     bool SaveDatei(const QString &fileName);
     void SetFormCaption(const QString &name);
     bool isModified() const { return m_modified; }

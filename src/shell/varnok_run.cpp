@@ -1,38 +1,48 @@
-// varnok-run FILE: runs one script file in script window 1 of an unseen
-// main window, exactly as Ausführen would, and exits when that window is
-// idle again.
+// varnok-run [OPTION] DATEI: runs one script file in script window 1 of an
+// unseen main window, exactly as Ausführen would, and exits when that
+// window is idle again. DATEI "-" is standard input.
 //
 // Exit status: 0 the run ended without an error box, 1 an error box ended
-// it, 2 FILE could not be loaded (or the call was wrong), 130 SIGINT or
-// SIGTERM stopped it.
+// it, 2 a wrong call or DATEI could not be loaded, 128 + the signal number
+// when SIGINT (130) or SIGTERM (143) stopped it.
 
+#include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
-#include "widgets/headlessdialogs.h"
+#include "shell/buildinfo.h"
 #include "shell/mainform.h"
+#include "widgets/headlessdialogs.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <optional>
+#include <variant>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-// A signal handler can reach nothing but plain statics: the write end of
-// the pipe that hands the signal to the event loop, and a counter.
-int g_signalFd = -1;
-volatile std::sig_atomic_t g_signalCount = 0;
+constexpr int kExitUsage = 2;
+const QString kUsage = QStringLiteral("Aufruf: varnok-run [OPTION] DATEI\n");
 
-void onSignal(int)
+// A signal handler can reach nothing but plain statics: the write end of
+// the pipe that hands the signal to the event loop, and the signal.
+int g_signalFd = -1;
+volatile std::sig_atomic_t g_signal = 0;
+
+void onSignal(int sig)
 {
     // A second signal means the run does not come to an end by itself.
-    if (g_signalCount != 0)
-        _exit(130);
-    g_signalCount = 1;
+    if (g_signal != 0)
+        _exit(128 + sig);
+    g_signal = sig;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &byte, 1);
 }
@@ -48,28 +58,181 @@ void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
     std::fputs(line.constData(), stderr);
 }
 
-bool noDisplay()
+void print(std::FILE *stream, const QString &text)
 {
-    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int usageError(const QString &message)
+{
+    print(stderr, QStringLiteral("varnok-run: ") + message + QLatin1Char('\n') + kUsage);
+    return kExitUsage;
+}
+
+QString helpText(const QList<QCommandLineOption> &options)
+{
+    QString text = kUsage
+                   + QStringLiteral(
+                       "Führt die Varnok-Skriptdatei DATEI aus wie „Ausführen“ in einem Skriptfenster,\n"
+                       "ohne ein Fenster zu zeigen. Ist DATEI „-“, wird das Skript von der\n"
+                       "Standardeingabe gelesen.\n"
+                       "\n"
+                       "Optionen:\n");
+    for (const QCommandLineOption &option : options) {
+        QStringList names;
+        for (const QString &name : option.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        text += QStringLiteral("  ") + names.join(QStringLiteral(", ")).leftJustified(15)
+                + option.description() + QLatin1Char('\n');
+    }
+    text += QStringLiteral(
+        "\n"
+        "Jedes Meldungsfenster wird eine Zeile auf der Standardfehlerausgabe und mit OK\n"
+        "beantwortet, jede Frage mit Nein. Gehört die laufende Anweisung zu DATEI, steht\n"
+        "davor, wo sie steht: „DATEI:ZEILE: Fehler 4: Objekt nicht gefunden“.\n"
+        "\n"
+        "Rückgabewert:\n"
+        "  0    der Lauf endete ohne Fehlermeldung\n"
+        "  1    eine Fehlermeldung beendete den Lauf\n"
+        "  2    falscher Aufruf, oder DATEI konnte nicht geladen werden\n"
+        "  130  durch SIGINT (Strg+C) angehalten\n"
+        "  143  durch SIGTERM angehalten\n"
+        "\n"
+        "Mehr in „man varnok-run“.\n");
+    return text;
+}
+
+QString versionText()
+{
+    return QStringLiteral("varnok-run (Varnok) ") + QString::fromLatin1(varnok::buildinfo::version)
+           + QStringLiteral(
+               "\n"
+               "Lizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>.\n"
+               "Dies ist freie Software: Sie dürfen sie ändern und weitergeben.\n"
+               "Es gibt KEINE GARANTIE, soweit das Gesetz es zulässt.\n");
+}
+
+// What the command line asks for. An exit status instead when it is
+// answered already (help, version, a wrong call).
+struct Call
+{
+    QString fileName; // "-" for standard input
+};
+
+std::variant<Call, int> parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("diese Hilfe zeigen und beenden"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("die Version zeigen und beenden"));
+    parser.addOption(help);
+    parser.addOption(version);
+    const bool parsed = parser.parse(arguments);
+    if (parsed && parser.isSet(help)) {
+        print(stdout, helpText({help, version}));
+        return 0;
+    }
+    if (parsed && parser.isSet(version)) {
+        print(stdout, versionText());
+        return 0;
+    }
+    if (!parsed) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString &name = unknown.first();
+            return usageError(QStringLiteral("unbekannte Option: ")
+                              + (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+        }
+        // The only other fault possible here: a value given to an option
+        // that takes none ("--help=x").
+        const auto withValue = std::find_if(arguments.begin() + 1, arguments.end(), [](const QString &a) {
+            return a.startsWith(QStringLiteral("--")) && a.contains(QLatin1Char('='));
+        });
+        if (withValue != arguments.end())
+            return usageError(QStringLiteral("Option ") + withValue->section(QLatin1Char('='), 0, 0)
+                              + QStringLiteral(" erwartet keinen Wert"));
+        return usageError(QStringLiteral("falscher Aufruf"));
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QStringLiteral("keine Skriptdatei angegeben"));
+    if (files.size() > 1)
+        return usageError(QStringLiteral("zu viele Argumente: ") + files.mid(1).join(QLatin1Char(' ')));
+    if (files.first().isEmpty())
+        return usageError(QStringLiteral("leerer Dateiname"));
+    return Call{files.first()};
+}
+
+std::optional<QByteArray> readStandardInput()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QByteArray> readFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+// Non-ASCII bytes that all form valid UTF-8: written by a UTF-8 editor,
+// while Varnok reads one Windows-1252 character per byte.
+bool looksLikeUtf8(const QByteArray &bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    [[maybe_unused]] const QString decoded = utf8(bytes);
+    return !utf8.hasError();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && noDisplay())
+    // Read before Qt starts, and never by Qt: its own options (-platform,
+    // -style, ...) would take arguments meant for the script's file name.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const std::variant<Call, int> parsed = parseCommandLine(arguments);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const QString fileName = std::get<Call>(parsed).fileName;
+    const bool fromStdin = fileName == QStringLiteral("-");
+
+    const auto loadFailed = [&] {
+        print(stderr, QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName));
+        return 2;
+    };
+    const std::optional<QByteArray> bytes = fromStdin ? readStandardInput() : readFile(fileName);
+    if (!bytes)
+        return loadFailed();
+
+    // Nothing is ever shown, so no display is needed; a platform the user
+    // names is still honoured.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     qInstallMessageHandler(qtMessages);
-    QApplication app(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("varnok-run"));
+    QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     QApplication::setQuitOnLastWindowClosed(false);
-    const QStringList args = QApplication::arguments();
-    if (args.size() != 2 || args.at(1).isEmpty()) {
-        std::fputs("Aufruf: varnok-run DATEI\n", stderr);
-        return 2;
-    }
-    const QString fileName = args.at(1);
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(stderr);
@@ -80,33 +243,27 @@ int main(int argc, char **argv)
 
     const int index = form.OpenSkriptWindow();
     varnok::Skript *skript = form.skriptWindow(index);
-    if (!skript || !skript->LoadDatei(fileName)) {
-        const QByteArray line =
-            QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName).toUtf8();
-        std::fputs(line.constData(), stderr);
-        return 2;
+    if (!skript)
+        return loadFailed();
+    // A file without any CR was written on a Unix system: its lines end at
+    // LF. Every other file loads exactly as Laden loads it, where a lone LF
+    // stays inside its line.
+    const bool lfLineEnds = !bytes->contains('\r');
+    if (fromStdin || lfLineEnds) {
+        QByteArray crlf = *bytes;
+        if (lfLineEnds)
+            crlf.replace("\n", "\r\n");
+        skript->loadDocument(varnok::decodeScriptFile(crlf), fromStdin ? QString() : fileName);
+    } else if (!skript->LoadDatei(fileName)) {
+        return loadFailed();
     }
-
-    // A file written with LF line ends only is one long line to the runner
-    // (a lone LF stays inside its line), which shows as a puzzling syntax
-    // error. Say why before the run, without changing what it does.
-    {
-        QFile file(fileName);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            if (bytes.contains('\n') && !bytes.contains('\r')) {
-                const QByteArray line =
-                    QStringLiteral("varnok-run: Hinweis: %1 hat nur LF-Zeilenenden; Skriptzeilen "
-                                   "enden an CR LF, die Datei gilt daher als eine einzige Zeile.\n")
-                        .arg(fileName)
-                        .toUtf8();
-                std::fputs(line.constData(), stderr);
-            }
-        }
-    }
+    if (looksLikeUtf8(*bytes))
+        print(stderr, QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
+                                     "Skripte als Windows-1252, Umlaute und andere Nicht-ASCII-Zeichen "
+                                     "werden daher anders gelesen.\n")
+                          .arg(fromStdin ? QStringLiteral("die Standardeingabe") : fileName));
 
     int fds[2];
-    bool interrupted = false;
     std::unique_ptr<QSocketNotifier> notifier;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0) {
         g_signalFd = fds[0];
@@ -114,7 +271,6 @@ int main(int argc, char **argv)
         QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&] {
             char byte;
             [[maybe_unused]] const ssize_t n = ::read(fds[1], &byte, 1);
-            interrupted = true;
             form.stopAllScripts();
         });
         struct sigaction sa = {};
@@ -136,7 +292,7 @@ int main(int argc, char **argv)
     if (!skript->isIdle())
         app.exec();
 
-    if (interrupted)
-        return 130;
+    if (g_signal != 0)
+        return 128 + g_signal;
     return skript->lastRunEndedByError() ? 1 : 0;
 }

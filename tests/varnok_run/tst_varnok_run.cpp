@@ -42,11 +42,16 @@ Outcome collect(QProcess &p)
     return o;
 }
 
-Outcome run(const QStringList &args)
+Outcome run(const QStringList &args, const QByteArray &input = QByteArray(),
+           const QProcessEnvironment &env = headless(), const QString &workingDirectory = QString())
 {
     QProcess p;
-    p.setProcessEnvironment(headless());
+    p.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral(VARNOK_RUN_PATH), args);
+    p.write(input);
+    p.closeWriteChannel();
     if (!p.waitForFinished(120000)) {
         p.kill();
         p.waitForFinished();
@@ -124,17 +129,121 @@ private slots:
         QCOMPARE(o.exitCode, 2);
         QCOMPARE(o.errLines.size(), 1);
         QVERIFY(o.errLines[0].contains(QStringLiteral("fehlt.varnok-skript")));
-        QCOMPARE(run({}).exitCode, 2);
     }
 
-    void lfOnlyFileGetsAHintAndRunsAsOneLine()
+    void lineEnds()
     {
-        const Outcome o = run({script(QStringLiteral("lf.varnok-skript"), "QUIT\nEXEC Foo.Bar()\n")});
-        QCOMPARE(o.errLines.size(), 2);
-        QVERIFY(o.errLines[0].startsWith(QStringLiteral("varnok-run: Hinweis: ")));
-        // The one line is the keyword "QUIT\nEXEC" with an argument: error 1.
-        QCOMPARE(o.errLines[1], QStringLiteral("Fehler 1: unbekannter Befehl"));
+        // Without any CR the file was written on Unix: LF ends its lines.
+        const QString out = dir.filePath(QStringLiteral("lf.txt"));
+        Outcome o = run({script(QStringLiteral("lf.varnok-skript"),
+                                "\n\nEXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(lf))\nQUIT\nEXEC Foo.Bar()\n")});
+        QCOMPARE(o.errLines, QStringList());
+        QCOMPARE(o.exitCode, 0);
+        QVERIFY(QFile::exists(out));
+        // One CR anywhere and the file loads as Laden loads it: the lone LF
+        // stays inside the line, "QUIT\nEXEC" is no statement.
+        o = run({script(QStringLiteral("mixed.varnok-skript"), "QUIT\nEXEC Foo.Bar()\r\n")});
+        QCOMPARE(o.errLines, QStringList{QStringLiteral("Fehler 1: unbekannter Befehl")});
         QCOMPARE(o.exitCode, 1);
+    }
+
+    void scriptFromStandardInput()
+    {
+        const QString out = dir.filePath(QStringLiteral("stdin.txt"));
+        const Outcome o = run({QStringLiteral("-")},
+                              "EXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(ein))\n");
+        QCOMPARE(o.errLines, QStringList());
+        QCOMPARE(o.exitCode, 0);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("ein"));
+    }
+
+    void utf8FileGetsAHintAndRuns()
+    {
+        // "ä" in UTF-8 is two Windows-1252 characters: the run writes both.
+        const QString out = dir.filePath(QStringLiteral("utf8.txt"));
+        Outcome o = run({script(QStringLiteral("utf8.varnok-skript"),
+                                "EXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(\xc3\xa4))\r\n")});
+        QCOMPARE(o.errLines.size(), 1);
+        QVERIFY(o.errLines[0].startsWith(QStringLiteral("varnok-run: Hinweis: ")));
+        QVERIFY(o.errLines[0].contains(QStringLiteral("UTF-8")));
+        QCOMPARE(o.exitCode, 0);
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("\xc3\xa4"));
+        // A Windows-1252 "ä" is what Varnok expects: no hint.
+        o = run({script(QStringLiteral("cp1252.varnok-skript"),
+                        "EXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(\xe4))\r\n")});
+        QCOMPARE(o.errLines, QStringList());
+        QCOMPARE(o.exitCode, 0);
+    }
+
+    void helpAndVersion()
+    {
+        for (const QString &option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+            const Outcome o = run({option});
+            QCOMPARE(o.exitCode, 0);
+            QCOMPARE(o.errLines, QStringList());
+            QVERIFY(o.out.startsWith("Aufruf: varnok-run [OPTION] DATEI\n"));
+            QVERIFY(o.out.contains("143"));
+        }
+        for (const QString &option : {QStringLiteral("--version"), QStringLiteral("-v")}) {
+            const Outcome o = run({option});
+            QCOMPARE(o.exitCode, 0);
+            QCOMPARE(o.errLines, QStringList());
+            QVERIFY(o.out.startsWith("varnok-run (Varnok) " VARNOK_VERSION "\n"));
+        }
+    }
+
+    void badArgumentsExitTwoWithUsage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none") << QStringList() << QStringLiteral("varnok-run: keine Skriptdatei angegeben");
+        QTest::newRow("unknown long") << QStringList{QStringLiteral("--schnell"), QStringLiteral("a")}
+                                      << QStringLiteral("varnok-run: unbekannte Option: --schnell");
+        QTest::newRow("unknown short") << QStringList{QStringLiteral("-x")}
+                                       << QStringLiteral("varnok-run: unbekannte Option: -x");
+        QTest::newRow("a Qt option") << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")}
+                                     << QStringLiteral("varnok-run: unbekannte Option: -p");
+        QTest::newRow("value") << QStringList{QStringLiteral("--version=2")}
+                               << QStringLiteral("varnok-run: Option --version erwartet keinen Wert");
+        QTest::newRow("two files") << QStringList{QStringLiteral("a"), QStringLiteral("b")}
+                                   << QStringLiteral("varnok-run: zu viele Argumente: b");
+        QTest::newRow("empty name") << QStringList{QString()} << QStringLiteral("varnok-run: leerer Dateiname");
+    }
+    void badArgumentsExitTwoWithUsage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const Outcome o = run(args);
+        QCOMPARE(o.exitCode, 2);
+        QCOMPARE(o.errLines, (QStringList{message, QStringLiteral("Aufruf: varnok-run [OPTION] DATEI")}));
+        QCOMPARE(o.out, QByteArray());
+    }
+
+    void doubleDashEndsTheOptions()
+    {
+        const QString out = dir.filePath(QStringLiteral("dash.txt"));
+        script(QStringLiteral("-x.varnok-skript"), "EXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(x))\r\n");
+        const Outcome o = run({QStringLiteral("--"), QStringLiteral("-x.varnok-skript")}, QByteArray(), headless(),
+                              dir.path());
+        QCOMPARE(o.errLines, QStringList());
+        QCOMPARE(o.exitCode, 0);
+        QVERIFY(QFile::exists(out));
+    }
+
+    void anUnreachableDisplayDoesNotMatter()
+    {
+        // Without QT_QPA_PLATFORM the run never needs a display, even when
+        // DISPLAY names one that is not there.
+        QProcessEnvironment env = headless();
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+        const Outcome o = run({script(QStringLiteral("d.varnok-skript"), "QUIT\r\n")}, QByteArray(), env);
+        QCOMPARE(o.status, QProcess::NormalExit);
+        QCOMPARE(o.errLines, QStringList());
+        QCOMPARE(o.exitCode, 0);
     }
 
     void aWaitEndsAtATick()
@@ -189,12 +298,14 @@ private slots:
     void signalPressesStopp_data()
     {
         QTest::addColumn<int>("sig");
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("SIGINT") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
     }
     void signalPressesStopp()
     {
         QFETCH(int, sig);
+        QFETCH(int, exitCode);
         const QString marker = dir.filePath(QStringLiteral("laeuft-%1").arg(sig));
         const QString s = script(QStringLiteral("loop.varnok-skript"),
                                  "EXEC Main.File.Write(Text(" + marker.toUtf8() + ") 1 Text(x))\r\n"
@@ -208,7 +319,7 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         const Outcome o = collect(p);
         QCOMPARE(o.status, QProcess::NormalExit);
-        QCOMPARE(o.exitCode, 130);
+        QCOMPARE(o.exitCode, exitCode);
         QCOMPARE(o.errLines, QStringList());
     }
 
