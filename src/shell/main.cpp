@@ -1,4 +1,6 @@
-// varnok: the desktop program. It takes no command-line options.
+// varnok [DATEI…]: the desktop program. Its only arguments are script files,
+// each opened in a script window (a double-click on a script file ends up
+// here); without them it starts with the empty main window.
 
 #include "shell/application.h"
 #include "shell/buildinfo.h"
@@ -18,5 +20,6 @@ int main(int argc, char **argv)
     varnok::WidgetDialogs dialogs;
     varnok::MainForm form(dialogs);
     form.show();
+    form.openScriptFiles(QApplication::arguments().mid(1));
     return app.exec();
 }

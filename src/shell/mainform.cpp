@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -217,6 +218,26 @@ void MainForm::Skript_NeuerSkript_Click()
 {
     if (OpenSkriptWindow() == 0)
         showLimitMessage();
+}
+
+void MainForm::openScriptFiles(const QStringList &fileNames)
+{
+    for (const QString &name : fileNames) {
+        const int index = OpenSkriptWindow();
+        if (index == 0) {
+            showLimitMessage();
+            return;
+        }
+        Skript *window = skriptWindow(index);
+        // The dialog hands Laden full paths; a name from the command line is
+        // made one too, so caption and later saves do not depend on the
+        // folder the program was started in.
+        if (!window->LoadDatei(QFileInfo(name).absoluteFilePath())) {
+            closeSubWindowOf(window);
+            m_dialogs.message(this, QStringLiteral("Fehler"),
+                              QStringLiteral("Die Datei „%1“ kann nicht geladen werden.").arg(name));
+        }
+    }
 }
 
 void MainForm::openSideWindow(QPointer<QWidget> &slot, bool help)

@@ -44,6 +44,12 @@ public:
     QWidget *seiteWindow(int index) const;
     static void OpenWithShell(const QString &text);
 
+    // varnok FILE…: each file in a new script window, loaded as Laden loads
+    // it. A file that cannot be loaded is named in a box and its window
+    // closed again; when all 100 script windows are open, the menu's limit
+    // message ends the opening.
+    void openScriptFiles(const QStringList &fileNames);
+
     // Menu handlers; the script windows' entries of the same names call them.
     void Fenster_NeuesFenster_Click();
     void Skript_NeuerSkript_Click();
