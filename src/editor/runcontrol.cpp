@@ -10,6 +10,11 @@ void ActiveRuns::noteErrorBox()
         m_stack.back()->noteErrorBox();
 }
 
+int ActiveRuns::innermostWindow() const
+{
+    return !m_stack.empty() && m_stack.back() ? m_stack.back()->windowIndex() : 0;
+}
+
 RunControl::Executing::Executing(RunControl &control)
     : m_runs(control.m_activeRuns), m_depth(control.m_activeRuns.m_stack.size())
 {

@@ -41,6 +41,8 @@ public:
 
     // Tells the innermost executing run that an error box ended it.
     void noteErrorBox();
+    // The window index of the innermost executing run; 0 when none runs.
+    int innermostWindow() const;
 
 private:
     friend class RunControl;
@@ -74,6 +76,7 @@ public:
 
     // The window index 1..100, given once the window has one.
     void setWindowIndex(int index) { m_index = index; }
+    int windowIndex() const { return m_index; }
 
     // Ausführen: starts a run when idle, otherwise asks the run to stop (an
     // executing run stops after its statement, a waiting one at the next

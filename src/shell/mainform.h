@@ -34,6 +34,7 @@ public:
     Dialogs &dialogs() { return m_dialogs; }
     QMdiArea *mdiArea() const { return m_mdi; }
     const WindowRegistry &registry() const { return m_registry; }
+    const ActiveRuns &activeRuns() const { return m_activeRuns; }
 
     int OpenSeiteWindow();
     int OpenSkriptWindow();

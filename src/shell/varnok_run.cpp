@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QStringDecoder>
 
@@ -188,6 +189,19 @@ std::optional<QByteArray> readFile(const QString &fileName)
     return bytes;
 }
 
+// The empty lines at the start of a file, which loading drops: the text's
+// line numbers are the file's less these.
+int leadingEmptyLines(const QByteArray &crlfBytes)
+{
+    int count = 0;
+    qsizetype p = 0;
+    while (p < crlfBytes.size() && crlfBytes[p] == '\r') {
+        ++count;
+        p += (p + 1 < crlfBytes.size() && crlfBytes[p + 1] == '\n') ? 2 : 1;
+    }
+    return count;
+}
+
 // Non-ASCII bytes that all form valid UTF-8: written by a UTF-8 editor,
 // while Varnok reads one Windows-1252 character per byte.
 bool looksLikeUtf8(const QByteArray &bytes)
@@ -249,19 +263,38 @@ int main(int argc, char **argv)
     // LF. Every other file loads exactly as Laden loads it, where a lone LF
     // stays inside its line.
     const bool lfLineEnds = !bytes->contains('\r');
-    if (fromStdin || lfLineEnds) {
-        QByteArray crlf = *bytes;
-        if (lfLineEnds)
-            crlf.replace("\n", "\r\n");
+    QByteArray crlf = *bytes;
+    if (lfLineEnds)
+        crlf.replace("\n", "\r\n");
+    if (fromStdin || lfLineEnds)
         skript->loadDocument(varnok::decodeScriptFile(crlf), fromStdin ? QString() : fileName);
-    } else if (!skript->LoadDatei(fileName)) {
+    else if (!skript->LoadDatei(fileName))
         return loadFailed();
-    }
     if (looksLikeUtf8(*bytes))
         print(stderr, QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
                                      "Skripte als Windows-1252, Umlaute und andere Nicht-ASCII-Zeichen "
                                      "werden daher anders gelesen.\n")
                           .arg(fromStdin ? QStringLiteral("die Standardeingabe") : fileName));
+
+    // A box raised while a statement of the started file runs names the
+    // file and line: window 1's run is the innermost one, and its text is
+    // still what was loaded (a script may load another file into it or
+    // change it). The runner selects the statement it executes; lines count
+    // as the file was read.
+    const QString loadedText = skript->text1()->text();
+    const int droppedLines = leadingEmptyLines(crlf);
+    const QString shownName = fromStdin ? QStringLiteral("<stdin>") : fileName;
+    const QPointer<varnok::Skript> started = skript;
+    dialogs.setLocation([&form, &loadedText, droppedLines, &shownName, started, index]() -> QString {
+        if (!started || form.activeRuns().innermostWindow() != index)
+            return QString();
+        const varnok::TextModel &text = *started->text1();
+        if (text.scriptText() != loadedText)
+            return QString();
+        const qsizetype line = droppedLines + 1
+                               + QStringView(text.scriptText()).left(text.selectionStart()).count(u"\r\n");
+        return shownName + QLatin1Char(':') + QString::number(line);
+    });
 
     int fds[2];
     std::unique_ptr<QSocketNotifier> notifier;
@@ -292,7 +325,8 @@ int main(int argc, char **argv)
     if (!skript->isIdle())
         app.exec();
 
+    dialogs.setLocation(nullptr);
     if (g_signal != 0)
         return 128 + g_signal;
-    return skript->lastRunEndedByError() ? 1 : 0;
+    return started && started->lastRunEndedByError() ? 1 : 0;
 }

@@ -13,7 +13,9 @@ QString HeadlessDialogs::line(const QString &title, const QString &text)
 
 void HeadlessDialogs::message(QWidget *, const QString &title, const QString &text)
 {
-    const QByteArray bytes = (line(title, text) + QLatin1Char('\n')).toUtf8();
+    const QString where = m_location ? m_location() : QString();
+    const QString prefix = where.isEmpty() ? QString() : where + QStringLiteral(": ");
+    const QByteArray bytes = (prefix + line(title, text) + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
     std::fflush(m_out);
 }

@@ -6,6 +6,7 @@
 #include "dialogs.h"
 
 #include <cstdio>
+#include <functional>
 
 namespace varnok {
 
@@ -13,6 +14,9 @@ class HeadlessDialogs : public Dialogs
 {
 public:
     explicit HeadlessDialogs(std::FILE *out = stderr) : m_out(out) {}
+    // Asked for every box: where it happened ("FILE:LINE"), or the empty
+    // text; a place is written before the box's line, as compilers do.
+    void setLocation(std::function<QString()> location) { m_location = std::move(location); }
     void message(QWidget *parent, const QString &title, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
@@ -24,6 +28,7 @@ public:
 
 private:
     std::FILE *m_out;
+    std::function<QString()> m_location;
 };
 
 } // namespace varnok

@@ -104,15 +104,16 @@ private slots:
                                      + ") 1 Text(x))\r\n");
         const Outcome o = run({s});
         QCOMPARE(o.exitCode, 1);
-        QCOMPARE(o.errLines, QStringList{QStringLiteral("Fehler 4: Objekt nicht gefunden")});
+        QCOMPARE(o.errLines, QStringList{s + QStringLiteral(":1: Fehler 4: Objekt nicht gefunden")});
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("never"))));
     }
 
     void unknownStatementIsErrorOne()
     {
-        const Outcome o = run({script(QStringLiteral("e1.varnok-skript"), "Main.Mathe.Plus(1 2)\r\n")});
+        const QString s = script(QStringLiteral("e1.varnok-skript"), "Main.Mathe.Plus(1 2)\r\n");
+        const Outcome o = run({s});
         QCOMPARE(o.exitCode, 1);
-        QCOMPARE(o.errLines, QStringList{QStringLiteral("Fehler 1: unbekannter Befehl")});
+        QCOMPARE(o.errLines, QStringList{s + QStringLiteral(":1: Fehler 1: unbekannter Befehl")});
     }
 
     void handledErrorExitsZero()
@@ -142,8 +143,9 @@ private slots:
         QVERIFY(QFile::exists(out));
         // One CR anywhere and the file loads as Laden loads it: the lone LF
         // stays inside the line, "QUIT\nEXEC" is no statement.
-        o = run({script(QStringLiteral("mixed.varnok-skript"), "QUIT\nEXEC Foo.Bar()\r\n")});
-        QCOMPARE(o.errLines, QStringList{QStringLiteral("Fehler 1: unbekannter Befehl")});
+        const QString mixed = script(QStringLiteral("mixed.varnok-skript"), "QUIT\nEXEC Foo.Bar()\r\n");
+        o = run({mixed});
+        QCOMPARE(o.errLines, QStringList{mixed + QStringLiteral(":1: Fehler 1: unbekannter Befehl")});
         QCOMPARE(o.exitCode, 1);
     }
 
@@ -177,6 +179,34 @@ private slots:
                         "EXEC Main.File.Write(Text(" + out.toUtf8() + ") 1 Text(\xe4))\r\n")});
         QCOMPARE(o.errLines, QStringList());
         QCOMPARE(o.exitCode, 0);
+    }
+
+    void boxesNameFileAndLine()
+    {
+        // The line counts as in the file: the empty lines at its start,
+        // which loading drops, count too. An error inside a user function
+        // names the function's line.
+        const QByteArray body = "\r\n\r\nEXEC Skript.User.NewFunction(Text(F) Text(f))\r\nEXEC Skript.User.F()\r\n"
+                                "QUIT\r\n:f\r\n\r\nEXEC Nope.X()\r\nEXITFUNCTION\r\n";
+        const QString crlf = script(QStringLiteral("zeilen.varnok-skript"), body);
+        Outcome o = run({crlf});
+        QCOMPARE(o.errLines, QStringList{crlf + QStringLiteral(":8: Fehler 4: Objekt nicht gefunden")});
+        QCOMPARE(o.exitCode, 1);
+        // The same with Unix line ends, and from standard input.
+        const QByteArray lfBody = QByteArray(body).replace("\r\n", "\n");
+        const QString lf = script(QStringLiteral("zeilen-lf.varnok-skript"), lfBody);
+        o = run({lf});
+        QCOMPARE(o.errLines, QStringList{lf + QStringLiteral(":8: Fehler 4: Objekt nicht gefunden")});
+        o = run({QStringLiteral("-")}, lfBody);
+        QCOMPARE(o.errLines, QStringList{QStringLiteral("<stdin>:8: Fehler 4: Objekt nicht gefunden")});
+        QCOMPARE(o.exitCode, 1);
+        // Once the script has changed its own text, its lines are no longer
+        // the file's: the box goes without a place.
+        o = run({script(QStringLiteral("selbst.varnok-skript"),
+                        "EXEC SkriptFenster(1).Text(Main.Text.Plus(SkriptFenster(1).Text Main.Convert.Chr(32)))\r\n"
+                        "EXEC Foo.Bar()\r\n")});
+        QCOMPARE(o.errLines, QStringList{QStringLiteral("Fehler 4: Objekt nicht gefunden")});
+        QCOMPARE(o.exitCode, 1);
     }
 
     void helpAndVersion()
@@ -290,8 +320,8 @@ private slots:
                                  "EXEC SkriptFenster(1).Close()\r\n");
         const Outcome o = run({s});
         QCOMPARE(o.errLines,
-                 (QStringList{QStringLiteral("Speichern: Wollen sie den aktuellen Skript vorher noch speichern?"),
-                              QStringLiteral("Fehler: Nicht möglich während der Skript ausgeführt wird.")}));
+                 (QStringList{s + QStringLiteral(":3: Speichern: Wollen sie den aktuellen Skript vorher noch speichern?"),
+                              s + QStringLiteral(":4: Fehler: Nicht möglich während der Skript ausgeführt wird.")}));
         QCOMPARE(o.exitCode, 0);
     }
 
