@@ -59,6 +59,21 @@ public:
     void RunScript(const std::shared_ptr<ScriptText> &textBox,
                    const std::shared_ptr<RunCommand> &runCommand, const QString &statement,
                    RunRef &run, qint16 &callLevel, qint32 startPosition, qint16 windowIndex);
+    // Where in `text` the statement starts that the innermost runner
+    // invocation reading a script text executes (a handler's single
+    // statement counts as the statement that raised it); -1 when that
+    // invocation reads another text or none executes. Unlike the selection,
+    // it is back on the calling statement as soon as a user function returns.
+    qsizetype currentStatementStart(const ScriptText &text) const;
+    // The runner invocations executing right now, innermost first: the
+    // script text each reads (null for a single statement) and where its
+    // current statement starts.
+    struct RunningStatement
+    {
+        const ScriptText *text = nullptr;
+        qsizetype start = -1;
+        RunningStatement *outer = nullptr;
+    };
 
     // Script errors.
     void RaiseScriptError(int number, const EvalContext &ctx);
@@ -83,6 +98,7 @@ public:
     RunObjects &runs() { return m_runs; }
     StackGuard &guard() { return m_guard; }
     RandomSource &random() { return m_random; }
+    RunningStatement *&runningStatements() { return m_running; }
 
 private:
     Host &m_host;
@@ -91,6 +107,7 @@ private:
     StackGuard m_guard;
     std::array<WaitEntry, 101> m_waits{};
     RandomSource m_random;
+    RunningStatement *m_running = nullptr;
 };
 
 } // namespace varnok

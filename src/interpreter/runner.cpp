@@ -8,6 +8,8 @@
 
 #include "common/conventions.h"
 
+#include <QScopeGuard>
+#include <utility>
 #include <vector>
 
 namespace varnok {
@@ -114,11 +116,14 @@ private:
     bool single = false;
     QString source;   // the text the current statement was read from
     QStringView line; // the current statement, in `source` or the statement argument
+    Engine::RunningStatement running;
 };
 
 void Runner::execute(const QString &statement)
 {
     single = !statement.isEmpty();
+    running.outer = std::exchange(m_engine.runningStatements(), &running);
+    const auto unlink = qScopeGuard([this] { m_engine.runningStatements() = running.outer; });
     for (;;) {
         if (single) {
             line = statement;
@@ -177,6 +182,10 @@ bool Runner::readStatement()
     // read from alive (a shared copy, no duplicate) and look at the line in it.
     source = text;
     line = QStringView(source).mid(from, to - from);
+    // A single statement (a handler, a function's GOTO) turns into a run
+    // through the text here.
+    running.text = textBox.get();
+    running.start = from;
     previous = scan;
     scan = end;
     return true;
@@ -394,6 +403,14 @@ Runner::Step Runner::wait(Keyword kw, QStringView arg)
 }
 
 } // namespace
+
+qsizetype Engine::currentStatementStart(const ScriptText &text) const
+{
+    const RunningStatement *r = m_running;
+    while (r && !r->text)
+        r = r->outer;
+    return r && r->text == &text ? r->start : -1;
+}
 
 void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
                        const std::shared_ptr<RunCommand> &runCommand, const QString &statement,

@@ -279,8 +279,7 @@ int main(int argc, char **argv)
     // A box raised while a statement of the started file runs names the
     // file and line: window 1's run is the innermost one, and its text is
     // still what was loaded (a script may load another file into it or
-    // change it). The runner selects the statement it executes; lines count
-    // as the file was read.
+    // change it). Lines count as the file was read.
     const QString loadedText = skript->text1()->text();
     const int droppedLines = leadingEmptyLines(crlf);
     const QString shownName = fromStdin ? QStringLiteral("<stdin>") : fileName;
@@ -291,8 +290,14 @@ int main(int argc, char **argv)
         const varnok::TextModel &text = *started->text1();
         if (text.scriptText() != loadedText)
             return QString();
-        const qsizetype line = droppedLines + 1
-                               + QStringView(text.scriptText()).left(text.selectionStart()).count(u"\r\n");
+        qsizetype start = form.engine().currentStatementStart(text);
+        // Window 1 executes, but no statement of its own: its wait
+        // condition, evaluated at a tick. The runner left the waiting
+        // statement selected.
+        if (start < 0)
+            start = text.selectionStart();
+        const qsizetype line =
+            droppedLines + 1 + QStringView(text.scriptText()).left(start).count(u"\r\n");
         return shownName + QLatin1Char(':') + QString::number(line);
     });
 

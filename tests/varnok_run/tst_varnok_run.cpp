@@ -200,6 +200,18 @@ private slots:
         o = run({QStringLiteral("-")}, lfBody);
         QCOMPARE(o.errLines, QStringList{QStringLiteral("<stdin>:8: Fehler 4: Objekt nicht gefunden")});
         QCOMPARE(o.exitCode, 1);
+        // After a user function has returned, the calling statement is the
+        // one running again; a wait condition belongs to its WAITTILL,
+        // though only the window's tick evaluates it.
+        const QString afterCall = script(QStringLiteral("nachruf.varnok-skript"),
+                                         "EXEC Skript.User.NewFunction(Text(F) Text(f))\r\n"
+                                         "EXEC Main.Text.Plus(Skript.User.F() Nope.X())\r\n"
+                                         "QUIT\r\n:f\r\nEXITFUNCTION\r\n");
+        o = run({afterCall});
+        QCOMPARE(o.errLines, QStringList{afterCall + QStringLiteral(":2: Fehler 4: Objekt nicht gefunden")});
+        const QString wait = script(QStringLiteral("bedingung.varnok-skript"), "\nWAITTILL Nope.X()\nQUIT\n");
+        o = run({wait});
+        QCOMPARE(o.errLines, QStringList{wait + QStringLiteral(":2: Fehler 4: Objekt nicht gefunden")});
         // Once the script has changed its own text, its lines are no longer
         // the file's: the box goes without a place.
         o = run({script(QStringLiteral("selbst.varnok-skript"),
