@@ -7,8 +7,6 @@ namespace varnok {
 
 namespace {
 
-using Binding = std::pair<const char16_t *, const std::shared_ptr<TextField> *>;
-
 void addBound(ScriptObjects &node, QStringView name, const std::shared_ptr<TextField> &box)
 {
     node.AddVariable(name);
@@ -43,33 +41,19 @@ void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &
     if (!n || n->variable(u"Status"))
         return;
     n->AddVariable(u"Status");
-    addBound(*n, u"Text", f.text10);
+    addBound(*n, seiteField(SeiteField::Text).scriptName, f[SeiteField::Text]);
     addBodies(*n, index, {{u"Senden", u"SeiteFensterSenden"}, {u"Close", u"SeiteFensterClose"}});
 
-    n->AddObject(u"Input");
-    NodePtr in;
-    n->GetObject(u"Input", in);
-    for (const Binding &b : {Binding{u"Server", &f.text1}, Binding{u"Port", &f.text2},
-                             Binding{u"Befehl", &f.text3}, Binding{u"Referer", &f.text4},
-                             Binding{u"Range", &f.text12}, Binding{u"Accept", &f.text5},
-                             Binding{u"Accept-Language", &f.text6},
-                             Binding{u"Accept-Encoding", &f.text7},
-                             Binding{u"User-Agent", &f.text8}, Binding{u"Anhang", &f.text9},
-                             Binding{u"Content-Type", &f.text11}})
-        addBound(*in, QStringView(b.first), *b.second);
-
-    n = windowNode(root, u"SeiteFenster", index);
-    n->AddObject(u"Output");
-    NodePtr out;
-    n->GetObject(u"Output", out);
-    for (const Binding &b :
-         {Binding{u"Rueckgabe", &f.label25}, Binding{u"Server", &f.label26},
-          Binding{u"Date", &f.label27}, Binding{u"Content-Type", &f.label28},
-          Binding{u"Last-Modified", &f.label29}, Binding{u"ETag", &f.label30},
-          Binding{u"Content-Length", &f.label31}, Binding{u"Content-Range", &f.label32},
-          Binding{u"Content-Location", &f.label33}, Binding{u"Accept-Ranges", &f.label34},
-          Binding{u"Location", &f.label35}, Binding{u"Weiteres", &f.text13}})
-        addBound(*out, QStringView(b.first), *b.second);
+    for (const auto &[nodeName, kind] : {std::pair{u"Input", SeiteNode::Input},
+                                         std::pair{u"Output", SeiteNode::Output}}) {
+        n = windowNode(root, u"SeiteFenster", index);
+        n->AddObject(nodeName);
+        NodePtr sub;
+        n->GetObject(nodeName, sub);
+        for (const SeiteFieldRow &row : kSeiteFields)
+            if (row.node == kind)
+                addBound(*sub, row.scriptName, f[row.field]);
+    }
 }
 
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1)

@@ -7,11 +7,22 @@ namespace varnok {
 
 namespace {
 
-constexpr std::array<QStringView, kKnownHeaderCount> kKnownNames = {
-    u"SERVER",        u"DATE",           u"CONTENT-TYPE",     u"LAST-MODIFIED",
-    u"ETAG",          u"CONTENT-LENGTH", u"CONTENT-RANGE",    u"CONTENT-LOCATION",
-    u"ACCEPT-RANGES", u"LOCATION",
-};
+// The table spells header names as they are written; a received name is
+// compared after upper-casing, so the table's is upper-cased here too (it is
+// ASCII).
+bool sameUpperCased(QStringView upperName, QStringView tableName)
+{
+    if (upperName.size() != tableName.size())
+        return false;
+    for (qsizetype i = 0; i < upperName.size(); ++i) {
+        char16_t c = tableName[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            c = char16_t(c - (u'a' - u'A'));
+        if (upperName[i].unicode() != c)
+            return false;
+    }
+    return true;
+}
 
 constexpr qsizetype kKeptDecodeBuffer = qsizetype(4) << 20;
 
@@ -22,11 +33,12 @@ QString decode(QByteArrayView bytes)
 
 } // namespace
 
-std::optional<KnownHeader> knownHeaderByName(QStringView upperName)
+std::optional<SeiteField> knownHeaderByName(QStringView upperName)
 {
-    for (int i = 0; i < kKnownHeaderCount; ++i)
-        if (upperName == kKnownNames[size_t(i)])
-            return KnownHeader(i);
+    for (const SeiteFieldRow &row : kSeiteFields)
+        if (row.node == SeiteNode::Output && !row.header.isEmpty()
+            && sameUpperCased(upperName, row.header))
+            return row.field;
     return std::nullopt;
 }
 
@@ -126,7 +138,7 @@ void AnswerParser::checkItem(const QString &line)
         m_sink.otherHeader(line);
         return;
     }
-    const std::optional<KnownHeader> header =
+    const std::optional<SeiteField> header =
         knownHeaderByName(upperCase(QStringView(line).first(colon)));
     if (!header) {
         m_sink.otherHeader(line);
@@ -145,7 +157,7 @@ void AnswerParser::endHeader()
     m_sink.headerEnded();
 }
 
-ModelAnswerSink::ModelAnswerSink(AnswerModels models, std::function<void()> onHeaderEnded)
+ModelAnswerSink::ModelAnswerSink(SeiteModels models, std::function<void()> onHeaderEnded)
     : m_models(std::move(models)), m_onHeaderEnded(std::move(onHeaderEnded))
 {
     for (int b = 0; b < 256; ++b)
@@ -154,17 +166,17 @@ ModelAnswerSink::ModelAnswerSink(AnswerModels models, std::function<void()> onHe
 
 void ModelAnswerSink::statusLine(const QString &line)
 {
-    m_models.rueckgabe->setText(line);
+    m_models[SeiteField::Rueckgabe]->setText(line);
 }
 
-void ModelAnswerSink::knownHeader(KnownHeader header, const QString &value)
+void ModelAnswerSink::knownHeader(SeiteField field, const QString &value)
 {
-    m_models.headers[size_t(header)]->setText(value);
+    m_models[field]->setText(value);
 }
 
 void ModelAnswerSink::otherHeader(const QString &line)
 {
-    TextModel &box = *m_models.weiteres;
+    TextModel &box = *m_models[SeiteField::Weiteres];
     if (box.scriptText().isEmpty()) {
         box.append(line);
     } else {
@@ -189,7 +201,7 @@ void ModelAnswerSink::body(QByteArrayView bytes)
     const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
     for (qsizetype i = 0; i < bytes.size(); ++i)
         dst[i] = m_charOf[src[i]];
-    m_models.output->append(m_decoded);
+    m_models[SeiteField::Text]->append(m_decoded);
     // A large piece's buffer is not kept for the rest of the window's life.
     if (m_decoded.capacity() > kKeptDecodeBuffer)
         m_decoded = QString();

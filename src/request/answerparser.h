@@ -4,11 +4,12 @@
 // first empty line ends the header. Nothing is decoded beyond the one byte
 // per character mapping of Windows-1252.
 
+#include "objects/seitefields.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,24 +18,9 @@ namespace varnok {
 
 class TextModel;
 
-// The ten answer headers that have a field of their own, in field order
-// (Label26 .. Label35).
-enum class KnownHeader {
-    Server,
-    Date,
-    ContentType,
-    LastModified,
-    ETag,
-    ContentLength,
-    ContentRange,
-    ContentLocation,
-    AcceptRanges,
-    Location,
-};
-inline constexpr int kKnownHeaderCount = 10;
-
-// The header an already upper-cased name stands for.
-std::optional<KnownHeader> knownHeaderByName(QStringView upperName);
+// The answer field that shows the header an already upper-cased name
+// stands for; nothing for a header without a field of its own.
+std::optional<SeiteField> knownHeaderByName(QStringView upperName);
 
 // Where the parser writes. Callbacks must not feed or reset the parser that
 // calls them; a reset from inside one drops the rest of the chunk.
@@ -43,7 +29,7 @@ class AnswerSink
 public:
     virtual ~AnswerSink() = default;
     virtual void statusLine(const QString &line) = 0;                  // the first line
-    virtual void knownHeader(KnownHeader header, const QString &value) = 0;
+    virtual void knownHeader(SeiteField field, const QString &value) = 0;
     virtual void otherHeader(const QString &line) = 0;                 // NewUnknow
     virtual void headerEnded() = 0;
     virtual void body(QByteArrayView bytes) = 0;                       // appended raw
@@ -86,14 +72,9 @@ private:
     quint64 m_generation = 0; // counts resets, so a callback's reset is noticed
 };
 
-// The answer fields of a request window.
-struct AnswerModels
-{
-    std::shared_ptr<TextModel> rueckgabe;                               // Label25
-    std::array<std::shared_ptr<TextModel>, kKnownHeaderCount> headers;  // Label26 .. Label35
-    std::shared_ptr<TextModel> weiteres;                                // Text13
-    std::shared_ptr<TextModel> output;                                  // Text10
-};
+// The models of a request window's text boxes; the sink writes the answer
+// fields (Rueckgabe .. Weiteres) and the body (Text).
+using SeiteModels = SeiteFieldMap<std::shared_ptr<TextModel>>;
 
 // Writes an answer into the fields: known headers replace their field, other
 // lines are appended to Weiteres (CR LF between lines), the body is appended
@@ -101,16 +82,16 @@ struct AnswerModels
 class ModelAnswerSink : public AnswerSink
 {
 public:
-    ModelAnswerSink(AnswerModels models, std::function<void()> onHeaderEnded);
+    ModelAnswerSink(SeiteModels models, std::function<void()> onHeaderEnded);
 
     void statusLine(const QString &line) override;
-    void knownHeader(KnownHeader header, const QString &value) override;
+    void knownHeader(SeiteField field, const QString &value) override;
     void otherHeader(const QString &line) override;
     void headerEnded() override;
     void body(QByteArrayView bytes) override;
 
 private:
-    AnswerModels m_models;
+    SeiteModels m_models;
     std::function<void()> m_onHeaderEnded;
     std::array<char16_t, 256> m_charOf{}; // the Windows-1252 table, for the body loop
     QString m_decoded; // reused for every body piece: no fresh memory per arrival

@@ -6,49 +6,63 @@ namespace varnok {
 
 namespace {
 
-void headerLine(QString &out, QLatin1StringView name, QStringView value)
+// "Name: value" and CR LF, the name being the field's header in the table.
+void headerLine(QString &out, SeiteField field, QStringView value)
 {
-    out += name;
+    out += seiteField(field).header;
+    out += u": ";
     out += value;
     out += u"\r\n";
 }
 
 } // namespace
 
+RequestFields::RequestFields()
+{
+    for (std::size_t i = 0; i < kRequestFieldCount; ++i)
+        m_texts[i] = kSeiteFields[i].defaultText.toString();
+}
+
 QString composeRequestText(const RequestFields &f)
 {
+    using F = SeiteField;
+    qsizetype size = 512;
+    for (std::size_t i = 0; i < kRequestFieldCount; ++i)
+        size += f[F(i)].size();
     QString out;
-    out.reserve(512 + f.befehl.size() + f.anhang.size() + f.accept.size() + f.userAgent.size()
-                + f.referer.size() + f.range.size() + f.server.size());
-    out += f.befehl;
+    out.reserve(size);
+    out += f[F::Befehl];
     out += u"\r\n";
-    if (!f.referer.isEmpty())
-        headerLine(out, QLatin1StringView("Referer: "), f.referer);
-    headerLine(out, QLatin1StringView("Accept: "),
-               f.accept.isEmpty() ? QStringView(u"*/*") : QStringView(f.accept));
-    if (!f.acceptLanguage.isEmpty())
-        headerLine(out, QLatin1StringView("Accept-Language: "), f.acceptLanguage);
-    if (!f.acceptEncoding.isEmpty())
-        headerLine(out, QLatin1StringView("Accept-Encoding: "), f.acceptEncoding);
-    headerLine(out, QLatin1StringView("User-Agent: "), f.userAgent);
-    out += u"Host: ";
-    out += f.server;
-    if (!f.port.isEmpty()) {
+    if (!f[F::Referer].isEmpty())
+        headerLine(out, F::Referer, f[F::Referer]);
+    headerLine(out, F::Accept, f[F::Accept].isEmpty() ? QStringView(u"*/*") : QStringView(f[F::Accept]));
+    if (!f[F::AcceptLanguage].isEmpty())
+        headerLine(out, F::AcceptLanguage, f[F::AcceptLanguage]);
+    if (!f[F::AcceptEncoding].isEmpty())
+        headerLine(out, F::AcceptEncoding, f[F::AcceptEncoding]);
+    headerLine(out, F::UserAgent, f[F::UserAgent]);
+    out += seiteField(F::Server).header;
+    out += u": ";
+    out += f[F::Server];
+    if (!f[F::Port].isEmpty()) {
         out += u':';
-        out += f.port;
+        out += f[F::Port];
     }
     out += u"\r\n";
-    if (!f.anhang.isEmpty()) {
+    const QString &body = f[F::Anhang];
+    if (!body.isEmpty()) {
         // encodeCp1252 writes exactly one byte per UTF-16 unit (a character
         // outside the table becomes one '?'), so the unit count is the byte
         // count of the body on the wire.
-        headerLine(out, QLatin1StringView("Content-Length: "), integerText(f.anhang.size()));
-        headerLine(out, QLatin1StringView("Content-Type: "), f.contentType);
+        out += u"Content-Length: ";
+        out += integerText(body.size());
+        out += u"\r\n";
+        headerLine(out, F::ContentType, f[F::ContentType]);
     }
-    if (!f.range.isEmpty())
-        headerLine(out, QLatin1StringView("Range: "), f.range);
+    if (!f[F::Range].isEmpty())
+        headerLine(out, F::Range, f[F::Range]);
     out += u"Connection: Close\r\n\r\n";
-    out += f.anhang;
+    out += body;
     return out;
 }
 

@@ -2,32 +2,34 @@
 // The request a request window sends: composed from the texts of its input
 // fields, exactly as typed, one Windows-1252 byte per character.
 
+#include "objects/seitefields.h"
+
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <optional>
 
 namespace varnok {
 
-// The input fields of a request window; the defaults are what a new window
-// shows.
-struct RequestFields
+// The texts of a request window's input fields (the first rows of the
+// field table); a new one holds the defaults a new window shows.
+class RequestFields
 {
-    QString server = QStringLiteral("localhost");                 // Text1
-    QString port = QStringLiteral("80");                          // Text2
-    QString befehl = QStringLiteral("GET / HTTP/1.1");            // Text3
-    QString referer;                                              // Text4
-    QString range;                                                // Text12
-    QString accept = QStringLiteral(                              // Text5
-        "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/vnd.ms-excel, "
-        "application/vnd.ms-powerpoint, application/msword, */*");
-    QString acceptLanguage = QStringLiteral("de");                // Text6
-    QString acceptEncoding = QStringLiteral("gzip, deflate");     // Text7
-    QString userAgent = QStringLiteral(                           // Text8
-        "Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0; COM+ 1.0.2204)");
-    QString anhang;                                               // Text9, the body
-    QString contentType = QStringLiteral("application/x-www-form-urlencoded"); // Text11
+public:
+    RequestFields();
+
+    QString &operator[](SeiteField f) { return m_texts[slot(f)]; }
+    const QString &operator[](SeiteField f) const { return m_texts[slot(f)]; }
+
+private:
+    static std::size_t slot(SeiteField f)
+    {
+        Q_ASSERT(std::size_t(f) < kRequestFieldCount);
+        return std::size_t(f);
+    }
+    std::array<QString, kRequestFieldCount> m_texts;
 };
 
 // The request as text (CR LF line ends, header end, then the body).

@@ -24,57 +24,15 @@ namespace varnok {
 
 namespace {
 
-// Geometry of the window's design, in twips of the client area.
+// Geometry of the window's design, in twips of the client area; the rows
+// are in the field table.
 constexpr double kCaptionLeft = 120;
 constexpr double kCaptionWidth = 1335; // Label1 and Label20
 constexpr double kCaptionHeight = 255;
 constexpr double kBoxLeft = 1560;
-constexpr double kBoxHeight = 285;
 constexpr double kRowsBottom = 5160; // Line2
 constexpr double kButtonTop = 4800;
-
-struct Row {
-    const char *box;
-    const char *caption;
-    const char16_t *text;
-    double top;
-};
-
-// Left column, top to bottom.
-constexpr Row kInputRows[] = {
-    {"Text1", "Label1", u"Server:", 120},
-    {"Text2", "Label8", u"Port:", 480},
-    {"Text3", "Label5", u"Befehl:", 840},
-    {"Text4", "Label7", u"Referer:", 1200},
-    {"Text12", "Label13", u"Range:", 1560},
-    {"Text5", "Label2", u"Accept:", 1920},
-    {"Text6", "Label3", u"Accept-Language:", 2280},
-    {"Text7", "Label4", u"Accept-Encoding:", 2640},
-    {"Text8", "Label6", u"User-Agent:", 3000},
-    {"Text9", "Label9", u"Anhang:", 3360},
-    {"Text11", "Label11", u"Content-Type: ", 4440},
-};
-
-// Right column: the status line, then the ten known headers in field order.
-constexpr Row kAnswerRows[] = {
-    {"Label25", "Label20", u"Rückgabe:", 120},
-    {"Label26", "Label12", u"Server:", 480},
-    {"Label27", "Label14", u"Date:", 840},
-    {"Label28", "Label15", u"Content-Type:", 1200},
-    {"Label29", "Label16", u"Last-Modified:", 1560},
-    {"Label30", "Label17", u"ETag:", 1920},
-    {"Label31", "Label18", u"Content-Length:", 2280},
-    {"Label32", "Label19", u"Content-Range:", 2640},
-    {"Label33", "Label21", u"Content-Location:", 3000},
-    {"Label34", "Label22", u"Accept-Ranges:", 3360},
-    {"Label35", "Label23", u"Location:", 3720},
-};
-
-constexpr double kText9Height = 975;
-constexpr double kLabel24Top = 4080;
-constexpr double kText13Top = 4320;
-constexpr double kText13Height = 735;
-constexpr double kText10Top = 5280;
+constexpr double kBelowCaption = 240; // a wide box under its caption
 
 // Keyboard focus order of the controls.
 constexpr const char *kFocusOrder[] = {
@@ -93,12 +51,7 @@ SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent) : QWidget(parent), m_e
 {
     buildControls();
 
-    m_answer.rueckgabe = model(u"Label25");
-    for (int i = 0; i < kKnownHeaderCount; ++i)
-        m_answer.headers[size_t(i)] = model(QLatin1StringView(kAnswerRows[i + 1].box));
-    m_answer.weiteres = model(u"Text13");
-    m_answer.output = model(u"Text10");
-    m_sink = std::make_unique<ModelAnswerSink>(m_answer, [this] { onHeaderEnded(); });
+    m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
     m_parser = std::make_unique<AnswerParser>(*m_sink);
 
     m_timer = new QTimer(this);
@@ -134,80 +87,79 @@ SeiteWindow::~SeiteWindow()
 
 // ---- controls ------------------------------------------------------------------
 
-QLabel *SeiteWindow::addCaption(const char *name, const QString &caption)
+QLabel *SeiteWindow::addCaption(QStringView name, QStringView caption)
 {
-    auto *label = new QLabel(caption, this);
-    label->setObjectName(QLatin1StringView(name));
+    auto *label = new QLabel(caption.toString(), this);
+    label->setObjectName(name.toString());
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_captions.emplace_back(label, name);
+    m_captions.push_back(label);
     return label;
 }
 
-TextBox *SeiteWindow::addBox(const char *name, bool multiLine, const QString &text)
+TextBox *SeiteWindow::addBox(const SeiteFieldRow &row)
 {
-    auto model = std::make_shared<TextModel>(text);
-    auto *box = new TextBox(model, multiLine ? TextBox::Mode::MultiLine : TextBox::Mode::SingleLine,
+    auto model = std::make_shared<TextModel>(row.defaultText.toString());
+    auto *box = new TextBox(model, row.multiLine ? TextBox::Mode::MultiLine : TextBox::Mode::SingleLine,
                             this);
-    box->setObjectName(QLatin1StringView(name));
-    if (multiLine) {
+    box->setObjectName(row.control.toString());
+    if (row.multiLine) {
         box->setForceHorizontalScrollBar(true);
         box->setForceVerticalScrollBar(true);
         // The keyboard must be able to leave a body for the fields after it.
         box->setTabChangesFocus(true);
     }
-    m_fields.push_back(Field{name, std::move(model), box});
+    m_models[row.field] = std::move(model);
+    m_widgets[row.field] = box;
     return box;
 }
 
 void SeiteWindow::buildControls()
 {
-    const RequestFields defaults;
-    const QString *texts[] = {&defaults.server,    &defaults.port,           &defaults.befehl,
-                              &defaults.referer,   &defaults.range,          &defaults.accept,
-                              &defaults.acceptLanguage, &defaults.acceptEncoding,
-                              &defaults.userAgent, &defaults.anhang,         &defaults.contentType};
-    for (size_t i = 0; i < std::size(kInputRows); ++i) {
-        const Row &r = kInputRows[i];
-        addCaption(r.caption, QString::fromUtf16(r.text));
-        addBox(r.box, QLatin1StringView(r.box) == QLatin1StringView("Text9"), *texts[i]);
+    for (const SeiteFieldRow &row : kSeiteFields) {
+        if (row.field == SeiteField::Rueckgabe) {
+            // The button row closes the left column.
+            m_command1 = new QPushButton(kSenden, this);
+            m_command1->setObjectName(QStringLiteral("Command1"));
+            m_command1->setAutoDefault(false);
+            connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+            // Ctrl+Return presses the button from any field of this window
+            // (Enter itself belongs to the multi-line boxes).
+            for (const QKeyCombination keys : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
+                auto *senden = new QShortcut(QKeySequence(keys), this);
+                senden->setContext(Qt::WidgetWithChildrenShortcut);
+                connect(senden, &QShortcut::activated, this, [this] { Command1_Click(); });
+            }
+
+            m_label10 = new QLabel(this);
+            m_label10->setObjectName(QStringLiteral("Label10"));
+            m_label10->setTextFormat(Qt::PlainText);
+            m_label10->setFrameStyle(QFrame::Box | QFrame::Plain);
+            m_label10->setLineWidth(1);
+            m_label10->setIndent(2);
+        }
+        if (!row.captionControl.isEmpty())
+            addCaption(row.captionControl, row.caption);
+        if (row.place == SeitePlace::Bottom) {
+            auto output = std::make_shared<TextModel>(row.defaultText.toString());
+            m_output = new OutputView(output, this);
+            m_output->setObjectName(row.control.toString());
+            m_models[row.field] = std::move(output);
+            m_widgets[row.field] = m_output;
+            connect(m_output, &OutputView::selectionReadoutRequested, this,
+                    &SeiteWindow::updateSelectionReadout);
+            updateSelectionReadout();
+            continue;
+        }
+        TextBox *box = addBox(row);
+        if (row.node == SeiteNode::Output) {
+            // The user can select and copy the answer fields but edit only
+            // the further headers.
+            if (row.field != SeiteField::Weiteres)
+                box->setUserReadOnly(true);
+            box->setButtonFaceBackground(true);
+        }
     }
-
-    m_command1 = new QPushButton(kSenden, this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setAutoDefault(false);
-    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    // Ctrl+Return presses the button from any field of this window (Enter
-    // itself belongs to the multi-line boxes).
-    for (const QKeyCombination keys : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
-        auto *senden = new QShortcut(QKeySequence(keys), this);
-        senden->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(senden, &QShortcut::activated, this, [this] { Command1_Click(); });
-    }
-
-    m_label10 = new QLabel(this);
-    m_label10->setObjectName(QStringLiteral("Label10"));
-    m_label10->setTextFormat(Qt::PlainText);
-    m_label10->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_label10->setLineWidth(1);
-    m_label10->setIndent(2);
-
-    for (const Row &r : kAnswerRows) {
-        addCaption(r.caption, QString::fromUtf16(r.text));
-        TextBox *box = addBox(r.box, false, QString());
-        box->setUserReadOnly(true);
-        box->setButtonFaceBackground(true);
-    }
-    addCaption("Label24", QStringLiteral("weitere Angaben:"));
-    addBox("Text13", true, QString())->setButtonFaceBackground(true);
-
-    auto output = std::make_shared<TextModel>();
-    m_output = new OutputView(output, this);
-    m_output->setObjectName(QStringLiteral("Text10"));
-    m_fields.push_back(Field{"Text10", output, m_output});
-    connect(m_output, &OutputView::selectionReadoutRequested, this,
-            &SeiteWindow::updateSelectionReadout);
-    updateSelectionReadout();
 
     for (QFrame **line : {&m_line1, &m_line2}) {
         *line = new QFrame(this);
@@ -254,23 +206,23 @@ bool SeiteWindow::focusNextPrevChild(bool next)
 
 std::shared_ptr<TextModel> SeiteWindow::model(QAnyStringView controlName) const
 {
-    for (const Field &f : m_fields)
-        if (controlName == QLatin1StringView(f.name))
-            return f.model;
+    for (const SeiteFieldRow &row : kSeiteFields)
+        if (controlName == row.control)
+            return m_models[row.field];
     return nullptr;
 }
 
 QWidget *SeiteWindow::control(QAnyStringView controlName) const
 {
-    for (const Field &f : m_fields)
-        if (controlName == QLatin1StringView(f.name))
-            return f.widget;
+    for (const SeiteFieldRow &row : kSeiteFields)
+        if (controlName == row.control)
+            return m_widgets[row.field];
     if (controlName == u"Command1")
         return m_command1;
     if (controlName == u"Label10")
         return m_label10;
-    for (const auto &[label, name] : m_captions)
-        if (controlName == QLatin1StringView(name))
+    for (QLabel *label : m_captions)
+        if (controlName == label->objectName())
             return label;
     return nullptr;
 }
@@ -278,47 +230,16 @@ QWidget *SeiteWindow::control(QAnyStringView controlName) const
 SeiteFields SeiteWindow::fields() const
 {
     SeiteFields f;
-    f.text10 = model(u"Text10");
-    f.text1 = model(u"Text1");
-    f.text2 = model(u"Text2");
-    f.text3 = model(u"Text3");
-    f.text4 = model(u"Text4");
-    f.text12 = model(u"Text12");
-    f.text5 = model(u"Text5");
-    f.text6 = model(u"Text6");
-    f.text7 = model(u"Text7");
-    f.text8 = model(u"Text8");
-    f.text9 = model(u"Text9");
-    f.text11 = model(u"Text11");
-    f.label25 = model(u"Label25");
-    f.label26 = model(u"Label26");
-    f.label27 = model(u"Label27");
-    f.label28 = model(u"Label28");
-    f.label29 = model(u"Label29");
-    f.label30 = model(u"Label30");
-    f.label31 = model(u"Label31");
-    f.label32 = model(u"Label32");
-    f.label33 = model(u"Label33");
-    f.label34 = model(u"Label34");
-    f.label35 = model(u"Label35");
-    f.text13 = model(u"Text13");
+    for (std::size_t i = 0; i < kSeiteFieldCount; ++i)
+        f.items[i] = m_models.items[i];
     return f;
 }
 
 RequestFields SeiteWindow::requestFields() const
 {
     RequestFields f;
-    f.server = model(u"Text1")->text();
-    f.port = model(u"Text2")->text();
-    f.befehl = model(u"Text3")->text();
-    f.referer = model(u"Text4")->text();
-    f.range = model(u"Text12")->text();
-    f.accept = model(u"Text5")->text();
-    f.acceptLanguage = model(u"Text6")->text();
-    f.acceptEncoding = model(u"Text7")->text();
-    f.userAgent = model(u"Text8")->text();
-    f.anhang = model(u"Text9")->text();
-    f.contentType = model(u"Text11")->text();
+    for (std::size_t i = 0; i < kRequestFieldCount; ++i)
+        f[SeiteField(i)] = m_models.items[i]->text();
     return f;
 }
 
@@ -381,32 +302,39 @@ void SeiteWindow::applyLayout()
     const double H = std::max(height() * 1440.0 / logicalDpiY(), kRowsBottom + 360);
     const double half = W / 2;
     const double boxWidth = half - (kCaptionWidth + 360);
+    const double rightCaptions = half + 120;
+    const double fieldsLeft = rightCaptions + kCaptionWidth + 120;
 
-    for (const Row &r : kInputRows) {
-        place(control(QLatin1StringView(r.caption)), kCaptionLeft, r.top, kCaptionWidth, kCaptionHeight);
-        const bool multi = QLatin1StringView(r.box) == QLatin1StringView("Text9");
-        place(control(QLatin1StringView(r.box)), kBoxLeft, r.top, boxWidth, multi ? kText9Height : kBoxHeight);
+    for (const SeiteFieldRow &row : kSeiteFields) {
+        QWidget *box = m_widgets[row.field];
+        QWidget *caption = row.captionControl.isEmpty() ? nullptr : control(row.captionControl);
+        switch (row.place) {
+        case SeitePlace::Left:
+            place(caption, kCaptionLeft, row.top, kCaptionWidth, kCaptionHeight);
+            place(box, kBoxLeft, row.top, boxWidth, row.height);
+            break;
+        case SeitePlace::Right:
+            place(caption, rightCaptions, row.top, kCaptionWidth, kCaptionHeight);
+            place(box, fieldsLeft, row.top, boxWidth, row.height);
+            break;
+        case SeitePlace::RightBelow:
+            place(caption, rightCaptions, row.top, kCaptionWidth, kCaptionHeight);
+            place(box, rightCaptions, row.top + kBelowCaption, W - (half + 240), row.height);
+            break;
+        case SeitePlace::Bottom:
+            place(box, kCaptionLeft, row.top, W - 240, H - (kRowsBottom + 240));
+            break;
+        }
     }
 
     const double buttonWidth = (half - 240) / 3;
     place(m_command1, kCaptionLeft, kButtonTop, buttonWidth, kCaptionHeight);
     place(m_label10, buttonWidth + 120, kButtonTop, half - 240 - buttonWidth, kCaptionHeight);
 
-    const double rightCaptions = half + 120;
-    const double fieldsLeft = rightCaptions + kCaptionWidth + 120;
-    for (const Row &r : kAnswerRows) {
-        place(control(QLatin1StringView(r.caption)), rightCaptions, r.top, kCaptionWidth, kCaptionHeight);
-        place(control(QLatin1StringView(r.box)), fieldsLeft, r.top, boxWidth, kBoxHeight);
-    }
-    place(control(u"Label24"), rightCaptions, kLabel24Top, kCaptionWidth, kCaptionHeight);
-    place(control(u"Text13"), rightCaptions, kText13Top, W - (half + 240), kText13Height);
-
     const int lineX = twipsToPixelsX(half);
     const int lineY = twipsToPixelsY(kRowsBottom);
     m_line1->setGeometry(lineX, 0, 1, lineY);
     m_line2->setGeometry(0, lineY, twipsToPixelsX(W), 1);
-
-    place(m_output, kCaptionLeft, kText10Top, W - 240, H - (kRowsBottom + 240));
 }
 
 void SeiteWindow::fitCaptionFont()
@@ -422,7 +350,7 @@ void SeiteWindow::fitCaptionFont()
     const int room = twipsToPixelsX(kCaptionWidth);
     const auto fits = [&](const QFont &f) {
         const QFontMetrics fm(f);
-        for (const auto &[label, name] : m_captions)
+        for (const QLabel *label : m_captions)
             if (fm.horizontalAdvance(label->text()) > room)
                 return false;
         return true;
@@ -436,7 +364,7 @@ void SeiteWindow::fitCaptionFont()
         if (fits(chosen))
             break;
     }
-    for (const auto &[label, name] : m_captions)
+    for (QLabel *label : m_captions)
         label->setFont(chosen);
 }
 
@@ -528,15 +456,16 @@ void SeiteWindow::Command1_Click()
 
 void SeiteWindow::sendAction()
 {
-    const QString server = model(u"Text1")->text();
-    const QString portText = model(u"Text2")->text();
+    const QString server = m_models[SeiteField::Server]->text();
+    const QString portText = m_models[SeiteField::Port]->text();
 
     m_parser->reset();
-    m_answer.output->setText(QString());
-    m_answer.weiteres->setText(QString());
-    m_answer.rueckgabe->setText(QString());
-    for (const auto &h : m_answer.headers)
-        h->setText(QString());
+    // The output box, the further headers, then the answer fields in order.
+    m_models[SeiteField::Text]->setText(QString());
+    m_models[SeiteField::Weiteres]->setText(QString());
+    for (const SeiteFieldRow &row : kSeiteFields)
+        if (row.node == SeiteNode::Output && row.field != SeiteField::Weiteres)
+            m_models[row.field]->setText(QString());
 
     // Whatever the socket still holds belongs to an earlier request.
     closeSocket();
@@ -669,7 +598,7 @@ void SeiteWindow::onTimeout()
     if (m_requestState == 0)
         return;
     setStatusLabel(QStringLiteral("Timeout"));
-    m_answer.rueckgabe->setText(QStringLiteral("Timeout"));
+    m_models[SeiteField::Rueckgabe]->setText(QStringLiteral("Timeout"));
     Command1_Click();
     Command1_Click();
 }

@@ -28,8 +28,8 @@
 
 #include <QAnyStringView>
 #include <QWidget>
-#include <array>
 #include <memory>
+#include <vector>
 
 class QFrame;
 class QLabel;
@@ -96,18 +96,12 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct Field {
-        const char *name;
-        std::shared_ptr<TextModel> model;
-        QWidget *widget = nullptr;
-    };
-
     void buildControls();
     void applyLayout();
     void fitCaptionFont();
     void place(QWidget *w, double left, double top, double width, double height);
-    TextBox *addBox(const char *name, bool multiLine, const QString &text);
-    QLabel *addCaption(const char *name, const QString &caption);
+    TextBox *addBox(const SeiteFieldRow &row);
+    QLabel *addCaption(QStringView name, QStringView caption);
     void setStatus(QStringView value);
     void setStatusLabel(const QString &text);
     void restartTimer();
@@ -136,9 +130,9 @@ private:
     QString m_reasonAfterStop; // why an established connection broke
     QByteArray m_readBuffer;   // reused by every arrival
 
-    std::vector<Field> m_fields;
-    std::vector<std::pair<QLabel *, const char *>> m_captions;
-    AnswerModels m_answer;
+    SeiteModels m_models;                 // every text box's model, by field
+    SeiteFieldMap<QWidget *> m_widgets;    // and its widget
+    std::vector<QLabel *> m_captions;
     std::unique_ptr<ModelAnswerSink> m_sink;
     std::unique_ptr<AnswerParser> m_parser;
 

@@ -184,8 +184,8 @@ private slots:
         QCOMPARE(i, 1);
         QCOMPARE(f.value(u"SeiteFenster(1).Status"), QStringLiteral("0"));
         f.value(u"seitefenster(1).input.user-agent(Text(Agent))");
-        QCOMPARE(f.host.seite(1)->fields.text8->text(), QStringLiteral("Agent"));
-        f.host.seite(1)->fields.text1->setText(QStringLiteral("example.org"));
+        QCOMPARE(f.host.seite(1)->fields[SeiteField::UserAgent]->text(), QStringLiteral("Agent"));
+        f.host.seite(1)->fields[SeiteField::Server]->setText(QStringLiteral("example.org"));
         QCOMPARE(f.value(u"SeiteFenster(1).Input.Server"), QStringLiteral("example.org"));
         QCOMPARE(f.value(u"SeiteFenster(1).Output.Server"), QString());
         QCOMPARE(f.value(u"SeiteFenster(Main.Mathe.Plus(0,5 0,5)).Status"), QStringLiteral("0"));

@@ -139,18 +139,24 @@ private slots:
     {
         const NodePtr root = BuildObjectTree();
         SeiteFields f;
-        for (auto *p : {&f.text10, &f.text1, &f.text2, &f.text3, &f.text4, &f.text12, &f.text5, &f.text6,
-                        &f.text7, &f.text8, &f.text9, &f.text11, &f.label25, &f.label26, &f.label27,
-                        &f.label28, &f.label29, &f.label30, &f.label31, &f.label32, &f.label33,
-                        &f.label34, &f.label35, &f.text13})
-            *p = std::make_shared<TextModel>();
+        for (auto &field : f.items)
+            field = std::make_shared<TextModel>();
         RegisterSeiteFenster(*root, 12, f);
         const NodePtr n = root->objectArray(u"SeiteFenster")->GetObject(12);
         QCOMPARE(n->function(u"Senden")->GetFunktion(), QStringLiteral("SEITEFENSTERSENDEN 12"));
         n->object(u"Input")->variable(u"Server")->SetInhalt(QStringLiteral("in"));
         n->object(u"Output")->variable(u"Server")->SetInhalt(QStringLiteral("out"));
-        QCOMPARE(f.text1->text(), QStringLiteral("in"));
-        QCOMPARE(f.label26->text(), QStringLiteral("out"));
+        QCOMPARE(f[SeiteField::Server]->text(), QStringLiteral("in"));
+        QCOMPARE(f[SeiteField::AnswerServer]->text(), QStringLiteral("out"));
+        // Every row of the field table reaches its own box, under its node.
+        for (const SeiteFieldRow &row : kSeiteFields) {
+            NodePtr holder = n;
+            if (row.node != SeiteNode::Window)
+                holder = n->object(row.node == SeiteNode::Input ? u"Input" : u"Output");
+            const QString mark = row.control.toString();
+            holder->variable(row.scriptName)->SetInhalt(mark);
+            QCOMPARE(f[row.field]->text(), mark);
+        }
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
         // Registering again changes nothing.

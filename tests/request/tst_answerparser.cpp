@@ -19,9 +19,9 @@ public:
     std::function<void()> onEvent;
 
     void statusLine(const QString &line) override { add(QStringLiteral("status:") + line); }
-    void knownHeader(KnownHeader h, const QString &value) override
+    void knownHeader(SeiteField h, const QString &value) override
     {
-        add(QStringLiteral("known") + QString::number(int(h)) + QLatin1Char(':') + value);
+        add(QStringLiteral("known ") + seiteField(h).header.toString() + QLatin1Char(':') + value);
     }
     void otherHeader(const QString &line) override { add(QStringLiteral("other:") + line); }
     void headerEnded() override { add(QStringLiteral("end")); }
@@ -70,22 +70,19 @@ QStringList parseWhole(const QByteArray &answer)
 
 struct Fields
 {
-    AnswerModels models;
+    SeiteModels models;
     int headerEnds = 0;
     std::unique_ptr<ModelAnswerSink> sink;
     std::unique_ptr<AnswerParser> parser;
 
     Fields()
     {
-        models.rueckgabe = std::make_shared<TextModel>();
-        for (auto &h : models.headers)
-            h = std::make_shared<TextModel>();
-        models.weiteres = std::make_shared<TextModel>();
-        models.output = std::make_shared<TextModel>();
+        for (auto &m : models.items)
+            m = std::make_shared<TextModel>();
         sink = std::make_unique<ModelAnswerSink>(models, [this] { ++headerEnds; });
         parser = std::make_unique<AnswerParser>(*sink);
     }
-    QString header(KnownHeader h) const { return models.headers[size_t(h)]->text(); }
+    QString header(SeiteField h) const { return models[h]->text(); }
 };
 
 const QByteArray kTypical =
@@ -115,19 +112,19 @@ private slots:
     {
         Fields f;
         f.parser->feed(kTypical);
-        QCOMPARE(f.models.rueckgabe->text(), QStringLiteral("HTTP/1.1 200 OK"));
-        QCOMPARE(f.header(KnownHeader::Server), QStringLiteral("Apache"));
-        QCOMPARE(f.header(KnownHeader::Date), QStringLiteral("Mon, 07 Dec 2026 09:00:00 GMT"));
-        QCOMPARE(f.header(KnownHeader::ContentType), QStringLiteral("text/html"));
-        QCOMPARE(f.header(KnownHeader::LastModified), QStringLiteral("gestern"));
-        QCOMPARE(f.header(KnownHeader::ETag), QStringLiteral("\"x\""));
-        QCOMPARE(f.header(KnownHeader::ContentLength), QStringLiteral("11"));
-        QCOMPARE(f.header(KnownHeader::ContentRange), QStringLiteral("bytes 0-10/11"));
-        QCOMPARE(f.header(KnownHeader::ContentLocation), QStringLiteral("/i.html"));
-        QCOMPARE(f.header(KnownHeader::AcceptRanges), QStringLiteral("bytes"));
-        QCOMPARE(f.header(KnownHeader::Location), QStringLiteral("http://h.test:81/a"));
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("Set-Cookie: a=1\r\nSet-Cookie: b=2"));
-        QCOMPARE(f.models.output->text(), QStringLiteral("Hallo\r\nWelt"));
+        QCOMPARE(f.models[SeiteField::Rueckgabe]->text(), QStringLiteral("HTTP/1.1 200 OK"));
+        QCOMPARE(f.header(SeiteField::AnswerServer), QStringLiteral("Apache"));
+        QCOMPARE(f.header(SeiteField::Date), QStringLiteral("Mon, 07 Dec 2026 09:00:00 GMT"));
+        QCOMPARE(f.header(SeiteField::AnswerContentType), QStringLiteral("text/html"));
+        QCOMPARE(f.header(SeiteField::LastModified), QStringLiteral("gestern"));
+        QCOMPARE(f.header(SeiteField::ETag), QStringLiteral("\"x\""));
+        QCOMPARE(f.header(SeiteField::ContentLength), QStringLiteral("11"));
+        QCOMPARE(f.header(SeiteField::ContentRange), QStringLiteral("bytes 0-10/11"));
+        QCOMPARE(f.header(SeiteField::ContentLocation), QStringLiteral("/i.html"));
+        QCOMPARE(f.header(SeiteField::AcceptRanges), QStringLiteral("bytes"));
+        QCOMPARE(f.header(SeiteField::Location), QStringLiteral("http://h.test:81/a"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("Set-Cookie: a=1\r\nSet-Cookie: b=2"));
+        QCOMPARE(f.models[SeiteField::Text]->text(), QStringLiteral("Hallo\r\nWelt"));
         QCOMPARE(f.headerEnds, 1);
         QVERIFY(!f.parser->inHeader());
     }
@@ -150,37 +147,37 @@ private slots:
         QFETCH(QString, server);
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\n" + line + "\r\n\r\n");
-        QCOMPARE(f.header(KnownHeader::Server), server);
-        QCOMPARE(f.models.weiteres->text(), QString());
+        QCOMPARE(f.header(SeiteField::AnswerServer), server);
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QString());
     }
 
     void blankBeforeColonGoesToWeiteres()
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nServer : Apache\r\n\r\n");
-        QCOMPARE(f.header(KnownHeader::Server), QString());
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("Server : Apache"));
+        QCOMPARE(f.header(SeiteField::AnswerServer), QString());
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("Server : Apache"));
     }
 
     void emptyValueEmptiesField()
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nServer: A\r\nServer:\r\n\r\n");
-        QCOMPARE(f.header(KnownHeader::Server), QString());
+        QCOMPARE(f.header(SeiteField::AnswerServer), QString());
     }
 
     void lineWithoutColonGoesToWeiteres()
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nkein Doppelpunkt\r\nX-Eigen: 1\r\n\r\n");
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("kein Doppelpunkt\r\nX-Eigen: 1"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("kein Doppelpunkt\r\nX-Eigen: 1"));
     }
 
     void otherHeadersKeepTheirLetterCase()
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nx-PoWeReD-by:  PHP\r\n\r\n");
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("x-PoWeReD-by:  PHP"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("x-PoWeReD-by:  PHP"));
     }
 
     void weiteresAppendsToWhatIsThere()
@@ -188,16 +185,16 @@ private slots:
         // The box is editable; a line arriving later goes after the user's text.
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nA: 1\r\n");
-        f.models.weiteres->setText(QStringLiteral("eigene Notiz"));
+        f.models[SeiteField::Weiteres]->setText(QStringLiteral("eigene Notiz"));
         f.parser->feed("B: 2\r\n\r\n");
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("eigene Notiz\r\nB: 2"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("eigene Notiz\r\nB: 2"));
     }
 
     void laterDuplicateWins()
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\nDate: eins\r\nDate: zwei\r\n\r\n");
-        QCOMPARE(f.header(KnownHeader::Date), QStringLiteral("zwei"));
+        QCOMPARE(f.header(SeiteField::Date), QStringLiteral("zwei"));
     }
 
     void lfOnlyLikeCrLf()
@@ -214,10 +211,10 @@ private slots:
     {
         Fields f;
         f.parser->feed("HTTP/1.0 200 OK\r\r\nServer: a\rb\r\n\r\r\n\r\n");
-        QCOMPARE(f.models.rueckgabe->text(), QStringLiteral("HTTP/1.0 200 OK\r"));
-        QCOMPARE(f.header(KnownHeader::Server), QStringLiteral("a\rb"));
+        QCOMPARE(f.models[SeiteField::Rueckgabe]->text(), QStringLiteral("HTTP/1.0 200 OK\r"));
+        QCOMPARE(f.header(SeiteField::AnswerServer), QStringLiteral("a\rb"));
         // A line holding just CR is not the empty line.
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("\r"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("\r"));
         QCOMPARE(f.headerEnds, 1);
     }
 
@@ -227,7 +224,7 @@ private slots:
         AnswerParser parser(sink);
         parser.feed("HTTP/1.1 404 Nicht da\r\nServer: s\r\n\r\nKörper");
         QCOMPARE(sink.events, QStringList({QStringLiteral("status:HTTP/1.1 404 Nicht da"),
-                                           QStringLiteral("known0:s"), QStringLiteral("end")}));
+                                           QStringLiteral("known Server:s"), QStringLiteral("end")}));
         QCOMPARE(sink.bodyBytes, QByteArray("Körper"));
     }
 
@@ -268,20 +265,20 @@ private slots:
         QCOMPARE(sink.events.size(), 1);
         parser.feed("\nDa");
         QCOMPARE(sink.events, QStringList({QStringLiteral("status:HTTP/1.1 200 OK"),
-                                           QStringLiteral("known0:Apache")}));
+                                           QStringLiteral("known Server:Apache")}));
         QCOMPARE(parser.receiveBuffer(), QByteArray("Da"));
     }
 
     void answerStartingWithEmptyLine()
     {
         Fields f;
-        f.models.rueckgabe->setText(QStringLiteral("alt"));
+        f.models[SeiteField::Rueckgabe]->setText(QStringLiteral("alt"));
         f.parser->feed("\r\nHTTP/1.1 200 OK\r\nServer: s\r\n\r\nrest");
-        QCOMPARE(f.models.rueckgabe->text(), QString());
+        QCOMPARE(f.models[SeiteField::Rueckgabe]->text(), QString());
         // The real status line was taken for an ordinary header line.
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("HTTP/1.1 200 OK"));
-        QCOMPARE(f.header(KnownHeader::Server), QStringLiteral("s"));
-        QCOMPARE(f.models.output->text(), QStringLiteral("rest"));
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("HTTP/1.1 200 OK"));
+        QCOMPARE(f.header(SeiteField::AnswerServer), QStringLiteral("s"));
+        QCOMPARE(f.models[SeiteField::Text]->text(), QStringLiteral("rest"));
     }
 
     void answerWithoutHeaderEndNeverReachesBody()
@@ -290,8 +287,8 @@ private slots:
         f.parser->feed("HTTP/1.1 200 OK\r\nServer: s\r\nnur Zeilen\r\nund mehr\nohne Ende");
         QVERIFY(f.parser->inHeader());
         QCOMPARE(f.headerEnds, 0);
-        QCOMPARE(f.models.output->text(), QString());
-        QCOMPARE(f.models.weiteres->text(), QStringLiteral("nur Zeilen\r\nund mehr"));
+        QCOMPARE(f.models[SeiteField::Text]->text(), QString());
+        QCOMPARE(f.models[SeiteField::Weiteres]->text(), QStringLiteral("nur Zeilen\r\nund mehr"));
         // The unfinished last line waits in the buffer and is never shown.
         QCOMPARE(f.parser->receiveBuffer(), QByteArray("ohne Ende"));
     }
@@ -338,8 +335,8 @@ private slots:
         f.parser->feed("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n");
         for (qsizetype i = 0; i < body.size(); i += 7)
             f.parser->feed(QByteArrayView(body).sliced(i, std::min<qsizetype>(7, body.size() - i)));
-        QCOMPARE(f.models.output->text().size(), body.size());
-        QCOMPARE(encodeCp1252(f.models.output->text()), body);
+        QCOMPARE(f.models[SeiteField::Text]->text().size(), body.size());
+        QCOMPARE(encodeCp1252(f.models[SeiteField::Text]->text()), body);
     }
 
     void bodyInTheHeaderEndingChunkKeepsNulAndHighBytes()
@@ -347,15 +344,15 @@ private slots:
         QByteArray body("\0\x80\x81\xFF\r\n\n\r", 8);
         Fields f;
         f.parser->feed("HTTP/1.1 200 OK\r\n\r\n" + body);
-        QCOMPARE(encodeCp1252(f.models.output->text()), body);
+        QCOMPARE(encodeCp1252(f.models[SeiteField::Text]->text()), body);
     }
 
     void highBytesInHeaders()
     {
         Fields f;
         f.parser->feed("HTTP/1.1 200 \xDC" "berall\r\nServer: M\xFCller\x80\r\n\r\n");
-        QCOMPARE(f.models.rueckgabe->text(), QString::fromUtf8("HTTP/1.1 200 Überall"));
-        QCOMPARE(f.header(KnownHeader::Server), QString::fromUtf8("Müller€"));
+        QCOMPARE(f.models[SeiteField::Rueckgabe]->text(), QString::fromUtf8("HTTP/1.1 200 Überall"));
+        QCOMPARE(f.header(SeiteField::AnswerServer), QString::fromUtf8("Müller€"));
     }
 
     void longHeaderLineSplitCorrectly()
@@ -366,9 +363,9 @@ private slots:
         QByteArray answer = "HTTP/1.1 200 OK\r\nETag: " + value + "\r\nServer: s\r\n\r\nb";
         for (qsizetype i = 0; i < answer.size(); i += 1000)
             f.parser->feed(QByteArrayView(answer).sliced(i, std::min<qsizetype>(1000, answer.size() - i)));
-        QCOMPARE(f.header(KnownHeader::ETag).size(), value.size());
-        QCOMPARE(f.header(KnownHeader::Server), QStringLiteral("s"));
-        QCOMPARE(f.models.output->text(), QStringLiteral("b"));
+        QCOMPARE(f.header(SeiteField::ETag).size(), value.size());
+        QCOMPARE(f.header(SeiteField::AnswerServer), QStringLiteral("s"));
+        QCOMPARE(f.models[SeiteField::Text]->text(), QStringLiteral("b"));
     }
 
     void completeLineOverTheLimitInOnePieceIsStillSplit()
@@ -409,7 +406,7 @@ private slots:
         f.parser->feed("y");
         QVERIFY(!f.parser->inHeader());
         QCOMPARE(f.headerEnds, 1);
-        QCOMPARE(f.models.output->text().size(), 16 * 64 * 1024 + 1);
+        QCOMPARE(f.models[SeiteField::Text]->text().size(), 16 * 64 * 1024 + 1);
     }
 
     void statusLineOverTheLimitBecomesBody()
@@ -423,11 +420,14 @@ private slots:
 
     void knownHeaderNames()
     {
-        QCOMPARE(knownHeaderByName(u"LOCATION"), KnownHeader::Location);
-        QCOMPARE(knownHeaderByName(u"CONTENT-LOCATION"), KnownHeader::ContentLocation);
+        QCOMPARE(knownHeaderByName(u"LOCATION"), SeiteField::Location);
+        QCOMPARE(knownHeaderByName(u"CONTENT-LOCATION"), SeiteField::ContentLocation);
         QVERIFY(!knownHeaderByName(u"Server"));
         QVERIFY(!knownHeaderByName(u"SERVER "));
         QVERIFY(!knownHeaderByName(u"SET-COOKIE"));
+        // Request headers of the input fields have no answer field.
+        QVERIFY(!knownHeaderByName(u"REFERER"));
+        QVERIFY(!knownHeaderByName(u"HOST"));
     }
 };
 

@@ -46,22 +46,22 @@ private slots:
     void emptyAcceptSendsWildcard()
     {
         RequestFields f;
-        f.accept.clear();
+        f[SeiteField::Accept].clear();
         QVERIFY(composeRequest(f).contains("\r\nAccept: */*\r\n"));
     }
 
     void emptyUserAgentLineStillSent()
     {
         RequestFields f;
-        f.userAgent.clear();
+        f[SeiteField::UserAgent].clear();
         QVERIFY(composeRequest(f).contains("\r\nUser-Agent: \r\nHost: "));
     }
 
     void emptyOptionalHeadersLeftOut()
     {
         RequestFields f;
-        f.acceptLanguage.clear();
-        f.acceptEncoding.clear();
+        f[SeiteField::AcceptLanguage].clear();
+        f[SeiteField::AcceptEncoding].clear();
         QCOMPARE(composeRequest(f),
                  lines({"GET / HTTP/1.1", kAccept, kUserAgent, "Host: localhost:80",
                         "Connection: Close"}));
@@ -70,27 +70,27 @@ private slots:
     void emptyPortHostWithoutColon()
     {
         RequestFields f;
-        f.port.clear();
+        f[SeiteField::Port].clear();
         QVERIFY(composeRequest(f).contains("\r\nHost: localhost\r\nConnection: Close\r\n\r\n"));
-        QCOMPARE(port(f.port), 0);
+        QCOMPARE(port(f[SeiteField::Port]), 0);
     }
 
     void port8080()
     {
         RequestFields f;
-        f.server = QStringLiteral("example.test");
-        f.port = QStringLiteral("8080");
+        f[SeiteField::Server] = QStringLiteral("example.test");
+        f[SeiteField::Port] = QStringLiteral("8080");
         QVERIFY(composeRequest(f).contains("\r\nHost: example.test:8080\r\n"));
-        QCOMPARE(port(f.port), 8080);
+        QCOMPARE(port(f[SeiteField::Port]), 8080);
     }
 
     void portAsTypedInHostLine()
     {
         // The Host line carries the text, the connection its number.
         RequestFields f;
-        f.port = QStringLiteral(" 8080x");
+        f[SeiteField::Port] = QStringLiteral(" 8080x");
         QVERIFY(composeRequest(f).contains("\r\nHost: localhost: 8080x\r\n"));
-        QCOMPARE(port(f.port), 8080);
+        QCOMPARE(port(f[SeiteField::Port]), 8080);
         QCOMPARE(port(u"80.5"), 80); // half to even
         QCOMPARE(port(u"81.5"), 82);
         QCOMPARE(port(u"abc"), 0);
@@ -100,8 +100,8 @@ private slots:
     void bodyWithLengthAndType()
     {
         RequestFields f;
-        f.befehl = QStringLiteral("POST /form HTTP/1.1");
-        f.anhang = QStringLiteral("a=1&b=2");
+        f[SeiteField::Befehl] = QStringLiteral("POST /form HTTP/1.1");
+        f[SeiteField::Anhang] = QStringLiteral("a=1&b=2");
         QCOMPARE(composeRequest(f),
                  lines({"POST /form HTTP/1.1", kAccept, "Accept-Language: de",
                         "Accept-Encoding: gzip, deflate", kUserAgent, "Host: localhost:80",
@@ -113,8 +113,8 @@ private slots:
     void bodyWithEmptyContentType()
     {
         RequestFields f;
-        f.anhang = QStringLiteral("x");
-        f.contentType.clear();
+        f[SeiteField::Anhang] = QStringLiteral("x");
+        f[SeiteField::ContentType].clear();
         QVERIFY(composeRequest(f).endsWith(
             "Content-Length: 1\r\nContent-Type: \r\nConnection: Close\r\n\r\nx"));
     }
@@ -122,7 +122,7 @@ private slots:
     void twoLineBodyCountsCrLf()
     {
         RequestFields f;
-        f.anhang = QStringLiteral("abc\r\ndef");
+        f[SeiteField::Anhang] = QStringLiteral("abc\r\ndef");
         const QByteArray r = composeRequest(f);
         QVERIFY(r.contains("\r\nContent-Length: 8\r\n"));
         QVERIFY(r.endsWith("\r\n\r\nabc\r\ndef"));
@@ -131,7 +131,7 @@ private slots:
     void noBodyNoContentHeaders()
     {
         RequestFields f;
-        f.contentType = QStringLiteral("text/plain");
+        f[SeiteField::ContentType] = QStringLiteral("text/plain");
         const QByteArray r = composeRequest(f);
         QVERIFY(!r.contains("Content-Length"));
         QVERIFY(!r.contains("Content-Type"));
@@ -140,13 +140,13 @@ private slots:
     void refererAndRangeOrder()
     {
         RequestFields f;
-        f.referer = QStringLiteral("http://a.test/");
-        f.range = QStringLiteral("bytes=0-99");
+        f[SeiteField::Referer] = QStringLiteral("http://a.test/");
+        f[SeiteField::Range] = QStringLiteral("bytes=0-99");
         QCOMPARE(composeRequest(f),
                  lines({"GET / HTTP/1.1", "Referer: http://a.test/", kAccept,
                         "Accept-Language: de", "Accept-Encoding: gzip, deflate", kUserAgent,
                         "Host: localhost:80", "Range: bytes=0-99", "Connection: Close"}));
-        f.anhang = QStringLiteral("q");
+        f[SeiteField::Anhang] = QStringLiteral("q");
         const QByteArray r = composeRequest(f);
         QVERIFY(r.contains("Content-Type: application/x-www-form-urlencoded\r\n"
                            "Range: bytes=0-99\r\nConnection: Close\r\n\r\nq"));
@@ -155,8 +155,8 @@ private slots:
     void embeddedLineBreaksGoOutUnchanged()
     {
         RequestFields f;
-        f.befehl = QStringLiteral("GET /a HTTP/1.1\r\nX-Eigen: 1");
-        f.userAgent = QStringLiteral("A\nB");
+        f[SeiteField::Befehl] = QStringLiteral("GET /a HTTP/1.1\r\nX-Eigen: 1");
+        f[SeiteField::UserAgent] = QStringLiteral("A\nB");
         const QByteArray r = composeRequest(f);
         QVERIFY(r.startsWith("GET /a HTTP/1.1\r\nX-Eigen: 1\r\nAccept: "));
         QVERIFY(r.contains("\r\nUser-Agent: A\nB\r\n"));
@@ -165,15 +165,15 @@ private slots:
     void emptyBefehlSendsEmptyFirstLine()
     {
         RequestFields f;
-        f.befehl.clear();
+        f[SeiteField::Befehl].clear();
         QVERIFY(composeRequest(f).startsWith("\r\nAccept: "));
     }
 
     void windows1252OneBytePerCharacter()
     {
         RequestFields f;
-        f.anhang = QString::fromUtf8("€ä\xE4\xB8\xAD"); // euro, a-umlaut, a CJK character
-        f.anhang += QChar(0x81);                       // an unassigned byte's stand-in
+        f[SeiteField::Anhang] = QString::fromUtf8("€ä\xE4\xB8\xAD"); // euro, a-umlaut, a CJK character
+        f[SeiteField::Anhang] += QChar(0x81);                       // an unassigned byte's stand-in
         const QByteArray r = composeRequest(f);
         QVERIFY(r.contains("\r\nContent-Length: 4\r\n"));
         QVERIFY(r.endsWith(QByteArray("\r\n\r\n\x80\xE4?\x81")));
@@ -182,7 +182,7 @@ private slots:
     void surrogatePairCountsAsWhatGoesOut()
     {
         RequestFields f;
-        f.anhang = QString::fromUtf8("\xF0\x9F\x98\x80"); // one emoji, two UTF-16 units
+        f[SeiteField::Anhang] = QString::fromUtf8("\xF0\x9F\x98\x80"); // one emoji, two UTF-16 units
         const QByteArray r = composeRequest(f);
         const QByteArray sent = r.sliced(r.indexOf("\r\n\r\n") + 4);
         QVERIFY(r.contains("\r\nContent-Length: " + QByteArray::number(sent.size()) + "\r\n"));

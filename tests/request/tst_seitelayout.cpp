@@ -13,57 +13,71 @@
 using namespace varnok;
 using namespace varnok::test;
 
-namespace {
-
-struct TwipRect {
-    double left, top, width, height;
-};
-
-} // namespace
-
 class TestSeiteLayout : public QObject
 {
     Q_OBJECT
 
-    // The rectangle a control must have for a client area of W x H twips.
-    static QRect expected(const SeiteWindow &w, TwipRect r)
-    {
-        const int x = w.twipsToPixelsX(r.left);
-        const int y = w.twipsToPixelsY(r.top);
-        return QRect(x, y, w.twipsToPixelsX(r.left + r.width) - x, w.twipsToPixelsY(r.top + r.height) - y);
-    }
-
+    // What the layout keeps at a client area of W x H twips (the window's
+    // or the minimum): every control has a size and none overlaps another;
+    // each caption stands on its box's row (a wide box under it); the left
+    // column ends before the divider at half the width and the right column
+    // starts after it; all boxes of both columns are equally wide; the
+    // output box fills the bottom up to a margin of 120 twips.
     static void checkLayout(SeiteWindow &w, double W, double H)
     {
-        const double half = W / 2;
-        const double box = half - 1695;
-        const auto at = [&](const char *name) { return w.control(QLatin1StringView(name))->geometry(); };
-        QCOMPARE(at("Label1"), expected(w, {120, 120, 1335, 255}));
-        QCOMPARE(at("Text1"), expected(w, {1560, 120, box, 285}));
-        QCOMPARE(at("Text2"), expected(w, {1560, 480, box, 285}));
-        QCOMPARE(at("Text12"), expected(w, {1560, 1560, box, 285}));
-        QCOMPARE(at("Text9"), expected(w, {1560, 3360, box, 975}));
-        QCOMPARE(at("Label11"), expected(w, {120, 4440, 1335, 255}));
-        QCOMPARE(at("Text11"), expected(w, {1560, 4440, box, 285}));
-        const double button = (half - 240) / 3;
-        QCOMPARE(at("Command1"), expected(w, {120, 4800, button, 255}));
-        QCOMPARE(at("Label10"), expected(w, {button + 120, 4800, half - 240 - button, 255}));
+        const QWidget *line1 = w.findChild<QWidget *>(QStringLiteral("Line1"));
+        const QWidget *line2 = w.findChild<QWidget *>(QStringLiteral("Line2"));
+        QCOMPARE(line1->x(), w.twipsToPixelsX(W / 2));
+        QCOMPARE(line1->y(), 0);
+        QCOMPARE(line1->geometry().bottom() + 1, line2->y());
+        QCOMPARE(line2->x(), 0);
+        QCOMPARE(line2->width(), w.twipsToPixelsX(W));
 
-        QCOMPARE(at("Label20"), expected(w, {half + 120, 120, 1335, 255}));
-        QCOMPARE(at("Label23"), expected(w, {half + 120, 3720, 1335, 255}));
-        QCOMPARE(at("Label24"), expected(w, {half + 120, 4080, 1335, 255}));
-        QCOMPARE(at("Label25"), expected(w, {half + 1575, 120, box, 285}));
-        QCOMPARE(at("Label35"), expected(w, {half + 1575, 3720, box, 285}));
-        QCOMPARE(at("Text13"), expected(w, {half + 120, 4320, W - (half + 240), 735}));
-        QCOMPARE(at("Text10"), expected(w, {120, 5280, W - 240, H - 5400}));
-
-        const QRect line1 = w.findChild<QWidget *>(QStringLiteral("Line1"))->geometry();
-        QCOMPARE(line1.x(), w.twipsToPixelsX(half));
-        QCOMPARE(line1.top(), 0);
-        QCOMPARE(line1.height(), w.twipsToPixelsY(5160));
-        const QRect line2 = w.findChild<QWidget *>(QStringLiteral("Line2"))->geometry();
-        QCOMPARE(line2.y(), w.twipsToPixelsY(5160));
-        QCOMPARE(line2.width(), w.twipsToPixelsX(W));
+        QList<std::pair<QString, QRect>> placed;
+        const auto add = [&](const QWidget *c) {
+            QVERIFY2(c->width() > 0 && c->height() > 0, qPrintable(c->objectName()));
+            placed.emplace_back(c->objectName(), c->geometry());
+        };
+        const int boxWidth = w.control(u"Text1")->width();
+        for (const SeiteFieldRow &row : kSeiteFields) {
+            const QRect box = w.control(row.control)->geometry();
+            add(w.control(row.control));
+            const QString name = row.control.toString();
+            if (row.place == SeitePlace::Bottom) {
+                QVERIFY(box.top() > line2->y());
+                QCOMPARE(box.left(), w.twipsToPixelsX(120));
+                QCOMPARE(box.right() + 1, w.twipsToPixelsX(W - 120));
+                QCOMPARE(box.bottom() + 1, w.twipsToPixelsY(H - 120));
+                continue;
+            }
+            const QRect caption = w.control(row.captionControl)->geometry();
+            // The design lets "weitere Angaben:" reach 15 twips into the box
+            // under it; its text is drawn from the top and is not covered.
+            placed.emplace_back(row.captionControl.toString(),
+                                caption.adjusted(0, 0, 0, -w.twipsToPixelsY(15)));
+            QVERIFY2(box.bottom() < line2->y(), qPrintable(name));
+            if (row.place == SeitePlace::RightBelow) {
+                QVERIFY2(box.top() > caption.top() + caption.height() / 2, qPrintable(name));
+                QCOMPARE(box.left(), caption.left());
+                QCOMPARE(box.right() + 1, w.twipsToPixelsX(W - 120));
+            } else {
+                QVERIFY2(box.top() == caption.top(), qPrintable(name));
+                QVERIFY2(box.left() > caption.right(), qPrintable(name));
+                QVERIFY2(box.width() == boxWidth, qPrintable(name));
+            }
+            if (row.place == SeitePlace::Left)
+                QVERIFY2(box.right() < line1->x(), qPrintable(name));
+            else
+                QVERIFY2(caption.left() > line1->x(), qPrintable(name));
+        }
+        add(w.control(u"Command1"));
+        add(w.control(u"Label10"));
+        QVERIFY(w.control(u"Label10")->geometry().right() < line1->x());
+        QVERIFY(w.control(u"Command1")->geometry().bottom() < line2->y());
+        for (qsizetype i = 0; i < placed.size(); ++i)
+            for (qsizetype j = i + 1; j < placed.size(); ++j)
+                QVERIFY2(!placed[i].second.intersects(placed[j].second),
+                         qPrintable(placed[i].first + QStringLiteral(" / ") + placed[j].first));
     }
 
     static QSize pixels(const SeiteWindow &w, double W, double H)

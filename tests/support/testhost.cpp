@@ -25,14 +25,8 @@ int TestHost::openSeiteWindow()
         if (m_seite[size_t(i)])
             continue;
         auto w = std::make_unique<FakeSeiteWindow>();
-        for (auto *f : {&w->fields.text10, &w->fields.text1, &w->fields.text2, &w->fields.text3,
-                        &w->fields.text4, &w->fields.text12, &w->fields.text5, &w->fields.text6,
-                        &w->fields.text7, &w->fields.text8, &w->fields.text9, &w->fields.text11,
-                        &w->fields.label25, &w->fields.label26, &w->fields.label27,
-                        &w->fields.label28, &w->fields.label29, &w->fields.label30,
-                        &w->fields.label31, &w->fields.label32, &w->fields.label33,
-                        &w->fields.label34, &w->fields.label35, &w->fields.text13})
-            *f = std::make_shared<TextModel>();
+        for (auto &field : w->fields.items)
+            field = std::make_shared<TextModel>();
         RegisterSeiteFenster(m_engine->root(), qint16(i), w->fields);
         m_seite[size_t(i)] = std::move(w);
         m_engine->setWindowStatus(u"SeiteFenster", i, u"0");
