@@ -16,6 +16,10 @@ for arg in "$@"; do
     *) echo "setup.sh: unbekannte Option: $arg" >&2; exit 2 ;;
   esac
 done
+# https://: Qt's TLS backend plugin (in libqt6network6) loads the OpenSSL
+# library at run time and checks certificates against the system's store;
+# the TLS tests make their certificates with the openssl program.
+packages+=(libqt6network6 libssl3 ca-certificates openssl)
 # The end-to-end tests start a small HTTP server; any python3 will do.
 command -v python3 >/dev/null 2>&1 || packages+=(python3)
 

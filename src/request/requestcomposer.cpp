@@ -2,6 +2,10 @@
 
 #include "common/conventions.h"
 
+#include <QStringList>
+
+#include <utility>
+
 namespace varnok {
 
 namespace {
@@ -15,7 +19,36 @@ void headerLine(QString &out, SeiteField field, QStringView value)
     out += u"\r\n";
 }
 
+// The scheme in any letter case; only ASCII letters count as the same
+// letter in another case.
+bool startsWithScheme(QStringView text, QStringView scheme)
+{
+    if (text.size() < scheme.size())
+        return false;
+    for (qsizetype i = 0; i < scheme.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + (u'a' - u'A'));
+        if (c != scheme[i].unicode())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+ServerTarget serverTarget(QStringView serverText)
+{
+    constexpr std::pair<QStringView, Transport> kSchemes[] = {
+        {u"http://", Transport::Plain},
+        {u"https://", Transport::Tls},
+        {u"https+unsicher://", Transport::TlsUnverified},
+    };
+    for (const auto &[scheme, transport] : kSchemes)
+        if (startsWithScheme(serverText, scheme))
+            return {transport, serverText.sliced(scheme.size())};
+    return {Transport::Plain, serverText};
+}
 
 RequestFields::RequestFields()
 {
@@ -43,7 +76,7 @@ QString composeRequestText(const RequestFields &f)
     headerLine(out, F::UserAgent, f[F::UserAgent]);
     out += seiteField(F::Server).header;
     out += u": ";
-    out += f[F::Server];
+    out += serverTarget(f[F::Server]).host;
     if (!f[F::Port].isEmpty()) {
         out += u':';
         out += f[F::Port];
@@ -78,7 +111,7 @@ std::optional<qint32> requestPort(QStringView portText)
 
 QString connectProblem(QStringView server, QStringView portText)
 {
-    if (server.isEmpty())
+    if (serverTarget(server).host.isEmpty())
         return QStringLiteral("Kein Server angegeben");
     const std::optional<qint32> port = requestPort(portText);
     if (!port || *port < 1 || *port > 65535)
@@ -119,6 +152,73 @@ QString socketErrorReason(QAbstractSocket::SocketError error)
     default:
         return QStringLiteral("Verbindungsfehler");
     }
+}
+
+namespace {
+
+QString certificateReason(QSslError::SslError error)
+{
+    switch (error) {
+    case QSslError::SelfSignedCertificate:
+        return QStringLiteral("selbst signiert");
+    case QSslError::SelfSignedCertificateInChain:
+        return QStringLiteral("Kette endet in einem selbst signierten Zertifikat");
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+        return QStringLiteral("Aussteller unbekannt");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("abgelaufen");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("noch nicht gültig");
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("für einen anderen Namen ausgestellt");
+    case QSslError::CertificateRevoked:
+        return QStringLiteral("widerrufen");
+    case QSslError::CertificateUntrusted:
+    case QSslError::CertificateRejected:
+        return QStringLiteral("nicht für diesen Zweck vertrauenswürdig");
+    case QSslError::NoPeerCertificate:
+        return QStringLiteral("Server zeigt kein Zertifikat");
+    default:
+        return QStringLiteral("ungültig");
+    }
+}
+
+} // namespace
+
+QString certificateProblem(const QList<QSslError> &errors)
+{
+    QStringList reasons;
+    for (const QSslError &e : errors) {
+        const QString r = certificateReason(e.error());
+        if (!reasons.contains(r))
+            reasons << r;
+    }
+    if (reasons.isEmpty())
+        reasons << certificateReason(QSslError::UnspecifiedError);
+    return QStringLiteral("Zertifikat nicht vertrauenswürdig: ") + reasons.join(QStringLiteral(", "));
+}
+
+QString handshakeProblem(QAbstractSocket::SocketError error)
+{
+    // The commonest cause is a port where no TLS server listens.
+    QString reason;
+    switch (error) {
+    case QAbstractSocket::SslHandshakeFailedError:
+        reason = QStringLiteral("keine gültige TLS-Antwort");
+        break;
+    case QAbstractSocket::RemoteHostClosedError:
+        reason = QStringLiteral("Verbindung vom Server getrennt");
+        break;
+    case QAbstractSocket::SslInternalError:
+        reason = QStringLiteral("interner TLS-Fehler");
+        break;
+    default:
+        reason = socketErrorReason(error);
+        break;
+    }
+    return QStringLiteral("TLS-Handshake fehlgeschlagen: ") + reason + QStringLiteral(" (Port richtig?)");
 }
 
 } // namespace varnok

@@ -6,6 +6,8 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QList>
+#include <QSslError>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -32,7 +34,25 @@ private:
     std::array<QString, kRequestFieldCount> m_texts;
 };
 
-// The request as text (CR LF line ends, header end, then the body).
+// How a request travels, by the scheme the Server text starts with.
+enum class Transport {
+    Plain,         // no scheme, or http://
+    Tls,           // https://: the certificate is checked
+    TlsUnverified, // https+unsicher://: any certificate is accepted
+};
+
+struct ServerTarget
+{
+    Transport transport = Transport::Plain;
+    QStringView host; // the text after the scheme: where to connect, the Host header
+};
+
+// The scheme (any letter case) and the host of a Server text. A text
+// without one of the three schemes is the host itself, for plain TCP.
+ServerTarget serverTarget(QStringView serverText);
+
+// The request as text (CR LF line ends, header end, then the body). The
+// Host line carries the Server text without its scheme.
 QString composeRequestText(const RequestFields &fields);
 // The same as the bytes that go on the wire.
 QByteArray composeRequest(const RequestFields &fields);
@@ -41,12 +61,20 @@ QByteArray composeRequest(const RequestFields &fields);
 // Nothing when the value has no 32-bit integer form.
 std::optional<qint32> requestPort(QStringView portText);
 
-// Why a connection cannot even be attempted (empty server, port outside
-// 1..65535), as the German text the status label shows; empty when the
-// connect call may go ahead.
+// Why a connection cannot even be attempted (no host after the scheme, port
+// outside 1..65535), as the German text the status label shows; empty when
+// the connect call may go ahead.
 QString connectProblem(QStringView server, QStringView portText);
 
 // The short German reason the status label shows for a socket error.
 QString socketErrorReason(QAbstractSocket::SocketError error);
+
+// The status label's text when the certificate of a TLS server is refused:
+// "Zertifikat nicht vertrauenswürdig: " and why, every reason once.
+QString certificateProblem(const QList<QSslError> &errors);
+
+// The status label's text when a TLS handshake fails for another reason
+// than the certificate (the socket error that ended it).
+QString handshakeProblem(QAbstractSocket::SocketError error);
 
 } // namespace varnok

@@ -14,6 +14,8 @@
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -60,18 +62,7 @@ SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent) : QWidget(parent), m_e
     m_timer->setInterval(kTimeoutMs);
     connect(m_timer, &QTimer::timeout, this, &SeiteWindow::onTimeout);
 
-    m_socket = new QTcpSocket(this);
-    m_socket->setObjectName(QStringLiteral("Winsock1"));
-    // Plain TCP to the host the user typed, never through a proxy.
-    m_socket->setProxy(QNetworkProxy::NoProxy);
-    // Bounded arrivals: a fast server cannot pile megabytes into the socket's
-    // buffer (and into each copy of an arrival) while the window is busy.
-    m_socket->setReadBufferSize(kReadBufferSize);
-    connect(m_socket, &QTcpSocket::connected, this, &SeiteWindow::onConnected);
-    connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
-    connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
-    connect(m_socket, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+    makeSocket(Transport::Plain);
 }
 
 SeiteWindow::~SeiteWindow()
@@ -419,6 +410,64 @@ void SeiteWindow::updateSelectionReadout()
 
 // ---- request -------------------------------------------------------------------
 
+void SeiteWindow::makeSocket(Transport transport)
+{
+    const bool tls = transport != Transport::Plain;
+    if (m_socket && tls == (qobject_cast<QSslSocket *>(m_socket) != nullptr))
+        return;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+    }
+    if (tls) {
+        auto *ssl = new QSslSocket(this);
+        connect(ssl, &QSslSocket::connected, this, [this] { m_tcpConnected = true; });
+        connect(ssl, &QSslSocket::encrypted, this, &SeiteWindow::onConnected);
+        connect(ssl, &QSslSocket::sslErrors, this, &SeiteWindow::onCertificateErrors);
+        m_socket = ssl;
+    } else {
+        m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::connected, this, &SeiteWindow::onConnected);
+    }
+    m_socket->setObjectName(QStringLiteral("Winsock1"));
+    // Straight to the host the user typed, never through a proxy.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
+    // Bounded arrivals: a fast server cannot pile megabytes into the socket's
+    // buffer (and into each copy of an arrival) while the window is busy.
+    m_socket->setReadBufferSize(kReadBufferSize);
+    connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
+    connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
+    connect(m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
+}
+
+void SeiteWindow::connectSocket(const ServerTarget &target, quint16 port)
+{
+    m_transport = target.transport;
+    const QString host = target.host.toString();
+    auto *ssl = qobject_cast<QSslSocket *>(m_socket);
+    if (!ssl) {
+        m_socket->connectToHost(host, port);
+        return;
+    }
+    QSslConfiguration config = ssl->sslConfiguration();
+    config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
+    if (!m_trusted.isEmpty())
+        config.setCaCertificates(m_trusted);
+    ssl->setSslConfiguration(config);
+    ssl->setPeerVerifyMode(target.transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
+                                                                        : QSslSocket::VerifyPeer);
+    // The host name is also the name sent for SNI and the name the
+    // certificate must carry.
+    ssl->connectToHostEncrypted(host, port);
+}
+
+void SeiteWindow::setTrustedCertificates(const QList<QSslCertificate> &certificates)
+{
+    m_trusted = certificates;
+}
+
 void SeiteWindow::setStatus(QStringView value)
 {
     if (m_index > 0 && !m_closed)
@@ -427,7 +476,11 @@ void SeiteWindow::setStatus(QStringView value)
 
 void SeiteWindow::setStatusLabel(const QString &text)
 {
-    m_label10->setText(text);
+    // Whatever a connection without a certificate check shows says so.
+    if (m_connected && m_transport == Transport::TlsUnverified && !text.isEmpty())
+        m_label10->setText(text + QStringLiteral(" (ohne Zertifikatsprüfung)"));
+    else
+        m_label10->setText(text);
 }
 
 void SeiteWindow::restartTimer()
@@ -442,6 +495,9 @@ void SeiteWindow::closeSocket()
     m_socket->abort();
     --m_ownClose;
     m_connected = false;
+    m_tcpConnected = false;
+    m_certificateProblem.clear();
+    m_handshakeError = QAbstractSocket::RemoteHostClosedError;
 }
 
 void SeiteWindow::Command1_Click()
@@ -470,14 +526,18 @@ void SeiteWindow::sendAction()
     // Whatever the socket still holds belongs to an earlier request.
     closeSocket();
     m_reasonAfterStop.clear();
-    const QString problem = connectProblem(server, portText);
+    const ServerTarget target = serverTarget(server);
+    QString problem = connectProblem(server, portText);
+    if (problem.isEmpty() && target.transport != Transport::Plain && !QSslSocket::supportsSsl())
+        problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
     m_connectedDuringSend = false;
     m_errorDuringSend.clear();
     if (problem.isEmpty()) {
+        makeSocket(target.transport);
         // The socket may report success or failure from inside the call;
         // both are taken up once the window has entered state 1.
         m_inSend = true;
-        m_socket->connectToHost(server, quint16(*requestPort(portText)));
+        connectSocket(target, quint16(*requestPort(portText)));
         m_inSend = false;
     }
 
@@ -556,6 +616,13 @@ void SeiteWindow::onPeerClosed()
 {
     if (m_closed || m_ownClose)
         return;
+    if (tlsHandshaking()) {
+        // A handshake that broke off is a connection that could not be
+        // made: state 1 stays until Stopp or the timeout, the label says why.
+        m_tcpConnected = false;
+        setStatusLabel(tlsProblem());
+        return;
+    }
     // Bytes that came with the close are still part of the answer.
     if (m_socket->bytesAvailable() > 0)
         onDataArrival();
@@ -572,8 +639,19 @@ void SeiteWindow::onSocketError(int error)
     if (m_closed || m_ownClose)
         return;
     const auto e = QAbstractSocket::SocketError(error);
-    if (e == QAbstractSocket::RemoteHostClosedError) // the closed notification follows
+    if (tlsHandshaking()) {
+        m_handshakeError = e;
+        setStatusLabel(tlsProblem());
         return;
+    }
+    if (e == QAbstractSocket::RemoteHostClosedError) {
+        // A plain socket's closed notification follows. A TLS socket that
+        // received the server's close_notify reports only this error and
+        // stays open: the end of the answer all the same.
+        if (m_transport != Transport::Plain && m_connected)
+            onPeerClosed();
+        return;
+    }
     const QString reason = socketErrorReason(e);
     if (m_inSend) {
         m_errorDuringSend = reason;
@@ -588,6 +666,25 @@ void SeiteWindow::onSocketError(int error)
         return;
     }
     setStatusLabel(reason);
+}
+
+void SeiteWindow::onCertificateErrors(const QList<QSslError> &errors)
+{
+    if (m_closed || m_ownClose)
+        return;
+    // Not ignored: the handshake fails and nothing of the request is sent.
+    m_certificateProblem = certificateProblem(errors);
+    setStatusLabel(m_certificateProblem);
+}
+
+bool SeiteWindow::tlsHandshaking() const
+{
+    return m_tcpConnected && !m_connected;
+}
+
+QString SeiteWindow::tlsProblem() const
+{
+    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError) : m_certificateProblem;
 }
 
 void SeiteWindow::onTimeout()

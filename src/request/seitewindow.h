@@ -27,6 +27,9 @@
 #include "request/requestcomposer.h"
 
 #include <QAnyStringView>
+#include <QList>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -68,6 +71,9 @@ public:
     int timeoutInterval() const;
     // 0 idle, 1 connecting or request sent, 2 header, 3 data.
     int requestState() const { return m_requestState; }
+    // For tests: https:// checks certificates against these instead of the
+    // system's store (none: the system's store).
+    void setTrustedCertificates(const QList<QSslCertificate> &certificates);
 
     // For tests and the main window's own look-ups.
     QString buttonCaption() const;
@@ -109,8 +115,13 @@ private:
 
     void sendAction();
     void stopAction();
+    void makeSocket(Transport transport);
+    void connectSocket(const ServerTarget &target, quint16 port);
     void closeSocket();
+    bool tlsHandshaking() const;
+    QString tlsProblem() const;
     void onConnected();
+    void onCertificateErrors(const QList<QSslError> &errors);
     void onDataArrival();
     void onPeerClosed();
     void onSocketError(int error);
@@ -122,7 +133,12 @@ private:
     int m_requestState = 0;
     bool m_loaded = false;
     bool m_closed = false;
-    bool m_connected = false;  // the current connection was established
+    bool m_connected = false;  // the current connection was established (TLS: encrypted)
+    bool m_tcpConnected = false; // TLS: the TCP connection under the handshake is up
+    Transport m_transport = Transport::Plain;
+    QString m_certificateProblem; // why the server's certificate was refused
+    QAbstractSocket::SocketError m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    QList<QSslCertificate> m_trusted;
     int m_ownClose = 0;        // >0 while the window closes its own socket
     bool m_inSend = false;     // inside the Send action's connect call
     bool m_connectedDuringSend = false;

@@ -188,6 +188,56 @@ private slots:
         QVERIFY(r.contains("\r\nContent-Length: " + QByteArray::number(sent.size()) + "\r\n"));
     }
 
+    void schemes_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("transport");
+        QTest::addColumn<QString>("host");
+        const int plain = int(Transport::Plain), tls = int(Transport::Tls),
+                  unverified = int(Transport::TlsUnverified);
+        QTest::newRow("none") << "example.test" << plain << "example.test";
+        QTest::newRow("http") << "http://example.test" << plain << "example.test";
+        QTest::newRow("HTTP") << "HTTP://example.test" << plain << "example.test";
+        QTest::newRow("https") << "https://example.test" << tls << "example.test";
+        QTest::newRow("HttpS") << "HttpS://example.test" << tls << "example.test";
+        QTest::newRow("unsicher") << "https+unsicher://127.0.0.1" << unverified << "127.0.0.1";
+        QTest::newRow("UNSICHER") << "HTTPS+UNSICHER://h" << unverified << "h";
+        QTest::newRow("only scheme") << "https://" << tls << "";
+        // Anything else is a host name as typed.
+        QTest::newRow("ftp") << "ftp://example.test" << plain << "ftp://example.test";
+        QTest::newRow("one slash") << "https:/example.test" << plain << "https:/example.test";
+        QTest::newRow("blank first") << " https://example.test" << plain << " https://example.test";
+        QTest::newRow("long s") << QString::fromUtf8("http\u017F://x") << plain
+                                << QString::fromUtf8("http\u017F://x");
+    }
+
+    void schemes()
+    {
+        QFETCH(QString, server);
+        QFETCH(int, transport);
+        QFETCH(QString, host);
+        const ServerTarget t = serverTarget(server);
+        QCOMPARE(int(t.transport), transport);
+        QCOMPARE(t.host.toString(), host);
+        // The Host line carries the host after the scheme.
+        RequestFields f;
+        f[SeiteField::Server] = server;
+        QVERIFY(composeRequestText(f).contains(QStringLiteral("\r\nHost: ") + host + QStringLiteral(":80\r\n")));
+        QCOMPARE(connectProblem(server, u"80").isEmpty(), !host.isEmpty());
+    }
+
+    void tlsReasons()
+    {
+        const QString refused = certificateProblem(
+            {QSslError(QSslError::SelfSignedCertificate), QSslError(QSslError::HostNameMismatch),
+             QSslError(QSslError::SelfSignedCertificate)});
+        QCOMPARE(refused, QStringLiteral("Zertifikat nicht vertrauenswürdig: selbst signiert, "
+                                         "für einen anderen Namen ausgestellt"));
+        QVERIFY(handshakeProblem(QAbstractSocket::SslHandshakeFailedError)
+                    .startsWith(u"TLS-Handshake fehlgeschlagen: "));
+        QVERIFY(handshakeProblem(QAbstractSocket::SslHandshakeFailedError).contains(u"Port"));
+    }
+
     void connectProblems()
     {
         QCOMPARE(connectProblem(u"localhost", u"80"), QString());
@@ -214,5 +264,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestRequestCompose)
+QTEST_GUILESS_MAIN(TestRequestCompose)
 #include "tst_requestcompose.moc"
