@@ -1,13 +1,15 @@
 // Time until a request window's Status is "0" with a whole 20 MiB answer in
 // its output box, beside curl fetching the same answer from the same server
-// in the same run, and the window process's peak memory; then the same over
+// in the same run, and the window process's peak memory; then a script in
+// varnok-run that sends the request and waits in a loop for Status "0" (the
+// time the script measures, and the whole process); then the window over
 // TLS (https+unsicher://, a certificate made by the openssl program for this
-// run) beside plain TCP.
+// run, a small python3 TLS server) beside plain TCP.
 //
 //   bench_request [MiB] [runs]
 //
-// The servers are forked child processes on 127.0.0.1, so their copies of
-// the body do not count towards the window's memory.
+// The servers are child processes on 127.0.0.1, so their copies of the body
+// do not count towards the window's memory.
 
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
@@ -19,10 +21,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSslConfiguration>
-#include <QSslKey>
-#include <QSslServer>
 #include <QSslSocket>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -114,42 +114,14 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// The same over TLS, with Qt's own TLS server in the child process.
-[[noreturn]] void serveTls(int listenFd, const std::vector<char> &answer, const QString &certFile,
-                           const QString &keyFile)
+// The median of the ratios of runs taken one right after the other: on a
+// shared machine the load changes between runs more than within one.
+double medianRatio(const std::vector<double> &own, const std::vector<double> &peer)
 {
-    int argc = 1;
-    char name[] = "tls-server";
-    char *argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    QFile certIn(certFile), keyIn(keyFile);
-    if (!certIn.open(QIODevice::ReadOnly) || !keyIn.open(QIODevice::ReadOnly))
-        std::_Exit(1);
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setLocalCertificate(QSslCertificate(certIn.readAll(), QSsl::Pem));
-    config.setPrivateKey(QSslKey(keyIn.readAll(), QSsl::Ec, QSsl::Pem));
-    config.setPeerVerifyMode(QSslSocket::VerifyNone);
-    QSslServer server;
-    server.setSslConfiguration(config);
-    if (!server.setSocketDescriptor(listenFd))
-        std::_Exit(1);
-    const QByteArray bytes = QByteArray::fromRawData(answer.data(), qsizetype(answer.size()));
-    QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, [&] {
-        while (QTcpSocket *c = server.nextPendingConnection()) {
-            auto request = std::make_shared<QByteArray>();
-            QObject::connect(c, &QTcpSocket::readyRead, c, [c, request, bytes] {
-                const bool had = request->contains("\r\n\r\n");
-                *request += c->readAll();
-                if (had || !request->contains("\r\n\r\n"))
-                    return;
-                c->write(bytes);
-                c->disconnectFromHost();
-            });
-            QObject::connect(c, &QTcpSocket::disconnected, c, &QObject::deleteLater);
-        }
-    });
-    app.exec();
-    std::_Exit(0);
+    std::vector<double> r;
+    for (size_t i = 0; i < own.size() && i < peer.size(); ++i)
+        r.push_back(own[i] / peer[i]);
+    return median(r);
 }
 
 struct Server {
@@ -187,7 +159,7 @@ void stopServer(const Server &s)
     waitpid(s.pid, nullptr, 0);
 }
 
-// The same window fetches `url` (`runs` times) beside curl; prints a row.
+// One window fetching from the servers, `runs` times each.
 struct Measure
 {
     SeiteWindow &window;
@@ -196,11 +168,33 @@ struct Measure
     int runs;
     bool ok = true;
 
-    double row(const char *name, const QString &server, quint16 port, const QStringList &curlArgs,
-               const QString &url)
+    // One request until Status "0", in ms; checks that all of it arrived.
+    double fetch(const QString &server, quint16 port)
     {
         window.model(u"Text1")->setText(server);
         window.model(u"Text2")->setText(QString::number(port));
+        QElapsedTimer t;
+        t.start();
+        window.Command1_Click();
+        while (window.requestState() != 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double ms = t.nsecsElapsed() / 1e6;
+        const QString status = engine.GetValueByPath(u"SeiteFenster(1).Status", {}, 0);
+        const qsizetype got = window.model(u"Text10")->text().size();
+        if (status != u"0" || got != qsizetype(bodySize)) {
+            std::printf("incomplete: Status %s, %lld of %zu body characters\n", qPrintable(status),
+                        (long long)got, bodySize);
+            ok = false;
+        }
+        // The answer is on screen, not only in the model.
+        window.outputView()->viewport()->repaint();
+        return ms;
+    }
+
+    // Each run curl, then the window; prints a row.
+    void row(const char *name, const QString &server, quint16 port, const QStringList &curlArgs,
+             const QString &url)
+    {
         std::vector<double> curlMs, ownMs;
         for (int r = 0; r < runs; ++r) {
             QElapsedTimer t;
@@ -209,27 +203,100 @@ struct Measure
             curlMs.push_back(t.nsecsElapsed() / 1e6);
             if (rc != 0)
                 std::printf("curl failed (%d)\n", rc);
-
-            t.start();
-            window.Command1_Click();
-            while (window.requestState() != 0)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-            ownMs.push_back(t.nsecsElapsed() / 1e6);
-            const QString status = engine.GetValueByPath(u"SeiteFenster(1).Status", {}, 0);
-            const qsizetype got = window.model(u"Text10")->text().size();
-            if (status != u"0" || got != qsizetype(bodySize)) {
-                std::printf("incomplete: Status %s, %lld of %zu body characters\n",
-                            qPrintable(status), (long long)got, bodySize);
-                ok = false;
-            }
-            // The answer is on screen, not only in the model.
-            window.outputView()->viewport()->repaint();
+            ownMs.push_back(fetch(server, port));
         }
-        const double c = median(curlMs), o = median(ownMs);
-        std::printf("%-8s %12.1f %12.1f %7.1fx\n", name, c, o, o / c);
-        return o;
+        std::printf("%-8s %12.1f %12.1f %7.1fx\n", name, median(curlMs), median(ownMs),
+                    medianRatio(ownMs, curlMs));
+    }
+
+    // Each run the same answer over plain TCP, then over TLS.
+    void tlsBesidePlain(quint16 plainPort, quint16 tlsPort)
+    {
+        std::vector<double> plainMs, tlsMs;
+        for (int r = 0; r < runs; ++r) {
+            plainMs.push_back(fetch(QStringLiteral("127.0.0.1"), plainPort));
+            tlsMs.push_back(fetch(QStringLiteral("https+unsicher://127.0.0.1"), tlsPort));
+        }
+        std::printf("TLS beside plain TCP (binary body): %.1f ms against %.1f ms, %.1fx\n",
+                    median(tlsMs), median(plainMs), medianRatio(tlsMs, plainMs));
     }
 };
+
+// varnok-run with a script that fetches from `port` twice, `runs` times:
+// the time from Senden to Status "0" as the script measures it (Main.Timer),
+// of the first request (which also waits for the new window's first paint
+// and the loading of the glyphs the answer shows) and of the second, and the
+// whole process; beside curl's whole process.
+bool scriptRows(const QString &dir, quint16 port, size_t bodySize, int runs)
+{
+    const QString out = dir + QStringLiteral("/gemessen.txt");
+    const QString fetch = QStringLiteral(
+        "EXEC Skript.User.T(Main.Timer())\r\n"
+        "EXEC SeiteFenster(1).Senden()\r\n"
+        "DO\r\n"
+        "LOOPWHILE Main.Bedingung.Text.Ungleich(SeiteFenster(1).Status Text(0))\r\n"
+        "EXEC Skript.User.T(Main.Mathe.Minus(Main.Timer() Skript.User.T))\r\n");
+    const QString script =
+        QStringLiteral("EXEC NewSeiteFenster()\r\n"
+                       "EXEC SeiteFenster(1).Input.Server(Text(127.0.0.1))\r\n"
+                       "EXEC SeiteFenster(1).Input.Port(%1)\r\n"
+                       "EXEC Skript.User.NewVariable(Text(T))\r\n"
+                       "EXEC Skript.User.NewVariable(Text(E))\r\n")
+            .arg(port)
+        + fetch + QStringLiteral("EXEC Skript.User.E(Skript.User.T)\r\n") + fetch
+        + QStringLiteral("EXEC Main.File.Write(Text(%1) 1 Main.Text.Plus(Skript.User.E "
+                         "Main.Text.Plus(Text(_) Main.Text.Plus(Skript.User.T "
+                         "Main.Text.Plus(Text(_) Main.Text.Len(SeiteFenster(1).Text))))))\r\n")
+              .arg(out);
+    const QString file = dir + QStringLiteral("/holen.varnok-skript");
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+        f.write(script.toLatin1());
+    }
+    std::vector<double> curlMs, firstMs, secondMs, processMs;
+    bool ok = true;
+    // VARNOK_RUN in the environment names another build to compare with.
+    const QString varnokRun = qEnvironmentVariableIsSet("VARNOK_RUN")
+                                  ? qEnvironmentVariable("VARNOK_RUN")
+                                  : QStringLiteral(VARNOK_RUN);
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer t;
+        t.start();
+        QProcess::execute(QStringLiteral("curl"),
+                          {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                           QStringLiteral("http://127.0.0.1:%1/").arg(port)});
+        const double curl = t.nsecsElapsed() / 1e6;
+
+        QFile::remove(out);
+        t.start();
+        const int rc = QProcess::execute(varnokRun, {file});
+        const double process = t.nsecsElapsed() / 1e6;
+        QFile result(out);
+        const QList<QByteArray> parts =
+            result.open(QIODevice::ReadOnly) ? result.readAll().split('_') : QList<QByteArray>();
+        if (rc != 0 || parts.size() != 3 || parts[2].toULongLong() != bodySize) {
+            std::printf("script run failed (exit %d)\n", rc);
+            ok = false;
+            continue;
+        }
+        curlMs.push_back(curl);
+        processMs.push_back(process);
+        firstMs.push_back(parts[0].toDouble());
+        secondMs.push_back(parts[1].toDouble());
+    }
+    if (firstMs.empty())
+        return false;
+    const double c = median(curlMs);
+    std::printf("%-8s %12.1f %12.1f %7.1fx  (varnok-run: Senden to Status 0, first request)\n",
+                "script", c, median(firstMs), medianRatio(firstMs, curlMs));
+    std::printf("%-8s %12.1f %12.1f %7.1fx  (second request of the same script)\n", "", c,
+                median(secondMs), medianRatio(secondMs, curlMs));
+    std::printf("%-8s %12.1f %12.1f %7.1fx  (whole varnok-run process: start, two requests, end)\n",
+                "", c, median(processMs), medianRatio(processMs, curlMs));
+    return ok;
+}
 
 // A self-signed certificate and its key for 127.0.0.1 in `dir`.
 bool makeCertificate(const QString &dir)
@@ -241,6 +308,34 @@ bool makeCertificate(const QString &dir)
     return std::system(cmd.c_str()) == 0;
 }
 
+// Serves the file "answer" of its folder over TLS to every connection, after
+// the request's header; prints its port first. (openssl's own s_server
+// sends no Content-Length, and Qt's TLS server was slower than the client.)
+constexpr const char *kTlsServer = R"(
+import socket, ssl, sys
+ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+ctx.load_cert_chain('cert.pem', 'key.pem')
+answer = open('answer', 'rb').read()
+s = socket.socket()
+s.bind(('127.0.0.1', 0))
+s.listen(8)
+print(s.getsockname()[1], flush=True)
+while True:
+    c, _ = s.accept()
+    try:
+        t = ctx.wrap_socket(c, server_side=True)
+        request = b''
+        while b'\r\n\r\n' not in request:
+            more = t.recv(65536)
+            if not more:
+                break
+            request += more
+        t.sendall(answer)
+        t.close()
+    except OSError:
+        c.close()
+)";
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -251,18 +346,17 @@ int main(int argc, char **argv)
 
     // The answers are made and the servers started before Qt starts any
     // thread in this process, so the forks copy a single-threaded process.
-    QTemporaryDir certDir;
-    const bool tls = certDir.isValid() && makeCertificate(certDir.path());
+    QTemporaryDir tlsDir;
+    bool tls = tlsDir.isValid() && makeCertificate(tlsDir.path());
     std::vector<char> textAnswer = makeAnswer(bodySize, false);
     const Server textServer = startServer([&](int fd) { serve(fd, textAnswer); });
     std::vector<char> binaryAnswer = makeAnswer(bodySize, true);
     const Server binaryServer = startServer([&](int fd) { serve(fd, binaryAnswer); });
-    Server tlsServer;
-    if (tls)
-        tlsServer = startServer([&](int fd) {
-            serveTls(fd, binaryAnswer, certDir.filePath(QStringLiteral("cert.pem")),
-                     certDir.filePath(QStringLiteral("key.pem")));
-        });
+    if (tls) {
+        QFile f(tlsDir.filePath(QStringLiteral("answer")));
+        tls = f.open(QIODevice::WriteOnly)
+              && f.write(binaryAnswer.data(), qint64(binaryAnswer.size())) == qint64(binaryAnswer.size());
+    }
     const size_t answerSize = textAnswer.size();
     // The parent no longer needs its copies.
     std::vector<char>().swap(textAnswer);
@@ -291,20 +385,31 @@ int main(int argc, char **argv)
         return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1StringView(scheme)).arg(port);
     };
     m.row("text", QStringLiteral("127.0.0.1"), textServer.port, curlArgs, url("http", textServer.port));
-    const double plain = m.row("binary", QStringLiteral("127.0.0.1"), binaryServer.port, curlArgs,
+    m.row("binary", QStringLiteral("127.0.0.1"), binaryServer.port, curlArgs,
                                url("http", binaryServer.port));
     const long peak = peakRssKb();
     std::printf("peak RSS %.1f MiB (%.1fx the body); before the first request %.1f MiB\n",
                 peak / 1024.0, peak * 1024.0 / double(bodySize), baseRss / 1024.0);
 
-    if (!tls || !QSslSocket::supportsSsl()) {
-        std::printf("TLS: not measured (no openssl program or no TLS backend)\n");
+    if (!scriptRows(tlsDir.path(), binaryServer.port, bodySize, runs))
+        m.ok = false;
+
+    QProcess tlsServer;
+    quint16 tlsPort = 0;
+    if (tls && QSslSocket::supportsSsl() && !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty()) {
+        tlsServer.setWorkingDirectory(tlsDir.path());
+        tlsServer.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kTlsServer)});
+        if (tlsServer.waitForReadyRead(10000))
+            tlsPort = quint16(tlsServer.readLine().trimmed().toUInt());
+    }
+    if (tlsPort == 0) {
+        std::printf("TLS: not measured (needs the openssl program, python3 and Qt's TLS backend)\n");
     } else {
-        const double overTls = m.row("tls", QStringLiteral("https+unsicher://127.0.0.1"), tlsServer.port,
-                                     curlArgs + QStringList{QStringLiteral("-k")},
-                                     url("https", tlsServer.port));
-        std::printf("TLS beside plain TCP (binary body): %.1fx\n", overTls / plain);
-        stopServer(tlsServer);
+        m.row("tls", QStringLiteral("https+unsicher://127.0.0.1"), tlsPort,
+              curlArgs + QStringList{QStringLiteral("-k")}, url("https", tlsPort));
+        m.tlsBesidePlain(binaryServer.port, tlsPort);
+        tlsServer.kill();
+        tlsServer.waitForFinished();
     }
 
     stopServer(textServer);

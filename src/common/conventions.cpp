@@ -308,6 +308,15 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+constexpr std::array<char16_t, 256> cp1252Table()
+{
+    std::array<char16_t, 256> t{};
+    for (size_t b = 0; b < 256; ++b)
+        t[b] = b >= 0x80 && b <= 0x9F ? kHigh[b - 0x80] : char16_t(b);
+    return t;
+}
+constexpr std::array<char16_t, 256> kCp1252 = cp1252Table();
+
 } // namespace
 
 QChar cp1252ToChar(unsigned char byte)
@@ -328,12 +337,34 @@ std::optional<unsigned char> charToCp1252(QChar ch)
     return std::nullopt;
 }
 
+void decodeCp1252Into(const char *data, qsizetype size, char16_t *out)
+{
+    const auto *src = reinterpret_cast<const unsigned char *>(data);
+    // Only 0x80..0x9F differ from Latin-1. A block without one of them is
+    // widened as it is; the check and the widening are simple enough loops
+    // for the compiler to turn into vector instructions.
+    constexpr qsizetype kBlock = 64;
+    qsizetype i = 0;
+    for (; i + kBlock <= size; i += kBlock) {
+        unsigned char high = 0;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            high |= static_cast<unsigned char>(static_cast<unsigned char>(src[i + k] - 0x80) < 0x20);
+        if (!high) {
+            for (qsizetype k = 0; k < kBlock; ++k)
+                out[i + k] = src[i + k];
+        } else {
+            for (qsizetype k = 0; k < kBlock; ++k)
+                out[i + k] = kCp1252[src[i + k]];
+        }
+    }
+    for (; i < size; ++i)
+        out[i] = kCp1252[src[i]];
+}
+
 QString decodeCp1252(const char *data, qsizetype size)
 {
     QString out(size, Qt::Uninitialized);
-    QChar *dst = out.data();
-    for (qsizetype i = 0; i < size; ++i)
-        dst[i] = cp1252ToChar(static_cast<unsigned char>(data[i]));
+    decodeCp1252Into(data, size, reinterpret_cast<char16_t *>(out.data()));
     return out;
 }
 

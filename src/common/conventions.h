@@ -41,6 +41,9 @@ QChar cp1252ToChar(unsigned char byte);
 std::optional<unsigned char> charToCp1252(QChar ch);
 QString decodeCp1252(const QByteArray &bytes);
 QString decodeCp1252(const char *data, qsizetype size);
+// The same into `out`, which has room for `size` characters. Runs of plain
+// Latin-1 bytes are widened by a loop the compiler vectorises.
+void decodeCp1252Into(const char *data, qsizetype size, char16_t *out);
 // Characters outside the set become '?'.
 QByteArray encodeCp1252(QStringView text);
 

@@ -25,6 +25,22 @@ public:
     void setText(const QString &text) override;
     // Appends without touching what is there; viewers add only the new part.
     void append(QStringView text);
+    // The same for `count` characters that `fill(char16_t *)` writes in
+    // place: a decoder writes straight into the text, with no copy between.
+    template <typename Fill>
+    void appendWith(qsizetype count, Fill &&fill)
+    {
+        if (count <= 0)
+            return;
+        const qsizetype from = m_text.size();
+        m_text.resize(from + count);
+        fill(reinterpret_cast<char16_t *>(m_text.data()) + from);
+        emit textAppended(from);
+        emit changed();
+    }
+    // Room for `count` more characters, so a long text of known length is
+    // not moved while it grows.
+    void reserveMore(qsizetype count) { m_text.reserve(m_text.size() + count); }
     // An edit made by the user in the widget: replaces [start, start+removed)
     // with `inserted`.
     void replaceRange(qsizetype start, qsizetype removed, QStringView inserted);

@@ -24,7 +24,10 @@ bool sameUpperCased(QStringView upperName, QStringView tableName)
     return true;
 }
 
-constexpr qsizetype kKeptDecodeBuffer = qsizetype(4) << 20;
+// Room is made ahead for a body of up to this many bytes (twice as many
+// bytes of text) when its Content-Length is known; beyond it the text grows
+// as it arrives, so a header that claims more than it sends costs nothing.
+constexpr qint64 kMaxReserved = qint64(256) << 20;
 
 QString decode(QByteArrayView bytes)
 {
@@ -160,8 +163,6 @@ void AnswerParser::endHeader()
 ModelAnswerSink::ModelAnswerSink(SeiteModels models, std::function<void()> onHeaderEnded)
     : m_models(std::move(models)), m_onHeaderEnded(std::move(onHeaderEnded))
 {
-    for (int b = 0; b < 256; ++b)
-        m_charOf[size_t(b)] = cp1252ToChar(static_cast<unsigned char>(b)).unicode();
 }
 
 void ModelAnswerSink::statusLine(const QString &line)
@@ -190,21 +191,21 @@ void ModelAnswerSink::otherHeader(const QString &line)
 
 void ModelAnswerSink::headerEnded()
 {
+    // The body's length as the header gives it, only as a hint for the room
+    // the output box needs: a wrong or missing value changes nothing else.
+    bool ok = false;
+    const qint64 length = m_models[SeiteField::ContentLength]->scriptText().toLongLong(&ok);
+    if (ok && length > 0 && length <= kMaxReserved)
+        m_models[SeiteField::Text]->reserveMore(qsizetype(length));
     if (m_onHeaderEnded)
         m_onHeaderEnded();
 }
 
 void ModelAnswerSink::body(QByteArrayView bytes)
 {
-    m_decoded.resize(bytes.size());
-    char16_t *dst = reinterpret_cast<char16_t *>(m_decoded.data());
-    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        dst[i] = m_charOf[src[i]];
-    m_models[SeiteField::Text]->append(m_decoded);
-    // A large piece's buffer is not kept for the rest of the window's life.
-    if (m_decoded.capacity() > kKeptDecodeBuffer)
-        m_decoded = QString();
+    m_models[SeiteField::Text]->appendWith(bytes.size(), [&](char16_t *out) {
+        decodeCp1252Into(bytes.data(), bytes.size(), out);
+    });
 }
 
 } // namespace varnok

@@ -93,8 +93,6 @@ public:
 private:
     SeiteModels m_models;
     std::function<void()> m_onHeaderEnded;
-    std::array<char16_t, 256> m_charOf{}; // the Windows-1252 table, for the body loop
-    QString m_decoded; // reused for every body piece: no fresh memory per arrival
 };
 
 } // namespace varnok

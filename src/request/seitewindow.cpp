@@ -45,7 +45,6 @@ constexpr const char *kFocusOrder[] = {
 };
 
 const QString kSenden = QStringLiteral("Senden");
-constexpr qint64 kReadBufferSize = 512 * 1024;
 
 } // namespace
 
@@ -72,6 +71,7 @@ SeiteWindow::~SeiteWindow()
     // window.
     m_closed = true;
     m_timer->stop();
+    stopWatching();
     m_socket->disconnect(this);
     m_socket->abort();
 }
@@ -422,7 +422,10 @@ void SeiteWindow::makeSocket(Transport transport)
     }
     if (tls) {
         auto *ssl = new QSslSocket(this);
-        connect(ssl, &QSslSocket::connected, this, [this] { m_tcpConnected = true; });
+        connect(ssl, &QSslSocket::connected, this, [this] {
+            m_tcpConnected = true;
+            watchSocket();
+        });
         connect(ssl, &QSslSocket::encrypted, this, &SeiteWindow::onConnected);
         connect(ssl, &QSslSocket::sslErrors, this, &SeiteWindow::onCertificateErrors);
         m_socket = ssl;
@@ -433,9 +436,9 @@ void SeiteWindow::makeSocket(Transport transport)
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    // Bounded arrivals: a fast server cannot pile megabytes into the socket's
-    // buffer (and into each copy of an arrival) while the window is busy.
-    m_socket->setReadBufferSize(kReadBufferSize);
+    // No limit of its own: each notification takes all the system holds,
+    // and the window hands all of it on before it returns.
+    m_socket->setReadBufferSize(0);
     connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
     connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
     connect(m_socket, &QTcpSocket::errorOccurred, this,
@@ -489,8 +492,35 @@ void SeiteWindow::restartTimer()
     m_timer->start();
 }
 
+void SeiteWindow::setReceptionWatch(std::weak_ptr<ReceptionWatch> watch)
+{
+    m_watch = std::move(watch);
+}
+
+void SeiteWindow::watchSocket()
+{
+    // The socket has a descriptor once its connection is up.
+    const auto watch = m_watch.lock();
+    const qintptr fd = m_socket->socketDescriptor();
+    if (!watch || fd < 0 || fd == m_watched)
+        return;
+    stopWatching();
+    watch->add(fd);
+    m_watched = fd;
+}
+
+void SeiteWindow::stopWatching()
+{
+    if (m_watched < 0)
+        return;
+    if (const auto watch = m_watch.lock())
+        watch->remove(m_watched);
+    m_watched = -1;
+}
+
 void SeiteWindow::closeSocket()
 {
+    stopWatching();
     ++m_ownClose;
     m_socket->abort();
     --m_ownClose;
@@ -577,6 +607,7 @@ void SeiteWindow::onConnected()
         return;
     }
     m_connected = true;
+    watchSocket();
     setStatusLabel(QStringLiteral("Verbunden"));
     m_socket->write(composeRequest(requestFields()));
     setStatusLabel(QStringLiteral("Befehl gesendet"));
@@ -601,15 +632,19 @@ void SeiteWindow::onDataArrival()
     }
     if (m_closed)
         return;
-    const qint64 waiting = m_socket->bytesAvailable();
-    if (waiting <= 0)
-        return;
-    m_readBuffer.resize(qsizetype(waiting));
-    const qint64 got = m_socket->read(m_readBuffer.data(), waiting);
-    if (got > 0)
-        m_parser->feed(QByteArrayView(m_readBuffer.constData(), qsizetype(got)));
-    if (m_readBuffer.capacity() > (qsizetype(4) << 20))
-        m_readBuffer = QByteArray();
+    // Everything the socket holds now, so nothing waits for the next turn
+    // of the event loop. While the socket's buffer is one block, as it is
+    // after a plain socket's notification, the read hands that block over
+    // without a copy.
+    for (qint64 waiting = m_socket->bytesAvailable(); waiting > 0;
+         waiting = m_socket->bytesAvailable()) {
+        const QByteArray piece = m_socket->read(waiting);
+        if (piece.isEmpty())
+            return;
+        m_parser->feed(piece);
+        if (m_closed || m_ownClose)
+            return;
+    }
 }
 
 void SeiteWindow::onPeerClosed()

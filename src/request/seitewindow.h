@@ -24,6 +24,7 @@
 
 #include "objects/windowobjects.h"
 #include "request/answerparser.h"
+#include "request/receptionwatch.h"
 #include "request/requestcomposer.h"
 
 #include <QAnyStringView>
@@ -71,6 +72,9 @@ public:
     int timeoutInterval() const;
     // 0 idle, 1 connecting or request sent, 2 header, 3 data.
     int requestState() const { return m_requestState; }
+    // Where the window names its open connection's socket, for a script
+    // run that waits in a loop (the main window's yield).
+    void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch);
     // For tests: https:// checks certificates against these instead of the
     // system's store (none: the system's store).
     void setTrustedCertificates(const QList<QSslCertificate> &certificates);
@@ -118,6 +122,8 @@ private:
     void makeSocket(Transport transport);
     void connectSocket(const ServerTarget &target, quint16 port);
     void closeSocket();
+    void watchSocket();
+    void stopWatching();
     bool tlsHandshaking() const;
     QString tlsProblem() const;
     void onConnected();
@@ -144,7 +150,8 @@ private:
     bool m_connectedDuringSend = false;
     QString m_errorDuringSend;
     QString m_reasonAfterStop; // why an established connection broke
-    QByteArray m_readBuffer;   // reused by every arrival
+    std::weak_ptr<ReceptionWatch> m_watch;
+    qintptr m_watched = -1;    // the socket named to m_watch
 
     SeiteModels m_models;                 // every text box's model, by field
     SeiteFieldMap<QWidget *> m_widgets;    // and its widget

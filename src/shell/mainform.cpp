@@ -98,6 +98,7 @@ int MainForm::OpenSeiteWindow()
     if (index == 0)
         return 0;
     auto *window = new SeiteWindow(m_engine, nullptr);
+    window->setReceptionWatch(m_receptions);
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
@@ -382,8 +383,13 @@ void MainForm::yield()
         return;
     m_yieldsSinceClock = 0;
     const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastEvents < kYieldInterval)
-        return;
+    if (now - m_lastEvents < kYieldInterval) {
+        // Answer bytes that are waiting are let in now, or a script waiting
+        // for a request in a loop holds up every arrival. Asked every 64th
+        // statement: the question is a system call.
+        if ((++m_receptionChecks & 7) != 0 || !m_receptions->dataWaiting())
+            return;
+    }
     QCoreApplication::processEvents();
     // Measured after the events: a run nested in them must not eat the
     // outer run's share.

@@ -7,12 +7,14 @@
 #include "interpreter/host.h"
 #include "widgets/dialogs.h"
 #include "shell/windowregistry.h"
+#include "request/receptionwatch.h"
 
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <chrono>
+#include <memory>
 
 class QAction;
 class QMdiArea;
@@ -119,6 +121,9 @@ private:
     bool m_closeWhenIdle = false;
     std::chrono::steady_clock::time_point m_lastEvents{};
     int m_yieldsSinceClock = 0;
+    unsigned m_receptionChecks = 0;
+    // Sockets of request windows with an open connection (shared with them).
+    std::shared_ptr<ReceptionWatch> m_receptions = std::make_shared<ReceptionWatch>();
 };
 
 } // namespace varnok

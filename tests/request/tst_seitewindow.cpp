@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 using namespace varnok;
@@ -462,6 +464,35 @@ private slots:
         QCOMPARE(closedIndices.size(), 1);
         s.window.reset();
         QVERIFY(output.expired());
+    }
+
+    void receptionWatchNamesTheOpenConnection()
+    {
+        // A script that waits in a loop asks the watch whether answer bytes
+        // are waiting, without running the event loop.
+        const auto watch = std::make_shared<ReceptionWatch>();
+        SeiteSetup s;
+        s.window->setReceptionWatch(watch);
+        ScriptedServer server;
+        sendTo(s, server);
+        QTRY_VERIFY(server.requestComplete());
+        QVERIFY(!watch->empty());
+        QVERIFY(!watch->dataWaiting());
+        server.send("HTTP/1.1 200 OK\r\n\r\nda");
+        QElapsedTimer t;
+        t.start();
+        while (!watch->dataWaiting() && t.elapsed() < 5000)
+            QThread::msleep(2);
+        QVERIFY(watch->dataWaiting());
+        QTRY_COMPARE(s.text("Text10"), QStringLiteral("da"));
+        QVERIFY(!watch->dataWaiting());
+        // Stopped or closed, the connection is no longer watched.
+        s.window->Command1_Click();
+        QVERIFY(watch->empty());
+        sendTo(s, server);
+        QTRY_VERIFY(!watch->empty());
+        s.window->close();
+        QVERIFY(watch->empty());
     }
 
     void destroyedWhileConnectingIsQuiet()
