@@ -45,6 +45,7 @@ constexpr const char *kFocusOrder[] = {
 };
 
 const QString kSenden = QStringLiteral("Senden");
+constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
 } // namespace
 
@@ -436,9 +437,10 @@ void SeiteWindow::makeSocket(Transport transport)
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    // No limit of its own: each notification takes all the system holds,
-    // and the window hands all of it on before it returns.
-    m_socket->setReadBufferSize(0);
+    // Each notification takes what the system holds, up to a bound that
+    // keeps a fast server on a busy machine from piling tens of megabytes
+    // into one arrival; the window hands all of it on before it returns.
+    m_socket->setReadBufferSize(kReadBufferSize);
     connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
     connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
     connect(m_socket, &QTcpSocket::errorOccurred, this,
