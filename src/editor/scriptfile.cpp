@@ -1,10 +1,7 @@
 #include "scriptfile.h"
 
 #include "common/conventions.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "common/fileaccess.h"
 
 namespace varnok {
 
@@ -47,11 +44,8 @@ QByteArray encodeScriptFile(QStringView text)
 bool readScriptFile(const QString &path, QString &text)
 {
     text.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!readRegularFile(path, kMaxScriptFileSize, bytes))
         return false;
     text = decodeScriptFile(bytes);
     return true;
@@ -59,42 +53,7 @@ bool readScriptFile(const QString &path, QString &text)
 
 bool writeScriptFile(const QString &path, QStringView text)
 {
-    if (path.isEmpty())
-        return false;
-    const QFileInfo info(path);
-    const bool existed = info.exists();
-    if (existed && info.isDir())
-        return false;
-
-    // A named target is overwritten even when it is read-only: give it the
-    // owner's write permission so the replacement is allowed. The new file
-    // takes over these permissions.
-    // The "User" flags describe the caller's access, not the file's mode:
-    // keep only the mode bits.
-    const QFileDevice::Permissions before =
-        QFile::permissions(path)
-        & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
-    bool madeWritable = false;
-    if (existed && !(before & QFileDevice::WriteOwner))
-        madeWritable = QFile::setPermissions(path, before | QFileDevice::WriteOwner);
-
-    auto fail = [&] {
-        if (madeWritable)
-            QFile::setPermissions(path, before);
-        return false;
-    };
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    const QByteArray bytes = encodeScriptFile(text);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return fail();
-    }
-    if (!file.commit())
-        return fail();
-    return true;
+    return replaceRegularFile(path, encodeScriptFile(text));
 }
 
 } // namespace varnok

@@ -18,14 +18,16 @@ QString decodeScriptFile(const QByteArray &bytes);
 // already CR LF) followed by CR LF.
 QByteArray encodeScriptFile(QStringView text);
 
-// Reads a script file. False when the file cannot be opened or read; `text`
-// is then left empty.
+// Reads a script file. False when the file cannot be opened or read, is no
+// regular file or is larger than kMaxScriptFileSize; `text` is then left
+// empty.
 bool readScriptFile(const QString &path, QString &text);
 
 // Writes a script file through a temporary file that replaces the target
 // only once it is complete, so a failed save leaves the old file as it was.
-// A read-only target is made writable first (and left as it was when the
-// save fails). False on any failure.
+// A read-only target is overwritten and left writable. Only a regular file
+// is replaced: a device or FIFO of that name is refused. False on any
+// failure.
 bool writeScriptFile(const QString &path, QStringView text);
 
 } // namespace varnok

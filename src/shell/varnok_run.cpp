@@ -3,9 +3,11 @@
 // window is idle again. DATEI "-" is standard input.
 //
 // Exit status: 0 the run ended without an error box, 1 an error box ended
-// it, 2 a wrong call or DATEI could not be loaded, 128 + the signal number
-// when SIGINT (130) or SIGTERM (143) stopped it.
+// it, 2 a wrong call or DATEI could not be loaded (missing, unreadable, no
+// regular file, or larger than the largest script file), 128 + the signal
+// number when SIGINT (130) or SIGTERM (143) stopped it.
 
+#include "common/fileaccess.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
@@ -15,7 +17,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QStringDecoder>
@@ -167,24 +168,21 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
     return Call{files.first()};
 }
 
+// Both are bounded like a script file that Laden loads: an endless or huge
+// input is a load failure, and a FIFO or device named as the file is refused
+// before it could block.
 std::optional<QByteArray> readStandardInput()
 {
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!varnok::readStream(STDIN_FILENO, varnok::kMaxScriptFileSize, bytes))
         return std::nullopt;
     return bytes;
 }
 
 std::optional<QByteArray> readFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!varnok::readRegularFile(fileName, varnok::kMaxScriptFileSize, bytes))
         return std::nullopt;
     return bytes;
 }

@@ -1,12 +1,19 @@
 #include "editor/scriptfile.h"
 
+#include "common/fileaccess.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#include <utility>
 
 using namespace varnok;
 
@@ -148,6 +155,80 @@ private slots:
         // The read-only file stays read-only, and no half-written file is left.
         QVERIFY(!(QFile::permissions(path) & QFileDevice::WriteOwner));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void nulInNameLoadsAndSavesNothing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("s.varnok-skript"));
+        writeRaw(path, "EXEC Main.Timer()\r\n");
+        const QString cut = path + QChar(u'\0') + QStringLiteral(".bak");
+        QString text = QStringLiteral("old");
+        QVERIFY(!readScriptFile(cut, text));
+        QVERIFY(text.isEmpty());
+        QVERIFY(!writeScriptFile(cut, u"new"));
+        QCOMPARE(readAll(path), QByteArray("EXEC Main.Timer()\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
+    }
+
+    void onlyRegularFilesAreLoadedOrReplaced()
+    {
+        // Guards against a FIFO nobody writes to, whose open would block.
+        alarm(10);
+        QTemporaryDir dir;
+        QStringList odd;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        odd << fifo;
+        // Private device nodes, when this test may make them: a null device
+        // that swallows writes and a zero device that never ends.
+        for (auto [name, minor] : {std::pair{"null", 3u}, std::pair{"zero", 5u}}) {
+            const QString node = dir.filePath(QString::fromLatin1(name));
+            if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, makedev(1, minor)) == 0)
+                odd << node;
+        }
+        for (const QString &path : std::as_const(odd)) {
+            struct stat before;
+            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
+            QString text;
+            QVERIFY2(!readScriptFile(path, text), qPrintable(path));
+            QVERIFY2(!writeScriptFile(path, u"EXEC Main.Timer()"), qPrintable(path));
+            struct stat after;
+            QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+            QCOMPARE(after.st_mode, before.st_mode);
+            QCOMPARE(after.st_ino, before.st_ino);
+        }
+        // A link to such a file stands for it.
+        const QString link = dir.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(fifo, link));
+        QVERIFY(!writeScriptFile(link, u"x"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        alarm(0);
+        // Nothing was left behind beside them.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+                 odd.size() + 1);
+    }
+
+    void oversizedFileIsNotLoaded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("huge.varnok-skript"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(kMaxScriptFileSize + 1)); // sparse: costs no disk
+        }
+        QString text;
+        QVERIFY(!readScriptFile(path, text));
+        QVERIFY(text.isEmpty());
+        // The largest allowed file still loads.
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.resize(kMaxScriptFileSize));
+        }
+        QVERIFY(readScriptFile(path, text));
+        QCOMPARE(text.size(), kMaxScriptFileSize);
     }
 
     void saveIntoMissingFolderFails()

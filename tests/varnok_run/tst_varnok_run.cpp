@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -130,6 +132,54 @@ private slots:
         QCOMPARE(o.exitCode, 2);
         QCOMPARE(o.errLines.size(), 1);
         QVERIFY(o.errLines[0].contains(QStringLiteral("fehlt.varnok-skript")));
+    }
+
+    void fifoAndOversizedFileExitTwoAtOnce()
+    {
+        // A FIFO nobody writes to would block the open, an endless or huge
+        // file would be read until memory runs out.
+        const QString fifo = dir.filePath(QStringLiteral("fifo.varnok-skript"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString huge = dir.filePath(QStringLiteral("huge.varnok-skript"));
+        {
+            QFile f(huge);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(1) << 30)); // sparse: costs no disk
+        }
+        QStringList files{fifo, huge};
+        // A private zero device, when this test may make one.
+        const QString zero = dir.filePath(QStringLiteral("zero"));
+        if (::mknod(QFile::encodeName(zero).constData(), S_IFCHR | 0600, makedev(1, 5)) == 0)
+            files << zero;
+        for (const QString &file : files) {
+            QProcess p;
+            p.setProcessEnvironment(headless());
+            p.start(QStringLiteral(VARNOK_RUN_PATH), {file});
+            const bool ended = p.waitForFinished(10000);
+            if (!ended) {
+                p.kill();
+                p.waitForFinished();
+            }
+            QVERIFY2(ended, qPrintable(file));
+            const Outcome o = collect(p);
+            QCOMPARE(o.exitCode, 2);
+            QCOMPARE(o.errLines.size(), 1);
+            QVERIFY(o.errLines[0].contains(file));
+        }
+        // Standard input that never ends is refused the same way.
+        if (files.contains(zero)) {
+            QProcess p;
+            p.setProcessEnvironment(headless());
+            p.setStandardInputFile(zero);
+            p.start(QStringLiteral(VARNOK_RUN_PATH), {QStringLiteral("-")});
+            const bool ended = p.waitForFinished(10000);
+            if (!ended) {
+                p.kill();
+                p.waitForFinished();
+            }
+            QVERIFY(ended);
+            QCOMPARE(collect(p).exitCode, 2);
+        }
     }
 
     void lineEnds()
