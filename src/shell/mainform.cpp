@@ -103,6 +103,7 @@ int MainForm::OpenSeiteWindow()
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
     connect(window, &SeiteWindow::closed, this, [this](int closedIndex) {
+        m_windowClosed = true;
         m_registry.seite.release(closedIndex);
         UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
     });
@@ -126,6 +127,7 @@ int MainForm::OpenSkriptWindow()
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
     connect(window, &Skript::closed, this, [this](int closedIndex) {
+        m_windowClosed = true;
         m_registry.skript.release(closedIndex);
         UnregisterSkriptFenster(m_engine.root(), qint16(closedIndex));
         // The closing window's menu must not stay in the menu bar.
@@ -376,6 +378,15 @@ void MainForm::closeEvent(QCloseEvent *event)
 
 void MainForm::yield()
 {
+    // A closed window is deleted later, by the event loop it was closed in,
+    // once control returns there; processEvents() never does it. A run that
+    // opens and closes windows without waiting would keep every one of them
+    // until it ends. Deleting those closed at this level now is safe:
+    // nothing of a closed window is still on the stack between statements.
+    if (m_windowClosed) {
+        m_windowClosed = false;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     // Reading the clock is itself a cost at millions of statements a
     // second; a few statements more before looking changes nothing a user
     // could notice.

@@ -119,6 +119,7 @@ private:
     // the innermost one.
     ActiveRuns m_activeRuns;
     bool m_closeWhenIdle = false;
+    bool m_windowClosed = false; // since the last yield
     std::chrono::steady_clock::time_point m_lastEvents{};
     int m_yieldsSinceClock = 0;
     unsigned m_receptionChecks = 0;

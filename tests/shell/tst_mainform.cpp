@@ -171,6 +171,27 @@ private slots:
         QVERIFY(form->engine().root().objectArray(u"SeiteFenster")->peekObject(1)->variable(u"Status") == nullptr);
     }
 
+    void windowsClosedDuringARunAreDeletedBeforeItEnds()
+    {
+        // A run that never waits never returns to the event loop, which is
+        // where closed windows used to be deleted: each one stayed in memory
+        // until the run ended.
+        form->OpenSkriptWindow();
+        Skript *s = form->skriptWindow(1);
+        s->text1()->setText(QStringLiteral("EXEC Skript.User.NewVariable(Text(I))\r\n"
+                                           "DO\r\n"
+                                           "EXEC SeiteFenster(NewSeiteFenster()).Close()\r\n"
+                                           "EXEC SkriptFenster(NewSkriptFenster()).Close()\r\n"
+                                           "EXEC Skript.User.I(Main.Mathe.Plus(Skript.User.I 1))\r\n"
+                                           "LOOPWHILE Main.Bedingung.Mathe.Kleiner(Skript.User.I 20)"));
+        s->Ausfuehren_Click();
+        QVERIFY(s->isIdle());
+        QCOMPARE(form->findChildren<SeiteWindow *>().size(), 0);
+        QCOMPARE(form->findChildren<Skript *>().size(), 1);
+        QCOMPARE(form->mdiArea()->subWindowList().size(), 1);
+        QVERIFY(dialogs->messages().empty());
+    }
+
     void scriptWindowTextIsBoundToItsObject()
     {
         form->OpenSkriptWindow();
