@@ -187,9 +187,11 @@ bool replacementTarget(const QString &name, QByteArray &path, bool &exists, stru
 // Writes what `fill` produces into a temporary file beside `path` and puts
 // it in `path`'s place. `existing` (when given) is the file being replaced,
 // whose permissions and owner the new one takes; otherwise the new file is
-// created with `newMode`, less the file-creation mask.
+// created with `newMode`, less the file-creation mask. `sync` has the data
+// reach the disk before the rename, so not even a crash loses both files.
 template<typename Fill>
-bool replaceWith(const QByteArray &path, const struct stat *existing, mode_t newMode, Fill fill)
+bool replaceWith(const QByteArray &path, const struct stat *existing, mode_t newMode, bool sync,
+                 Fill fill)
 {
     QByteArray tempPath;
     Fd temp = createTemporaryBeside(path, existing ? S_IRUSR | S_IWUSR : newMode, tempPath);
@@ -205,7 +207,7 @@ bool replaceWith(const QByteArray &path, const struct stat *existing, mode_t new
             // Not allowed: the new file stays the caller's own.
         }
     }
-    ok = ok && ::fsync(temp.get()) == 0;
+    ok = ok && (!sync || ::fsync(temp.get()) == 0);
     ok = temp.close() && ok;
     ok = ok && ::rename(tempPath.constData(), path.constData()) == 0;
     if (!ok)
@@ -310,7 +312,7 @@ bool replaceRegularFile(const QString &name, QByteArrayView bytes)
         return false;
     if (exists)
         st.st_mode |= S_IWUSR;
-    return replaceWith(path, exists ? &st : nullptr, 0666, [&](int fd) {
+    return replaceWith(path, exists ? &st : nullptr, 0666, true, [&](int fd) {
         return writeAll(fd, bytes.data(), bytes.size(), -1);
     });
 }
@@ -367,7 +369,8 @@ bool copyRegularFile(const QString &source, const QString &target)
         return false;
     if (exists && to.st_dev == from.st_dev && to.st_ino == from.st_ino)
         return false;
-    return replaceWith(path, exists ? &to : nullptr, from.st_mode & 0777, [&](int fd) {
+    // Not synced, as a plain copy is not: a script may copy many files.
+    return replaceWith(path, exists ? &to : nullptr, from.st_mode & 0777, false, [&](int fd) {
         // Read to the end: the size a file claims (0 for files of /proc)
         // says nothing about what it holds.
         QByteArray buffer(kChunk, Qt::Uninitialized);
