@@ -29,14 +29,21 @@ constexpr int kMaxParameters = 100;
 
 using Words = QVarLengthArray<QStringView, 4>;
 
-// Replaces the expression by a shortcut's expansion; false past the limit.
+// Replaces the expression by a shortcut's expansion; false past the limit
+// of expansions or when the text they build runs out of `textBudget`: a
+// shortcut whose long target names itself again grows the text by the
+// target on every expansion, and copying and rescanning it would take
+// minutes before the count ran out.
 [[gnu::noinline]] bool expand(QString &rewritten, QStringView &expr, int &expansions, int limit,
-                              const QString &target, QStringView separator, QStringView rest)
+                              qsizetype &textBudget, const QString &target, QStringView separator,
+                              QStringView rest)
 {
-    if (++expansions > limit)
+    const qsizetype size = target.size() + separator.size() + rest.size();
+    if (++expansions > limit || size > textBudget)
         return false;
+    textBudget -= size;
     QString next;
-    next.reserve(target.size() + separator.size() + rest.size());
+    next.reserve(size);
     next.append(target).append(separator).append(rest);
     rewritten = std::move(next);
     expr = rewritten;
@@ -196,6 +203,7 @@ QString Evaluator::evaluate(QStringView input, const EvalContext &ctx)
     QString rewritten; // the expression after a shortcut expansion
     int expansions = 0;
     const int limit = guard.limits.shortcutExpansions;
+    qsizetype textBudget = guard.limits.shortcutText + 4 * input.size();
     // `anchor` owns the last node reached through an array element (whose
     // index evaluation may replace it in the tree); `node` walks below it.
     // Sub-object lists only ever grow, so the anchor keeps them alive; the
@@ -232,7 +240,8 @@ restart:
             const QStringView name = expr.mid(segStart, (argStart < 0 ? i : argStart) - segStart);
             if (argStart < 0) {
                 if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
-                    if (!expand(rewritten, expr, expansions, limit, sc->GetVerknuepfung(), u".", expr.mid(i + 1)))
+                    if (!expand(rewritten, expr, expansions, limit, textBudget, sc->GetVerknuepfung(), u".",
+                                expr.mid(i + 1)))
                         return fail(2, ctx);
                     goto restart;
                 }
@@ -256,8 +265,8 @@ scanned:
 
     const QStringView name = expr.mid(segStart, (argStart < 0 ? n : argStart) - segStart);
     if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
-        if (!expand(rewritten, expr, expansions, limit, sc->GetVerknuepfung(), QStringView(),
-                    argStart < 0 ? QStringView() : expr.mid(argStart)))
+        if (!expand(rewritten, expr, expansions, limit, textBudget, sc->GetVerknuepfung(),
+                    QStringView(), argStart < 0 ? QStringView() : expr.mid(argStart)))
             return fail(2, ctx);
         goto restart;
     }

@@ -11,7 +11,7 @@ NodePtr frameNode(const NodePtr &runObject, qint16 level, bool create)
     const ObjectArrayPtr frames = runObject->objectArray(u"Funktion");
     if (!frames)
         return nullptr;
-    return create ? frames->GetObject(level) : frames->peekObject(level);
+    return create ? frames->claimObject(level) : frames->peekObject(level);
 }
 
 } // namespace

@@ -1,16 +1,36 @@
 #include "guard.h"
 
 #include <algorithm>
+#include <pthread.h>
 #include <sys/resource.h>
 
 namespace varnok {
 
 StackGuard::StackGuard()
 {
-    rlimit limit{};
-    m_stackSize = 8u << 20;
-    if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        m_stackSize = std::max<size_t>(limit.rlim_cur, 2u << 20);
+    // The thread's real stack: its lowest address and size. For the main
+    // thread this is what the stack limit lets it grow to, however small
+    // the limit was set.
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void *low = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attr, &low, &size) == 0 && low && size > 0) {
+            m_stackEnd = reinterpret_cast<quintptr>(low);
+            m_stackSize = size;
+        }
+        pthread_attr_destroy(&attr);
+    }
+    if (m_stackEnd == 0) {
+        // Measured from the outermost evaluation instead.
+        rlimit limit{};
+        m_stackSize = 8u << 20;
+        if (getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+            m_stackSize = limit.rlim_cur;
+    }
+    // A quarter of a small stack is kept free for the error box, the event
+    // loop and whatever runs at a yield; up to the full reserve on a large one.
+    limits.stackReserve = std::min(limits.stackReserve, m_stackSize / 4);
 }
 
 } // namespace varnok

@@ -16,6 +16,9 @@ struct EngineLimits
 {
     int evaluationDepth = 4000;    // nested evaluations (parameters, indices, calls)
     int shortcutExpansions = 1000; // rewrites within one evaluation
+    // Characters all rewrites of one evaluation may build together, beyond
+    // four times the expression's own length.
+    qsizetype shortcutText = 16 * 1024 * 1024;
     int callDepth = 1200;          // user-function (and handler) nesting
     size_t stackReserve = 1024 * 1024; // bytes of stack kept free
 };
@@ -23,7 +26,7 @@ struct EngineLimits
 class StackGuard
 {
 public:
-    StackGuard(); // reads the thread's stack limit
+    StackGuard(); // measures the calling thread's stack
 
     EngineLimits limits;
     int evalDepth = 0;      // active evaluations
@@ -34,6 +37,8 @@ public:
     bool exhausted(const void *frame) const
     {
         const quintptr here = reinterpret_cast<quintptr>(frame);
+        if (m_stackEnd != 0)
+            return here < m_stackEnd || here - m_stackEnd < limits.stackReserve;
         const size_t used = m_stackBase > here ? m_stackBase - here : 0;
         return used + limits.stackReserve > m_stackSize;
     }
@@ -60,6 +65,7 @@ private:
     int m_nesting = 0;        // active Evaluate and RunScript frames
     quintptr m_stackBase = 0; // frame address of the outermost one
     size_t m_stackSize = 0;   // the thread's stack limit
+    quintptr m_stackEnd = 0;  // the stack's lowest address; 0 when unknown
 };
 
 // Counts one level of native nesting for as long as it lives.

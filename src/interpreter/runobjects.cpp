@@ -43,9 +43,7 @@ RunObjects::RunObjects(ObjectArrayPtr skriptArray)
 RunRef RunObjects::create()
 {
     for (int n = 1; n <= 32767; ++n) {
-        const NodePtr node = m_skriptArray->GetObject(qint16(n));
-        if (!node)
-            break;
+        const NodePtr node = m_skriptArray->claimObject(qint16(n));
         // MyFunktion marks an object in use.
         if (node->function(u"MyFunktion"))
             continue;

@@ -81,11 +81,11 @@ NodePtr ArrayObjects::newElement() const
     return node;
 }
 
-std::optional<int> ArrayObjects::FindSlot(qint16 index)
+std::optional<int> ArrayObjects::FindSlot(qint16 index, bool evenWhenFull)
 {
     if (const auto pos = m_slots.find(index))
         return pos;
-    return m_slots.append(index, newElement());
+    return m_slots.append(index, newElement(), evenWhenFull);
 }
 
 NodePtr ArrayObjects::GetObject(qint16 index)
@@ -94,6 +94,11 @@ NodePtr ArrayObjects::GetObject(qint16 index)
     if (!pos)
         return nullptr;
     return m_slots.at(*pos);
+}
+
+NodePtr ArrayObjects::claimObject(qint16 index)
+{
+    return m_slots.at(*FindSlot(index, true));
 }
 
 NodePtr ArrayObjects::peekObject(qint16 index) const

@@ -110,10 +110,12 @@ public:
                 return int(k);
         return std::nullopt;
     }
-    // Appends a new slot, or nothing when the array is full.
-    std::optional<int> append(qint16 index, Value value)
+    // Appends a new slot, or nothing when the array is full. `evenWhenFull`
+    // goes past the limit: there are only 65536 indices, so the array stays
+    // bounded all the same.
+    std::optional<int> append(qint16 index, Value value, bool evenWhenFull = false)
     {
-        if (m_indices.size() >= size_t(kMaxEntries))
+        if (m_indices.size() >= size_t(kMaxEntries) && !evenWhenFull)
             return std::nullopt;
         m_indices.push_back(index);
         m_values.push_back(std::move(value));
@@ -161,13 +163,17 @@ public:
     void SetName(QStringView name);
     // The element, created when new; null only when the array is full.
     NodePtr GetObject(qint16 index);
+    // The element, created when new even in a full array: the program's own
+    // elements (a window's object, a run's object, a call's frame) must
+    // exist whatever a script filled the array with.
+    NodePtr claimObject(qint16 index);
     // The element if the index is in use, without creating it.
     NodePtr peekObject(qint16 index) const;
     void ResetObject(qint16 index);
     size_t count() const { return m_slots.size(); }
 
 private:
-    std::optional<int> FindSlot(qint16 index);
+    std::optional<int> FindSlot(qint16 index, bool evenWhenFull = false);
     NodePtr newElement() const;
     QString m_name;
     SparseArray<NodePtr> m_slots;

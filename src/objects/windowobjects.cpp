@@ -30,7 +30,7 @@ NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
     ObjectArrayPtr arr;
     if (!root.GetArrayObject(array, arr))
         return nullptr;
-    return arr->GetObject(index);
+    return arr->claimObject(index);
 }
 
 } // namespace

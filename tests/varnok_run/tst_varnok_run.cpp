@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -179,6 +180,36 @@ private slots:
             }
             QVERIFY(ended);
             QCOMPARE(collect(p).exitCode, 2);
+        }
+    }
+
+    void endlessRecursionEndsWithErrorTwoOnASmallStack()
+    {
+        // The depth a run may reach follows the real stack limit, however
+        // small.
+        const QString s = script(QStringLiteral("rekursion.varnok-skript"),
+                                 "EXEC Skript.User.NewFunction(Text(F) Text(F))\r\n"
+                                 "EXEC Skript.User.F()\r\n"
+                                 "QUIT\r\n"
+                                 ":F\r\n"
+                                 "EXEC Skript.User.F()\r\n"
+                                 "EXITFUNCTION\r\n");
+        for (const rlim_t kib : {256, 1024}) {
+            QProcess p;
+            p.setProcessEnvironment(headless());
+            p.setChildProcessModifier([kib] {
+                struct rlimit limit;
+                if (::getrlimit(RLIMIT_STACK, &limit) == 0) {
+                    limit.rlim_cur = kib * 1024;
+                    ::setrlimit(RLIMIT_STACK, &limit);
+                }
+            });
+            p.start(QStringLiteral(VARNOK_RUN_PATH), {s});
+            QVERIFY(p.waitForFinished(30000));
+            const Outcome o = collect(p);
+            QVERIFY2(o.status == QProcess::NormalExit, qPrintable(QString::number(kib)));
+            QCOMPARE(o.exitCode, 1);
+            QCOMPARE(o.errLines, QStringList{s + QStringLiteral(":5: Fehler 2: ungültige Parameter")});
         }
     }
 
