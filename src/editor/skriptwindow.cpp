@@ -28,6 +28,20 @@ const QString kPreset = QStringLiteral("*.varnok-skript");
 const QString kCaptionRun = QStringLiteral("Ausführen");
 const QString kCaptionStop = QStringLiteral("Stopp");
 
+// Counts the window's own dialogs while they are open: their event loop may
+// deliver a close of this very window, which must wait until they return.
+class DialogScope
+{
+public:
+    explicit DialogScope(int &open) : m_open(open) { ++m_open; }
+    ~DialogScope() { --m_open; }
+    DialogScope(const DialogScope &) = delete;
+    DialogScope &operator=(const DialogScope &) = delete;
+
+private:
+    int &m_open;
+};
+
 } // namespace
 
 Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget *parent)
@@ -158,6 +172,7 @@ void Skript::SetFormCaption(const QString &name)
 
 bool Skript::LoadDatei(const QString &fileName)
 {
+    const DialogScope scope(m_openDialogs);
     const bool asked = fileName.isEmpty();
     QString name = fileName;
     if (asked) {
@@ -198,6 +213,7 @@ void Skript::loadDocument(const QString &text, const QString &fileName)
 
 bool Skript::SaveDatei(const QString &fileName)
 {
+    const DialogScope scope(m_openDialogs);
     const bool asked = fileName.isEmpty();
     QString name = fileName;
     if (asked) {
@@ -224,6 +240,7 @@ bool Skript::SaveDatei(const QString &fileName)
 
 void Skript::refuseWhileRunning()
 {
+    const DialogScope scope(m_openDialogs);
     m_dialogs.message(window(), QStringLiteral("Fehler"), kRunningRefused);
 }
 
@@ -239,6 +256,7 @@ void Skript::bringForward()
 
 bool Skript::savePromptAllowsGoingOn()
 {
+    const DialogScope scope(m_openDialogs);
     if (!m_modified)
         return true;
     // The person must see which script the question is about (closing the
@@ -252,6 +270,7 @@ bool Skript::savePromptAllowsGoingOn()
 
 void Skript::Speichern_Click()
 {
+    const DialogScope scope(m_openDialogs);
     if (!isIdle()) {
         refuseWhileRunning();
         return;
@@ -315,6 +334,11 @@ void Skript::closeEvent(QCloseEvent *event)
 {
     if (m_closed) {
         event->accept();
+        return;
+    }
+    if (m_openDialogs > 0) {
+        // Closing now would delete the window under its own dialog.
+        event->ignore();
         return;
     }
     if (!isIdle()) {

@@ -105,6 +105,7 @@ private:
     TextBox *m_editor = nullptr;
     QTimer m_timer1;
     bool m_closed = false;
+    int m_openDialogs = 0; // own dialogs open right now
 
     bool m_modified = false;
     QString m_currentFile;

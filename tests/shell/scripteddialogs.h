@@ -45,11 +45,15 @@ public:
     std::optional<QString> openFile(QWidget *, const FileDialogSettings &s) override
     {
         shown.push_back({Kind::Open, s.title, QString(), s});
+        if (onFileDialog)
+            onFileDialog();
         return nextFile();
     }
     std::optional<QString> saveFile(QWidget *, const FileDialogSettings &s) override
     {
         shown.push_back({Kind::Save, s.title, QString(), s});
+        if (onFileDialog)
+            onFileDialog();
         return nextFile();
     }
 
@@ -72,6 +76,8 @@ public:
     std::function<void(const QString &, const QString &)> onMessage;
     // Runs while a question is open, before it is answered.
     std::function<void(const QString &, const QString &)> onQuestion;
+    // Runs while a file dialog is open, before it is answered.
+    std::function<void()> onFileDialog;
 
 private:
     std::optional<QString> nextFile()

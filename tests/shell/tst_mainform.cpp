@@ -192,6 +192,32 @@ private slots:
         QVERIFY(dialogs->messages().empty());
     }
 
+    void aScriptWindowStaysWhileItsOwnDialogIsOpen()
+    {
+        // Another window's script may close this one while its file dialog
+        // or question runs an event loop; deleting it there would pull the
+        // window out from under the dialog's caller.
+        form->OpenSkriptWindow();
+        Skript *s = form->skriptWindow(1);
+        s->text1()->setText(QStringLiteral("EXEC Main.Text.Plus(1 2)"));
+        auto closeFromOutside = [this] {
+            form->skriptClose(1);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        dialogs->onFileDialog = closeFromOutside;
+        dialogs->onQuestion = [&](const QString &, const QString &) { closeFromOutside(); };
+        s->Laden_Click();      // the save question, then the file dialog
+        s->Speichern_unter_Click();
+        QVERIFY(form->IsSkriptWindowOpen(1));
+        QCOMPARE(form->skriptWindow(1), s);
+        QCOMPARE(s->text1()->scriptText(), QStringLiteral("EXEC Main.Text.Plus(1 2)"));
+
+        dialogs->onFileDialog = nullptr;
+        dialogs->onQuestion = nullptr;
+        form->skriptClose(1); // the question (No) is asked, then it goes
+        QVERIFY(!form->IsSkriptWindowOpen(1));
+    }
+
     void scriptWindowTextIsBoundToItsObject()
     {
         form->OpenSkriptWindow();
