@@ -1,0 +1,182 @@
+// The evaluator and the runner: any script text runs to an orderly end on a
+// headless host, without a crash or sanitizer report, in bounded time and
+// memory, with every run over and every wait ended afterwards.
+//
+// Input: the bytes of a script file. It is loaded into script window 1 (as
+// Laden would) with script window 2 open beside it, as the golden scripts
+// run, and executed with Ausführen.
+//
+// Files: the process may only write beneath its working folder (see
+// sandbox.h); each script runs in the empty folder "box" inside it.
+
+#include "fuzzcheck.h"
+#include "sandbox.h"
+#include "support/testhost.h"
+
+#include "editor/scriptfile.h"
+
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VARNOK_FUZZ_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VARNOK_FUZZ_ASAN 1
+#endif
+#endif
+#ifdef VARNOK_FUZZ_ASAN
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
+using namespace varnok;
+
+namespace {
+
+// Limits of one script: statements (loops end there), wall time and memory
+// that its texts may take. Past one of them the run is stopped as with the
+// Stopp button; waits get a few ticks before they are ended the same way.
+constexpr int kMaxStatements = 3000;
+constexpr qint64 kMaxMilliseconds = 1000;
+constexpr size_t kMaxHeapGrowth = size_t(32) << 20;
+constexpr int kWaitTicks = 50;
+
+size_t heapInUse()
+{
+#ifdef VARNOK_FUZZ_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+#endif
+}
+
+// The working folder and the script's box inside it, fixed at start-up.
+struct Folders
+{
+    std::filesystem::path work;
+    std::filesystem::path box;
+};
+
+const Folders &folders()
+{
+    static const Folders f = [] {
+        Folders r;
+        r.work = std::filesystem::current_path();
+        r.box = r.work / "box";
+        return r;
+    }();
+    return f;
+}
+
+// The headless test host, loading and saving through the script file
+// functions the editor uses.
+class FuzzHost : public test::TestHost
+{
+public:
+    bool skriptLaden(int index, const QString &fileName) override
+    {
+        QString text;
+        const bool ok = readScriptFile(fileName, text);
+        skript(index)->text->setText(text);
+        if (ok)
+            skript(index)->loadedFrom = fileName;
+        return ok;
+    }
+    bool skriptSpeichern(int index, const QString &fileName) override
+    {
+        return writeScriptFile(fileName, skript(index)->text->scriptText());
+    }
+
+    void stopAll()
+    {
+        for (int i = 1; i <= 100; ++i)
+            if (test::FakeSkriptWindow *w = skript(i))
+                w->runCommand->stop = true;
+    }
+};
+
+void emptyBox()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directory(folders().box, ec);
+    for (const auto &entry : fs::directory_iterator(folders().box, ec))
+        fs::remove_all(entry.path(), ec);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    const std::string work = folders().work.string();
+    std::string why = fuzz::unfitWorkFolder(work);
+    if (why.empty())
+        why = fuzz::confineWritesTo(work);
+    if (why.empty())
+        return 0;
+    std::fprintf(stderr, "fuzz_evaluator: Schreibschutz außerhalb von %s nicht möglich: %s\n",
+                 work.c_str(), why.c_str());
+    // The regression driver feeds only the reviewed files of the repository;
+    // generated scripts never run unconfined.
+    if (!std::getenv("VARNOK_FUZZ_KNOWN_INPUTS"))
+        std::exit(77);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString script =
+        decodeScriptFile(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+
+    emptyBox();
+    FUZZ_CHECK(::chdir(folders().box.c_str()) == 0);
+    {
+        FuzzHost host;
+        FUZZ_CHECK(host.openSkriptWindow() == 1);
+        FUZZ_CHECK(host.openSkriptWindow() == 2);
+
+        QElapsedTimer clock;
+        clock.start();
+        const size_t heapAtStart = heapInUse();
+        int statements = 0;
+        bool capped = false;
+        host.onYield = [&] {
+            ++statements;
+            if (!capped && (statements > kMaxStatements
+                            || (statements % 8 == 0
+                                && (clock.elapsed() > kMaxMilliseconds
+                                    || heapInUse() > heapAtStart + kMaxHeapGrowth))))
+                capped = true;
+            // Pressed again at every yield: a run started later clears it.
+            if (capped)
+                host.stopAll();
+        };
+
+        host.runScript(script, kWaitTicks);
+        capped = true;
+        host.stopAll();
+        host.runUntilIdle(2);
+
+        // Nothing runs or waits any more, and every run gave its object back.
+        for (int i = 1; i <= 100; ++i) {
+            if (const test::FakeSkriptWindow *w = host.skript(i)) {
+                FUZZ_CHECK(!w->running);
+                FUZZ_CHECK(!w->timerOn);
+            }
+            FUZZ_CHECK(!host.engine().waitEntry(i).waiting);
+        }
+        // A window cannot run twice at once, so fewer than 101 runs live at
+        // any time (plus the waiting ones) and take the lowest free indices.
+        for (int i = 1; i <= 256; ++i)
+            FUZZ_CHECK(!host.engine().SkriptObjectAlive(qint16(i)));
+    }
+    FUZZ_CHECK(::chdir(folders().work.c_str()) == 0);
+    return 0;
+}
