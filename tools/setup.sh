@@ -2,6 +2,7 @@
 # Installs the Debian packages Varnok needs to build and test, when missing.
 #   --package  also what tools/package.sh needs to build the .deb
 #   --check    also what .ci/run uses to check the installed package
+#   --fuzz     also clang, libFuzzer and the symbolizer for tools/fuzz.sh
 # As root it runs apt-get itself, otherwise through sudo; when neither
 # works it prints the command to run and fails.
 set -euo pipefail
@@ -13,6 +14,7 @@ for arg in "$@"; do
     # cpack's dependency lookup runs dpkg-shlibdeps and file.
     --package) packages+=(dpkg-dev file) ;;
     --check) packages+=(desktop-file-utils appstream shared-mime-info man-db) ;;
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev llvm-14) ;;
     *) echo "setup.sh: unbekannte Option: $arg" >&2; exit 2 ;;
   esac
 done
