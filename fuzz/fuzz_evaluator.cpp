@@ -30,7 +30,8 @@
 #endif
 #endif
 #ifdef VARNOK_FUZZ_ASAN
-#include <sanitizer/allocator_interface.h>
+// Part of the sanitizer runtime of clang and gcc (gcc ships no header for it).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
@@ -46,6 +47,10 @@ constexpr int kMaxStatements = 3000;
 constexpr qint64 kMaxMilliseconds = 1000;
 constexpr size_t kMaxHeapGrowth = size_t(32) << 20;
 constexpr int kWaitTicks = 50;
+
+// Exit status when the process cannot confine itself (libFuzzer uses 1, 70
+// and 77 for its findings).
+constexpr int kNoSandbox = 3;
 
 size_t heapInUse()
 {
@@ -126,7 +131,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // The regression driver feeds only the reviewed files of the repository;
     // generated scripts never run unconfined.
     if (!std::getenv("VARNOK_FUZZ_KNOWN_INPUTS"))
-        std::exit(77);
+        std::exit(kNoSandbox);
     return 0;
 }
 

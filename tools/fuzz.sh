@@ -56,7 +56,7 @@ for t in "${targets[@]}"; do
   (cd "$work" && "$bin" "${options[@]}" "${folders[@]}" </dev/null >"$work/log" 2>&1) || status=$?
   grep -E 'DONE +cov|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
     "$work/log" || true
-  if [ "$status" -eq 77 ]; then
+  if [ "$t" = evaluator ] && [ "$status" -eq 3 ]; then
     echo "ÜBERSPRUNGEN: $(grep -m1 'fuzz_evaluator:' "$work/log")"
   elif [ "$status" -ne 0 ]; then
     failed+=("$t")
