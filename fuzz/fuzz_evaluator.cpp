@@ -2,9 +2,9 @@
 // headless host, without a crash or sanitizer report, in bounded time and
 // memory, with every run over and every wait ended afterwards.
 //
-// Input: the bytes of a script file. It is loaded into script window 1 (as
-// Laden would) with script window 2 open beside it, as the golden scripts
-// run, and executed with Ausführen.
+// Input: the bytes of a script file. It is loaded into script window 1 of
+// the test host (as Laden would) with script window 2 open beside it, and
+// executed with Ausführen through the run control every window uses.
 //
 // Files: the process may only write beneath its working folder (see
 // sandbox.h); each script runs in the empty folder "box" inside it.
@@ -14,6 +14,7 @@
 #include "support/testhost.h"
 
 #include "editor/scriptfile.h"
+#include "editor/runcontrol.h"
 
 #include <QElapsedTimer>
 #include <cstdio>
@@ -80,32 +81,15 @@ const Folders &folders()
     return f;
 }
 
-// The headless test host, loading and saving through the script file
-// functions the editor uses.
-class FuzzHost : public test::TestHost
+// Presses Stopp in every script window whose run has not been asked to
+// stop yet.
+void stopAll(test::TestHost &host)
 {
-public:
-    bool skriptLaden(int index, const QString &fileName) override
-    {
-        QString text;
-        const bool ok = readScriptFile(fileName, text);
-        skript(index)->text->setText(text);
-        if (ok)
-            skript(index)->loadedFrom = fileName;
-        return ok;
-    }
-    bool skriptSpeichern(int index, const QString &fileName) override
-    {
-        return writeScriptFile(fileName, skript(index)->text->scriptText());
-    }
-
-    void stopAll()
-    {
-        for (int i = 1; i <= 100; ++i)
-            if (test::FakeSkriptWindow *w = skript(i))
-                w->runCommand->stop = true;
-    }
-};
+    for (int i = 1; i <= 100; ++i)
+        if (test::FakeSkriptWindow *w = host.skript(i))
+            if (!w->control->isIdle() && !w->control->stopRequested())
+                w->control->ausfuehren();
+}
 
 void emptyBox()
 {
@@ -143,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     emptyBox();
     FUZZ_CHECK(::chdir(folders().box.c_str()) == 0);
     {
-        FuzzHost host;
+        test::TestHost host;
         FUZZ_CHECK(host.openSkriptWindow() == 1);
         FUZZ_CHECK(host.openSkriptWindow() == 2);
 
@@ -161,17 +145,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 capped = true;
             // Pressed again at every yield: a run started later clears it.
             if (capped)
-                host.stopAll();
+                stopAll(host);
         };
 
         host.runScript(script, kWaitTicks);
         capped = true;
-        host.stopAll();
+        stopAll(host);
         host.runUntilIdle(2);
 
         // Nothing runs or waits any more, and every run gave its object back.
         for (int i = 1; i <= 100; ++i) {
             if (const test::FakeSkriptWindow *w = host.skript(i)) {
+                FUZZ_CHECK(w->control->isIdle());
                 FUZZ_CHECK(!w->running);
                 FUZZ_CHECK(!w->timerOn);
             }

@@ -46,7 +46,10 @@ for t in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
            -artifact_prefix="$work/artifacts/")
   if [ "$t" = evaluator ]; then
-    folders+=("$root/tests/scripts")
+    # The golden scripts, without the test program beside them.
+    rm -rf "$work/golden" && mkdir -p "$work/golden"
+    cp "$root"/tests/scripts/*.varnok-skript "$work/golden/"
+    folders+=("$work/golden")
     options+=(-max_len=4096 -dict="$root/fuzz/evaluator.dict")
   fi
 
