@@ -4,7 +4,8 @@
 //
 // Input: the bytes of a script file. It is loaded into script window 1 of
 // the test host (as Laden would) with script window 2 open beside it, and
-// executed with Ausführen through the run control every window uses.
+// executed with Ausführen through the run control every window uses. Comment
+// lines "'@N ACTION W" schedule clicks and timer ticks (see Event).
 //
 // Files: the process may only write beneath its working folder (see
 // sandbox.h); each script runs in the empty folder "box" inside it.
@@ -22,6 +23,8 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VARNOK_FUZZ_ASAN 1
@@ -91,6 +94,69 @@ void stopAll(test::TestHost &host)
                 w->control->ausfuehren();
 }
 
+// What a person or a timer does while a script yields, written into the
+// script as comment lines "'@N ACTION W" (the runner skips them): at the N-th
+// yield, press Ausfuehren/Stopp of script window W ("ausfuehren"), let its
+// wait timer tick ("tick"), close it ("close"), or close request window W
+// ("seiteclose"). These are the events that run inside a yield in the
+// application, so runs nest and continue inside each other as they do there.
+struct Event
+{
+    enum class Kind { Ausfuehren, Tick, Close, SeiteClose };
+    int atYield;
+    Kind kind;
+    int window;
+};
+
+std::vector<Event> scheduledEvents(QStringView script)
+{
+    static constexpr std::pair<QStringView, Event::Kind> kNames[] = {
+        {u"AUSFUEHREN", Event::Kind::Ausfuehren},
+        {u"TICK", Event::Kind::Tick},
+        {u"CLOSE", Event::Kind::Close},
+        {u"SEITECLOSE", Event::Kind::SeiteClose},
+    };
+    std::vector<Event> events;
+    for (QStringView line : script.tokenize(u'\n')) {
+        line = line.trimmed();
+        if (!line.startsWith(u"'@") || events.size() >= 64)
+            continue;
+        const QList<QStringView> words = line.mid(2).split(u' ', Qt::SkipEmptyParts);
+        if (words.size() != 3)
+            continue;
+        bool okYield = false;
+        bool okWindow = false;
+        const int atYield = words[0].toInt(&okYield);
+        const int window = words[2].toInt(&okWindow);
+        if (!okYield || !okWindow || window < 1 || window > 100)
+            continue;
+        for (const auto &[name, kind] : kNames)
+            if (words[1].compare(name, Qt::CaseInsensitive) == 0)
+                events.push_back({atYield, kind, window});
+    }
+    return events;
+}
+
+void perform(test::TestHost &host, const Event &e)
+{
+    switch (e.kind) {
+    case Event::Kind::Ausfuehren:
+        host.ausfuehren(e.window);
+        break;
+    case Event::Kind::Tick:
+        host.tick(e.window);
+        break;
+    case Event::Kind::Close:
+        if (host.isSkriptWindowOpen(e.window))
+            host.skriptClose(e.window);
+        break;
+    case Event::Kind::SeiteClose:
+        if (host.isSeiteWindowOpen(e.window))
+            host.seiteClose(e.window);
+        break;
+    }
+}
+
 void emptyBox()
 {
     namespace fs = std::filesystem;
@@ -136,8 +202,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const size_t heapAtStart = heapInUse();
         int statements = 0;
         bool capped = false;
+        const std::vector<Event> events = scheduledEvents(script);
         host.onYield = [&] {
-            ++statements;
+            const int now = ++statements;
+            if (!capped)
+                for (const Event &e : events)
+                    if (e.atYield == now)
+                        perform(host, e);
             if (!capped && (statements > kMaxStatements
                             || (statements % 8 == 0
                                 && (clock.elapsed() > kMaxMilliseconds
