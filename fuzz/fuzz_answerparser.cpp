@@ -27,14 +27,9 @@ class Recorder : public AnswerSink
 public:
     Recorder()
     {
-        AnswerModels m;
-        m.rueckgabe = std::make_shared<TextModel>();
-        for (auto &h : m.headers)
-            h = std::make_shared<TextModel>();
-        m.weiteres = std::make_shared<TextModel>();
-        m.output = std::make_shared<TextModel>();
-        m_models = m;
-        m_fields = std::make_unique<ModelAnswerSink>(m, [this] { ++headerEnds; });
+        for (auto &model : m_models.items)
+            model = std::make_shared<TextModel>();
+        m_fields = std::make_unique<ModelAnswerSink>(m_models, [this] { ++headerEnds; });
     }
 
     void statusLine(const QString &line) override
@@ -42,10 +37,10 @@ public:
         events << QStringLiteral("S") + line;
         m_fields->statusLine(line);
     }
-    void knownHeader(KnownHeader header, const QString &value) override
+    void knownHeader(SeiteField field, const QString &value) override
     {
-        events << QStringLiteral("K") + QString::number(int(header)) + u':' + value;
-        m_fields->knownHeader(header, value);
+        events << QStringLiteral("K") + QString::number(int(field)) + u':' + value;
+        m_fields->knownHeader(field, value);
     }
     void otherHeader(const QString &line) override
     {
@@ -66,10 +61,9 @@ public:
     // Every field of the window, in field order.
     QStringList fields() const
     {
-        QStringList f{m_models.rueckgabe->text()};
-        for (const auto &h : m_models.headers)
-            f << h->text();
-        f << m_models.weiteres->text() << m_models.output->text();
+        QStringList f;
+        for (const auto &model : m_models.items)
+            f << model->text();
         return f;
     }
 
@@ -78,7 +72,7 @@ public:
     int headerEnds = 0;
 
 private:
-    AnswerModels m_models;
+    SeiteModels m_models;
     std::unique_ptr<ModelAnswerSink> m_fields;
 };
 
