@@ -225,7 +225,17 @@ QString integerText(qint64 value)
 {
     if (value >= 0 && value < 1024)
         return kSmallIntegers[size_t(value)];
-    return QString::number(value);
+    // Digits written straight into the result: its one allocation.
+    char16_t digits[24];
+    qsizetype pos = 24;
+    quint64 rest = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        digits[--pos] = char16_t(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0)
+        digits[--pos] = u'-';
+    return QString(reinterpret_cast<const QChar *>(digits + pos), 24 - pos);
 }
 
 QString numberText(double value)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 
@@ -89,6 +90,12 @@ inline QStringView trimTrailingBlanks(QStringView text)
 inline QStringView trimBlanks(QStringView text)
 {
     return trimTrailingBlanks(trimLeadingBlanks(text));
+}
+
+// Exact equality, inline: most names differ in length or first characters.
+inline bool sameText(QStringView a, QStringView b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0;
 }
 
 // Names are stored trimmed of blanks and in upper case.

@@ -10,6 +10,9 @@ class ScriptText
 public:
     virtual ~ScriptText() = default;
     virtual const QString &scriptText() const = 0;
+    // Changes with every change of the text, so what was worked out about
+    // one version is known to be stale.
+    virtual quint64 textVersion() const = 0;
     virtual qsizetype selectionStart() const = 0;
     virtual void setSelection(qsizetype start, qsizetype length) = 0;
 };

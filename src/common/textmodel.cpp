@@ -13,6 +13,7 @@ void TextModel::clampSelection()
 void TextModel::setText(const QString &text)
 {
     m_text = text;
+    ++m_version;
     // A replaced text puts the caret at its start, as a text box does.
     m_selStart = 0;
     m_selLength = 0;
@@ -26,6 +27,7 @@ void TextModel::append(QStringView text)
         return;
     const qsizetype from = m_text.size();
     m_text.append(text);
+    ++m_version;
     emit textAppended(from);
     emit changed();
 }
@@ -35,6 +37,7 @@ void TextModel::replaceRange(qsizetype start, qsizetype removed, QStringView ins
     start = std::clamp<qsizetype>(start, 0, m_text.size());
     removed = std::clamp<qsizetype>(removed, 0, m_text.size() - start);
     m_text.replace(start, removed, inserted.toString());
+    ++m_version;
     m_selStart = start + inserted.size();
     m_selLength = 0;
     emit textEdited();

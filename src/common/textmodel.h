@@ -35,6 +35,7 @@ public:
         const qsizetype from = m_text.size();
         m_text.resize(from + count);
         fill(reinterpret_cast<char16_t *>(m_text.data()) + from);
+        ++m_version;
         emit textAppended(from);
         emit changed();
     }
@@ -46,6 +47,7 @@ public:
     void replaceRange(qsizetype start, qsizetype removed, QStringView inserted);
 
     const QString &scriptText() const override { return m_text; }
+    quint64 textVersion() const override { return m_version; }
     qsizetype selectionStart() const override { return m_selStart; }
     qsizetype selectionLength() const { return m_selLength; }
     void setSelection(qsizetype start, qsizetype length) override;
@@ -73,7 +75,9 @@ signals:
 
 private:
     void clampSelection();
+    // Every change of m_text counts up m_version.
     QString m_text;
+    quint64 m_version = 0;
     qsizetype m_selStart = 0;
     qsizetype m_selLength = 0;
     bool m_readOnly = false;

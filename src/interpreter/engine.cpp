@@ -1,5 +1,8 @@
 #include "engine.h"
 
+#include "expression.h"
+#include "scriptcache.h"
+
 #include "objects/builtintree.h"
 
 namespace varnok {
@@ -7,9 +10,13 @@ namespace varnok {
 Engine::Engine(Host &host)
     : m_host(host),
       m_root(BuildObjectTree()),
-      m_runs(m_root->objectArray(u"Skript"))
+      m_runs(m_root->objectArray(u"Skript")),
+      m_exprs(std::make_unique<ExprCache>()),
+      m_scripts(std::make_unique<ScriptCaches>())
 {
 }
+
+Engine::~Engine() = default;
 
 void Engine::SetValueByPath(QStringView path, QStringView value, RunRef run, qint16 callLevel)
 {

@@ -22,6 +22,10 @@
 
 namespace varnok {
 
+struct Expr;
+class ExprCache;
+class ScriptCaches;
+
 struct EvalContext
 {
     RunRef run;
@@ -43,6 +47,7 @@ class Engine
 {
 public:
     explicit Engine(Host &host);
+    ~Engine();
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
 
@@ -53,6 +58,10 @@ public:
     QString Evaluate(QStringView expression, const EvalContext &ctx);
     void SetValueByPath(QStringView path, QStringView value, RunRef run, qint16 callLevel);
     QString GetValueByPath(QStringView path, RunRef run, qint16 callLevel);
+    // A statement's expression, parsed before: an EXEC's, whose result is
+    // not used, and a condition's.
+    void evaluateStatement(const Expr &expression, const EvalContext &ctx);
+    QString evaluateCondition(const Expr &expression, const EvalContext &ctx);
 
     // The runner. `statement` empty: run from the text box; otherwise run
     // that one statement. `run` 0 asks for a new per-run object.
@@ -99,6 +108,7 @@ public:
     StackGuard &guard() { return m_guard; }
     RandomSource &random() { return m_random; }
     RunningStatement *&runningStatements() { return m_running; }
+    ScriptCaches &scripts() { return *m_scripts; }
 
 private:
     Host &m_host;
@@ -108,6 +118,9 @@ private:
     std::array<WaitEntry, 101> m_waits{};
     RandomSource m_random;
     RunningStatement *m_running = nullptr;
+    // What was worked out once about expressions and script texts.
+    std::unique_ptr<ExprCache> m_exprs;
+    std::unique_ptr<ScriptCaches> m_scripts;
 };
 
 } // namespace varnok

@@ -2,7 +2,9 @@
 // character, walks the object tree along its dotted path, rewrites shortcuts
 // in place and hands function calls to the built-in table.
 
+#include "builtinfunctions.h"
 #include "builtins.h"
+#include "expression.h"
 #include "engine.h"
 #include "upperid.h"
 
@@ -15,72 +17,9 @@ namespace varnok {
 
 namespace {
 
-bool startsNumberLiteral(QChar c)
-{
-    const ushort u = c.unicode();
-    return (u >= '0' && u <= '9') || u == '.' || u == ',' || u == '-' || u == '+';
-}
-
-// Parentheses are counted in 16 bits in the language; more open ones than
-// that have no meaning.
-constexpr int kMaxParenDepth = 32767;
-
 constexpr int kMaxParameters = 100;
 
 using Words = QVarLengthArray<QStringView, 4>;
-
-// Replaces the expression by a shortcut's expansion; false past the limit
-// of expansions or when the text they build runs out of `textBudget`: a
-// shortcut whose long target names itself again grows the text by the
-// target on every expansion, and copying and rescanning it would take
-// minutes before the count ran out.
-[[gnu::noinline]] bool expand(QString &rewritten, QStringView &expr, int &expansions, int limit,
-                              qsizetype &textBudget, const QString &target, QStringView separator,
-                              QStringView rest)
-{
-    const qsizetype size = target.size() + separator.size() + rest.size();
-    if (++expansions > limit || size > textBudget)
-        return false;
-    textBudget -= size;
-    QString next;
-    next.reserve(size);
-    next.append(target).append(separator).append(rest);
-    rewritten = std::move(next);
-    expr = rewritten;
-    return true;
-}
-
-// Splits at blanks outside parentheses, as a call's words and an array
-// access's pieces are split: the rest after a blank is trimmed at both ends.
-// Past `most` words each word replaces the last one. `depth` carries the
-// parenthesis count in and out, so a text can be split in two pieces.
-void splitWords(QStringView text, Words &words, int &depth, qsizetype most)
-{
-    QStringView rest = text;
-    qsizetype i = 0;
-    auto add = [&words, most](QStringView word) {
-        if (words.size() < most)
-            words.append(word);
-        else
-            words.back() = word;
-    };
-    while (i < rest.size()) {
-        const ushort c = rest[i].unicode();
-        if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            --depth;
-        } else if (c == ' ' && depth == 0) {
-            add(rest.left(i));
-            rest = trimBlanks(rest.mid(i + 1));
-            i = 0;
-            continue;
-        }
-        ++i;
-    }
-    if (!rest.isEmpty())
-        add(rest);
-}
 
 // A call's words: the name and at most 100 parameters.
 void splitCallWords(QStringView text, Words &words, int &depth)
@@ -91,6 +30,21 @@ void splitCallWords(QStringView text, Words &words, int &depth)
 bool isLiteralText(QStringView name)
 {
     return matchesUpperId(name, QLatin1StringView("MAINCONVERTTEXT"));
+}
+
+// What a one-word function body names, remembered in the function: an entry
+// of the built-in table, Text, or nothing known.
+const Builtin kLiteralText{QLatin1StringView("MAINCONVERTTEXT"), -1, nullptr};
+const Builtin kNoBuiltin{QLatin1StringView(""), -1, nullptr};
+
+const Builtin *dispatchOf(const EineFunktion &f)
+{
+    if (const Builtin *known = f.dispatchCache())
+        return known;
+    const QString &body = f.GetFunktion();
+    const Builtin *entry = isLiteralText(body) ? &kLiteralText : findBuiltin(body);
+    f.setDispatchCache(entry ? entry : &kNoBuiltin);
+    return f.dispatchCache();
 }
 
 // The position after the first blank outside parentheses, or -1.
@@ -109,79 +63,106 @@ qsizetype afterFirstWord(QStringView text)
     return -1;
 }
 
+// Sub-expressions over the views of `words`.
+std::unique_ptr<std::vector<SubExpr>> subExprs(const Words &words, qsizetype from)
+{
+    auto out = std::make_unique<std::vector<SubExpr>>(size_t(words.size() - from));
+    for (qsizetype k = from; k < words.size(); ++k)
+        (*out)[size_t(k - from)].text = words[k];
+    return out;
+}
+
+// How one evaluation is carried out beyond its text: whether its caller
+// throws the result away, and which variable the result is about to replace.
+struct Purpose
+{
+    bool discard = false;                 // an EXEC statement's own evaluation
+    EineVariable *assignTarget = nullptr; // the value evaluated for an assignment
+};
+
 // One evaluation's view of the engine. It holds nothing but the engine, so
-// it costs nothing to make one per call; nested evaluations go through
-// Engine::Evaluate again.
+// it costs nothing to make one per call.
 class Evaluator
 {
 public:
     explicit Evaluator(Engine &engine) : m_engine(engine) {}
 
-    QString evaluate(QStringView input, const EvalContext &ctx);
+    QString evaluate(const Expr &e, const EvalContext &ctx, Purpose purpose);
 
 private:
     QString fail(int number, const EvalContext &ctx) { return m_engine.fail(number, ctx); }
-    QString normalizeNumber(QStringView literal, const EvalContext &ctx);
-    QString assignVariable(const ScriptObjects &node, QStringView name, QStringView inner,
-                           const EvalContext &ctx);
-    QString accessArray(const ScriptObjects &node, QStringView name, QStringView inner,
-                        const EvalContext &ctx);
-    QString arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx);
-    NodePtr arrayElement(const ScriptObjects &node, QStringView name, QStringView args,
+    QString nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
+    {
+        return Evaluator(m_engine).evaluate(sub.get(), ctx, purpose);
+    }
+    const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
+                       int &expansions, std::shared_ptr<const Expr> &held);
+    QString assignVariable(const VariablePtr &v, const Expr &x, const Segment &s,
+                           const EvalContext &ctx, bool discard);
+    QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
+    NodePtr arrayElement(const ScriptObjects &node, const Expr &x, const Segment &s,
                          const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
-    QString callFunctionOf(const EineFunktion &f, QStringView inner, const EvalContext &ctx);
-    QString callWords(Words &words, const EvalContext &ctx, const Builtin *known = nullptr);
+    QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
+                           const EvalContext &ctx, EineVariable *assignTarget);
+    QString callWords(Words &words, const EvalContext &ctx);
 
     Engine &m_engine;
 };
 
-[[gnu::noinline]] QString Evaluator::normalizeNumber(QStringView lit, const EvalContext &ctx)
+// The rewritten expression a shortcut leads to: its target, then after a
+// dot the rest of the path, or at the last segment its argument text.
+// Null past the limit of expansions.
+[[gnu::noinline]] const Expr *Evaluator::expand(const Expr &x, const Segment &s, const QString &target,
+                                               bool afterDot, int &expansions,
+                                               std::shared_ptr<const Expr> &held)
 {
-    // One leading "+" goes, the first "," is the decimal separator.
-    if (lit[0] == u'+')
-        lit = lit.mid(1);
-    double value;
-    const qsizetype comma = lit.indexOf(u',');
-    if (comma >= 0) {
-        QString copy = lit.toString();
-        copy[comma] = u'.';
-        value = numericValue(copy);
-    } else {
-        value = numericValue(lit);
+    if (++expansions > m_engine.guard().limits.shortcutExpansions)
+        return nullptr;
+    for (const Expansion &known : s.expansions)
+        if (sameText(known.target, target))
+            return known.expr.get();
+    const QStringView rest = afterDot ? QStringView(x.text).mid(s.end + 1)
+                                      : (s.argFrom < 0 ? QStringView() : QStringView(x.text).mid(s.argFrom));
+    QString text;
+    text.reserve(target.size() + (afterDot ? 1 : 0) + rest.size());
+    text.append(target);
+    if (afterDot)
+        text.append(u'.');
+    text.append(rest);
+    std::shared_ptr<const Expr> next = parsePath(std::move(text));
+    // A shortcut whose target keeps changing is not remembered for ever.
+    if (s.expansions.size() < 4) {
+        s.expansions.push_back({target, next});
+        return next.get();
     }
-    if (!std::isfinite(value))
-        return fail(2, ctx);
-    return numberText(value);
+    held = std::move(next);
+    return held.get();
 }
 
-[[gnu::noinline]] QString Evaluator::assignVariable(const ScriptObjects &node, QStringView name,
-                                                   QStringView inner, const EvalContext &ctx)
+[[gnu::noinline]] QString Evaluator::assignVariable(const VariablePtr &held, const Expr &x, const Segment &s,
+                                                   const EvalContext &ctx, bool discard)
 {
     // Held for the evaluation, which may replace the node it lives in.
-    const VariablePtr v = node.variable(name);
-    QString previous = v->GetInhalt();
-    const QString value = m_engine.Evaluate(inner, ctx);
+    const VariablePtr v = held;
+    QString previous;
+    if (!discard)
+        previous = v->GetInhalt();
+    if (!s.inner)
+        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
+    Purpose purpose;
+    purpose.assignTarget = v.get();
+    const QString value = nested(*s.inner, ctx, purpose);
     if (!m_engine.isCurrent(ctx.run))
         return {};
     v->SetInhalt(value);
     return previous;
 }
 
-[[gnu::noinline]] QString Evaluator::accessArray(const ScriptObjects &node, QStringView name,
-                                                QStringView inner, const EvalContext &ctx)
-{
-    const ValueArrayPtr a = node.valueArray(name);
-    return arrayAccess(*a, inner, ctx);
-}
-
 // The hot path of every script statement; cold work lives in the helpers
-// so this frame stays small under deep recursion. About 100 lines on purpose:
-// the scan, the walk along the path and the restart after a shortcut share
-// their locals, and split up they would cost a call per path segment. The compiler inlines it
-// into Engine::Evaluate, its only caller (forcing that also inlines the
-// name lookups and makes the frame a third bigger).
-QString Evaluator::evaluate(QStringView input, const EvalContext &ctx)
+// so this frame stays small under deep recursion. The walk along the path
+// and the restart after a shortcut share their locals.
+QString Evaluator::evaluate(const Expr &e, const EvalContext &ctx, Purpose purpose)
 {
     // A run whose object has been released evaluates nothing more.
     if (!m_engine.isCurrent(ctx.run))
@@ -194,16 +175,14 @@ QString Evaluator::evaluate(QStringView input, const EvalContext &ctx)
     if (!depth.ok() || (guard.recordingError == 0 && guard.exhausted(__builtin_frame_address(0))))
         return fail(2, ctx);
 
-    QStringView expr = trimBlanks(input);
-    if (expr.isEmpty())
+    if (e.kind == Expr::Kind::Empty)
         return {};
-    if (startsNumberLiteral(expr[0]))
-        return normalizeNumber(expr, ctx);
+    if (e.kind == Expr::Kind::Number)
+        return e.numberOk ? e.number : fail(2, ctx);
 
-    QString rewritten; // the expression after a shortcut expansion
     int expansions = 0;
-    const int limit = guard.limits.shortcutExpansions;
-    qsizetype textBudget = guard.limits.shortcutText + 4 * input.size();
+    std::shared_ptr<const Expr> held; // an expansion no segment keeps
+    const Expr *x = &e;
     // `anchor` owns the last node reached through an array element (whose
     // index evaluation may replace it in the tree); `node` walks below it.
     // Sub-object lists only ever grow, so the anchor keeps them alive; the
@@ -214,88 +193,68 @@ QString Evaluator::evaluate(QStringView input, const EvalContext &ctx)
 restart:
     anchor.reset();
     node = &m_engine.root();
-    qsizetype segStart = 0;
-    qsizetype argStart = -1; // first "(" of the current segment
-    int parens = 0;
-    const qsizetype n = expr.size();
-    const char16_t *const chars = expr.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        // Most characters are name or argument text: skip them in a tight loop.
-        char16_t c = chars[i];
-        while (c != u'(' && c != u')' && c != u'.') {
-            if (++i == n)
-                goto scanned;
-            c = chars[i];
-        }
-        if (c == '(') {
-            if (argStart < 0)
-                argStart = i;
-            if (++parens > kMaxParenDepth)
-                return fail(2, ctx);
-        } else if (c == ')') {
-            if (parens == 0)
-                return fail(3, ctx);
-            --parens;
-        } else if (c == '.' && parens == 0) {
-            const QStringView name = expr.mid(segStart, (argStart < 0 ? i : argStart) - segStart);
-            if (argStart < 0) {
-                if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
-                    if (!expand(rewritten, expr, expansions, limit, textBudget, sc->GetVerknuepfung(), u".",
-                                expr.mid(i + 1)))
-                        return fail(2, ctx);
-                    goto restart;
-                }
-                node = node->peekObject(name);
-                if (!node)
-                    return fail(4, ctx);
-            } else {
-                // Reports its own faults.
-                anchor = arrayElement(*node, name, expr.mid(argStart, i - argStart), ctx);
-                if (!anchor || !m_engine.isCurrent(ctx.run))
-                    return {};
-                node = anchor.get();
+    for (size_t k = 0; k < x->steps; ++k) {
+        const Segment &s = x->segments[k];
+        if (s.argFrom < 0) {
+            if (const ShortcutPtr *sc = node->shortcutSlot(s.key())) {
+                x = expand(*x, s, (*sc)->GetVerknuepfung(), true, expansions, held);
+                if (!x)
+                    return fail(2, ctx);
+                goto restart;
             }
-            segStart = i + 1;
-            argStart = -1;
+            const NodePtr *sub = node->objectSlot(s.key());
+            if (!sub)
+                return fail(4, ctx);
+            node = sub->get();
+        } else {
+            // Reports its own faults.
+            anchor = arrayElement(*node, *x, s, ctx);
+            if (!anchor || !m_engine.isCurrent(ctx.run))
+                return {};
+            node = anchor.get();
         }
     }
-scanned:
-    if (parens != 0)
-        return fail(3, ctx);
+    if (x->fault != 0)
+        return fail(x->fault, ctx);
 
-    const QStringView name = expr.mid(segStart, (argStart < 0 ? n : argStart) - segStart);
-    if (const EineVerknuepfung *sc = node->peekShortcut(name)) {
-        if (!expand(rewritten, expr, expansions, limit, textBudget, sc->GetVerknuepfung(),
-                    QStringView(), argStart < 0 ? QStringView() : expr.mid(argStart)))
+    const Segment &last = x->segments[x->steps];
+    const NameKey key = last.key();
+    if (const ShortcutPtr *sc = node->shortcutSlot(key)) {
+        x = expand(*x, last, (*sc)->GetVerknuepfung(), false, expansions, held);
+        if (!x)
             return fail(2, ctx);
         goto restart;
     }
-    if (argStart < 0) {
-        if (const EineVariable *v = node->peekVariable(name))
-            return v->GetInhalt();
+    if (last.argFrom < 0) {
+        if (const VariablePtr *v = node->variableSlot(key))
+            return (*v)->GetInhalt();
         return fail(4, ctx);
     }
-    const QStringView inner = expr.mid(argStart + 1, n - argStart - 2);
-    if (const EineFunktion *f = node->peekFunction(name))
-        return callFunctionOf(*f, inner, ctx);
-    if (node->peekVariable(name))
-        return assignVariable(*node, name, inner, ctx);
-    if (node->peekValueArray(name))
-        return accessArray(*node, name, inner, ctx);
+    if (const FunctionPtr *f = node->functionSlot(key))
+        return callFunctionOf(**f, *x, last, ctx, purpose.assignTarget);
+    if (const VariablePtr *v = node->variableSlot(key))
+        return assignVariable(*v, *x, last, ctx, purpose.discard);
+    if (const ValueArrayPtr *a = node->valueArraySlot(key)) {
+        const ValueArrayPtr array = *a;
+        return arrayAccess(*array, *x, last, ctx);
+    }
     return fail(4, ctx);
 }
 
 // The element `name(args)` of an object array. Null after reporting error 4
 // (no such array) or error 2 (an index outside 16 bits, or a full array).
-[[gnu::noinline]] NodePtr Evaluator::arrayElement(const ScriptObjects &node, QStringView name,
-                                                 QStringView args, const EvalContext &ctx)
+[[gnu::noinline]] NodePtr Evaluator::arrayElement(const ScriptObjects &node, const Expr &x, const Segment &s,
+                                                 const EvalContext &ctx)
 {
-    const ObjectArrayPtr array = node.objectArray(name);
-    if (!array) {
+    const ObjectArrayPtr *found = node.objectArraySlot(s.key());
+    if (!found) {
         fail(4, ctx);
         return nullptr;
     }
-    const QString indexText = m_engine.Evaluate(args.mid(1, args.size() - 2), ctx);
+    const ObjectArrayPtr array = *found;
+    if (!s.inner)
+        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
+    const QString indexText = nested(*s.inner, ctx);
     const auto index = toInt16(numericValue(indexText));
     NodePtr element = index ? array->GetObject(*index) : nullptr;
     if (!element)
@@ -303,15 +262,19 @@ scanned:
     return element;
 }
 
-[[gnu::noinline]] QString Evaluator::arrayAccess(ArrayVariable &array, QStringView args, const EvalContext &ctx)
+[[gnu::noinline]] QString Evaluator::arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s,
+                                                const EvalContext &ctx)
 {
-    Words pieces;
-    int depth = 0;
-    splitWords(args, pieces, depth, kMaxParameters);
-    std::vector<QString> values;
-    values.reserve(pieces.size());
-    for (const QStringView piece : pieces) {
-        values.push_back(m_engine.Evaluate(piece, ctx));
+    if (!s.pieces) {
+        Words pieces;
+        int depth = 0;
+        splitWords(x.innerText(s), pieces, depth, kMaxParameters);
+        s.pieces = subExprs(pieces, 0);
+    }
+    const std::vector<SubExpr> &pieces = *s.pieces;
+    QVarLengthArray<QString, 2> values;
+    for (const SubExpr &piece : pieces) {
+        values.push_back(nested(piece, ctx));
         if (!m_engine.isCurrent(ctx.run))
             return {};
     }
@@ -351,9 +314,37 @@ scanned:
     return callWords(words, ctx);
 }
 
-[[gnu::noinline]] QString Evaluator::callFunctionOf(const EineFunktion &f, QStringView inner,
-                                                   const EvalContext &ctx)
+[[gnu::noinline]] QString Evaluator::callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
+                                                   const EvalContext &ctx, EineVariable *assignTarget)
 {
+    const QStringView inner = x.innerText(s);
+    if (f.bodyIsOneWord()) {
+        // The usual built-in: one word that names the operation.
+        const Builtin *known = dispatchOf(f);
+        if (known == &kLiteralText)
+            return inner.toString();
+        if (known != &kNoBuiltin) {
+            if (!s.words) {
+                Words words;
+                words.append(QStringView(u"X"));
+                int depth = 0;
+                splitCallWords(trimBlanks(inner), words, depth);
+                s.words = subExprs(words, 1);
+            }
+            const std::vector<SubExpr> &words = *s.words;
+            Params params(qsizetype(words.size()) + 1);
+            for (size_t k = 0; k < words.size(); ++k) {
+                params[qsizetype(k) + 1] = nested(words[k], ctx);
+                if (!m_engine.isCurrent(ctx.run))
+                    return {};
+            }
+            // A text that grows by appending to itself keeps its buffer.
+            if (assignTarget && known->run == &builtin::textPlus && params.size() == 3
+                && assignTarget->appendInPlace(params[1], params[2]))
+                return assignTarget->GetInhalt();
+            return callBuiltin(m_engine, QStringView(), params, ctx, known);
+        }
+    }
     // Splits body and argument text as if they were joined by one blank,
     // without joining them: a body whose parentheses balance ends its last
     // word at that blank.
@@ -362,17 +353,6 @@ scanned:
     const QString body = f.GetFunktion();
     Words words;
     int depth = 0;
-    if (f.bodyIsOneWord()) {
-        // The usual built-in: one word that names the operation.
-        if (!f.dispatchCache())
-            f.setDispatchCache(findBuiltin(body));
-        const Builtin *known = f.dispatchCache();
-        if (known && !isLiteralText(body)) {
-            words.append(body);
-            splitCallWords(trimBlanks(inner), words, depth);
-            return callWords(words, ctx, known);
-        }
-    }
     splitCallWords(body, words, depth);
     if (body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1)) {
         QString call;
@@ -386,7 +366,7 @@ scanned:
     return callWords(words, ctx);
 }
 
-QString Evaluator::callWords(Words &words, const EvalContext &ctx, const Builtin *known)
+QString Evaluator::callWords(Words &words, const EvalContext &ctx)
 {
     const QStringView name = words.isEmpty() ? QStringView() : words[0];
     Params params(words.isEmpty() ? 1 : words.size());
@@ -395,14 +375,27 @@ QString Evaluator::callWords(Words &words, const EvalContext &ctx, const Builtin
         if (!m_engine.isCurrent(ctx.run))
             return {};
     }
-    return callBuiltin(m_engine, name, params, ctx, known);
+    return callBuiltin(m_engine, name, params, ctx);
 }
 
 } // namespace
 
 QString Engine::Evaluate(QStringView input, const EvalContext &ctx)
 {
-    return Evaluator(*this).evaluate(input, ctx);
+    const std::shared_ptr<const Expr> e = m_exprs->get(input);
+    return Evaluator(*this).evaluate(*e, ctx, {});
+}
+
+void Engine::evaluateStatement(const Expr &e, const EvalContext &ctx)
+{
+    Purpose purpose;
+    purpose.discard = true;
+    Evaluator(*this).evaluate(e, ctx, purpose);
+}
+
+QString Engine::evaluateCondition(const Expr &e, const EvalContext &ctx)
+{
+    return Evaluator(*this).evaluate(e, ctx, {});
 }
 
 } // namespace varnok

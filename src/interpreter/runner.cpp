@@ -4,7 +4,7 @@
 // nesting counters or by jumping back to a remembered position.
 
 #include "engine.h"
-#include "upperid.h"
+#include "scriptcache.h"
 
 #include "common/conventions.h"
 
@@ -16,42 +16,7 @@ namespace varnok {
 
 namespace {
 
-enum class Keyword {
-    Label, Exec, OnError, Goto, ExitFunction, If, ElseIf, Else, EndIf,
-    Do, DoWhile, Loop, LoopWhile, WaitTill, WaitWhile, Quit, Other,
-};
-
-Keyword classify(QStringView word)
-{
-    using L = QLatin1StringView;
-    static const std::pair<L, Keyword> words[] = {
-        {L("EXEC"), Keyword::Exec},           {L("IF"), Keyword::If},
-        {L("ENDIF"), Keyword::EndIf},         {L("ELSE"), Keyword::Else},
-        {L("ELSEIF"), Keyword::ElseIf},       {L("DO"), Keyword::Do},
-        {L("DOWHILE"), Keyword::DoWhile},     {L("LOOP"), Keyword::Loop},
-        {L("LOOPWHILE"), Keyword::LoopWhile}, {L("GOTO"), Keyword::Goto},
-        {L("ONERROR"), Keyword::OnError},     {L("EXITFUNCTION"), Keyword::ExitFunction},
-        {L("WAITTILL"), Keyword::WaitTill},   {L("WAITWHILE"), Keyword::WaitWhile},
-        {L("QUIT"), Keyword::Quit},
-    };
-    for (const auto &[text, kw] : words)
-        if (matchesUpperId(word, text))
-            return kw;
-    return Keyword::Other;
-}
-
 constexpr size_t kLoopStackSize = 32000;
-
-// 1-based position of the next statement after `position`, skipping CR and
-// LF; 0 past the end.
-qint32 nextStatementStart(const QString &text, qint32 position)
-{
-    qsizetype p = position; // 0-based index of position + 1
-    const qsizetype n = text.size();
-    while (p < n && (text[p] == u'\r' || text[p] == u'\n'))
-        ++p;
-    return p >= n ? 0 : qint32(p + 1);
-}
 
 // One invocation of the runner and everything it keeps. It lives on the
 // heap: the runner's frame stays on the native stack for every level of
@@ -64,7 +29,8 @@ public:
            qint32 startPosition, qint16 window)
         : m_engine(engine), textBox(box), runCommand(cmd), run(runRef), callLevel(level),
           windowIndex(window), ctx{runRef, level, box, cmd, QString()},
-          savedCaret(box ? box->selectionStart() : 0), scan(startPosition)
+          savedCaret(box ? box->selectionStart() : 0), scan(startPosition),
+          cache(box ? engine.scripts().of(box) : nullptr)
     {
     }
 
@@ -79,24 +45,24 @@ private:
     enum class Mode { Normal, LabelSearch, LoopSkip, BranchSkip, EndifSkip };
 
     bool readStatement();
-    Step executeStatement();
-    Step executeOther(Keyword kw, QStringView arg);
-    Step exec(QStringView arg)
+    bool jumpToLabel();
+    Step executeStatement(const Statement &st);
+    Step executeOther(const Statement &st);
+    Step exec(const Statement &st)
     {
-        m_engine.Evaluate(arg, ctx);
+        m_engine.evaluateStatement(*st.expr, ctx);
         return Step::Yield;
     }
-    Step normal(Keyword kw, QStringView arg);
-    Step searchLabel(Keyword kw, QStringView arg);
+    Step normal(const Statement &st);
     Step skipLoop(Keyword kw);
-    Step skipBranch(Keyword kw, QStringView arg);
+    Step skipBranch(const Statement &st);
     Step skipToEndif(Keyword kw);
-    Step loopEnd(Keyword kw, QStringView arg);
-    Step wait(Keyword kw, QStringView arg);
+    Step loopEnd(const Statement &st);
+    Step wait(const Statement &st);
     Step startSkip(Mode skip);
     Step closeSkippedBlock();
     void pushLoop();
-    bool conditionHolds(QStringView expression);
+    bool conditionHolds(const Statement &st);
     void endRun();
 
     Engine &m_engine;
@@ -114,9 +80,11 @@ private:
     int counter = 0;
     QString labelTarget;
     bool single = false;
-    QString source;   // the text the current statement was read from
-    QStringView line; // the current statement, in `source` or the statement argument
     Engine::RunningStatement running;
+    // What is known about the text box's text; the statement being executed
+    // is held, since it may change the text it came from.
+    std::shared_ptr<ScriptCache> cache;
+    std::shared_ptr<const Statement> current;
 };
 
 void Runner::execute(const QString &statement)
@@ -126,11 +94,11 @@ void Runner::execute(const QString &statement)
     const auto unlink = qScopeGuard([this] { m_engine.runningStatements() = running.outer; });
     for (;;) {
         if (single) {
-            line = statement;
+            current = parseStatement(statement);
         } else if (!readStatement()) {
             break;
         }
-        switch (executeStatement()) {
+        switch (executeStatement(*current)) {
         case Step::Next:
         case Step::Yield:
             break;
@@ -159,89 +127,83 @@ void Runner::endRun()
         m_engine.ReleaseSkriptObject(run.index);
 }
 
-bool Runner::readStatement()
+// A label search reads every line from the top until the label; no line
+// on the way is executed and nothing yields, so it goes straight to where
+// the search would end, with the selection it would leave. False when the
+// search runs past the end of the text.
+bool Runner::jumpToLabel()
 {
-    static const QString kNoText;
-    const QString &text = textBox ? textBox->scriptText() : kNoText;
-    const qint32 next = nextStatementStart(text, scan);
-    if (next == 0)
-        return false;
-    const qsizetype cr = text.indexOf(u'\r', next - 1);
-    const qint32 end = cr < 0 ? qint32(text.size() + 1) : qint32(cr + 1);
-    qsizetype from = next - 1;
-    qsizetype to = end - 1; // exclusive, 0-based
-    while (from < to && (text[from] == u' ' || text[to - 1] == u' ')) {
-        if (text[from] == u' ')
-            ++from;
-        else
-            --to;
+    const ScriptCache::LabelPlace place = cache->findLabel(*textBox, labelTarget);
+    if (place.anyLine) {
+        textBox->setSelection(place.line.from, place.line.to - place.line.from);
+        running.text = textBox.get();
+        running.start = place.line.from;
+        previous = place.before;
+        scan = place.line.end;
     }
-    if (textBox)
-        textBox->setSelection(from, to - from);
-    // The statement may change the text it came from: keep the text it was
-    // read from alive (a shared copy, no duplicate) and look at the line in it.
-    source = text;
-    line = QStringView(source).mid(from, to - from);
-    // A single statement (a handler, a function's GOTO) turns into a run
-    // through the text here.
-    running.text = textBox.get();
-    running.start = from;
-    previous = scan;
-    scan = end;
+    if (!place.found)
+        return false;
+    mode = Mode::Normal;
     return true;
 }
 
-bool Runner::conditionHolds(QStringView expression)
+bool Runner::readStatement()
 {
-    return numericValue(m_engine.Evaluate(expression, ctx)) != 0;
+    if (!textBox) {
+        // Nothing to read: a label search from a handler without a text box.
+        return false;
+    }
+    if (mode == Mode::LabelSearch && !jumpToLabel())
+        return false;
+    current = cache->statementAt(*textBox, scan);
+    if (!current)
+        return false;
+    textBox->setSelection(current->from, current->length);
+    // A single statement (a handler, a function's GOTO) turns into a run
+    // through the text here.
+    running.text = textBox.get();
+    running.start = current->from;
+    previous = scan;
+    scan = current->end;
+    return true;
 }
 
-Runner::Step Runner::executeStatement()
+bool Runner::conditionHolds(const Statement &st)
 {
-    QStringView stmt = line;
-    if (const qsizetype quote = stmt.indexOf(u'\''); quote >= 0)
-        stmt = trimBlanks(stmt.left(quote));
-    if (stmt.isEmpty())
-        return Step::Next;
+    return numericValue(m_engine.evaluateCondition(*st.expr, ctx)) != 0;
+}
 
-    Keyword kw;
-    QStringView arg;
-    if (stmt[0] == u':') {
-        kw = Keyword::Label;
-        arg = trimBlanks(stmt.mid(1));
-    } else {
-        const qsizetype space = stmt.indexOf(u' ');
-        kw = classify(space < 0 ? stmt : stmt.left(space));
-        arg = space < 0 ? QStringView() : trimBlanks(stmt.mid(space + 1));
-    }
+Runner::Step Runner::executeStatement(const Statement &st)
+{
+    if (st.keyword == Keyword::None)
+        return Step::Next;
     // EXEC is what user functions recurse through: keep its path in this
     // small frame and everything else in its own function.
-    if (kw == Keyword::Exec && mode == Mode::Normal) {
-        const Step step = exec(arg);
+    if (st.keyword == Keyword::Exec && mode == Mode::Normal) {
+        const Step step = exec(st);
         m_engine.host().yield();
         return step;
     }
-    return executeOther(kw, arg);
+    return executeOther(st);
 }
 
-[[gnu::noinline]] Runner::Step Runner::executeOther(Keyword kw, QStringView arg)
+[[gnu::noinline]] Runner::Step Runner::executeOther(const Statement &st)
 {
     Step step = Step::Next;
     switch (mode) {
     case Mode::Normal:
-        step = normal(kw, arg);
+        step = normal(st);
         break;
-    case Mode::LabelSearch:
-        step = searchLabel(kw, arg);
+    case Mode::LabelSearch: // readStatement goes straight to the label
         break;
     case Mode::LoopSkip:
-        step = skipLoop(kw);
+        step = skipLoop(st.keyword);
         break;
     case Mode::BranchSkip:
-        step = skipBranch(kw, arg);
+        step = skipBranch(st);
         break;
     case Mode::EndifSkip:
-        step = skipToEndif(kw);
+        step = skipToEndif(st.keyword);
         break;
     }
     if (step == Step::Yield)
@@ -249,16 +211,18 @@ Runner::Step Runner::executeStatement()
     return step;
 }
 
-Runner::Step Runner::normal(Keyword kw, QStringView arg)
+Runner::Step Runner::normal(const Statement &st)
 {
-    switch (kw) {
+    const QString &arg = st.arg;
+    switch (st.keyword) {
+    case Keyword::None:
     case Keyword::Label:
     case Keyword::EndIf:
         return Step::Next;
     case Keyword::Exec:
-        return exec(arg);
+        return exec(st);
     case Keyword::OnError:
-        ctx.errorHandler = arg.toString();
+        ctx.errorHandler = arg;
         return Step::Yield;
     case Keyword::Goto:
         single = false;
@@ -269,7 +233,7 @@ Runner::Step Runner::normal(Keyword kw, QStringView arg)
     case Keyword::ExitFunction:
         return callLevel != 0 ? Step::Return : Step::Next;
     case Keyword::If:
-        if (!conditionHolds(arg))
+        if (!conditionHolds(st))
             startSkip(Mode::BranchSkip);
         return Step::Yield;
     case Keyword::ElseIf:
@@ -279,30 +243,23 @@ Runner::Step Runner::normal(Keyword kw, QStringView arg)
         pushLoop();
         return Step::Yield;
     case Keyword::DoWhile:
-        if (conditionHolds(arg))
+        if (conditionHolds(st))
             pushLoop();
         else
             startSkip(Mode::LoopSkip);
         return Step::Yield;
     case Keyword::Loop:
     case Keyword::LoopWhile:
-        return loopEnd(kw, arg);
+        return loopEnd(st);
     case Keyword::WaitTill:
     case Keyword::WaitWhile:
-        return wait(kw, arg);
+        return wait(st);
     case Keyword::Quit:
         return Step::End;
     case Keyword::Other:
         m_engine.RaiseScriptError(1, ctx);
         return Step::Next;
     }
-    return Step::Next;
-}
-
-Runner::Step Runner::searchLabel(Keyword kw, QStringView arg)
-{
-    if (kw == Keyword::Label && nameMatchesTrimmed(labelTarget, arg))
-        mode = Mode::Normal;
     return Step::Next;
 }
 
@@ -317,15 +274,16 @@ Runner::Step Runner::skipLoop(Keyword kw)
     return Step::Next;
 }
 
-Runner::Step Runner::skipBranch(Keyword kw, QStringView arg)
+Runner::Step Runner::skipBranch(const Statement &st)
 {
+    const Keyword kw = st.keyword;
     if (kw == Keyword::If) {
         ++counter;
         return Step::Next;
     }
     if (kw == Keyword::EndIf)
         return closeSkippedBlock();
-    if (counter == 0 && (kw == Keyword::Else || (kw == Keyword::ElseIf && conditionHolds(arg)))) {
+    if (counter == 0 && (kw == Keyword::Else || (kw == Keyword::ElseIf && conditionHolds(st)))) {
         mode = Mode::Normal;
         return Step::Yield;
     }
@@ -363,9 +321,9 @@ Runner::Step Runner::closeSkippedBlock()
 }
 
 // LOOP jumps back to its DO; LOOPWHILE only while its condition holds.
-Runner::Step Runner::loopEnd(Keyword kw, QStringView arg)
+Runner::Step Runner::loopEnd(const Statement &st)
 {
-    const bool again = kw == Keyword::Loop || conditionHolds(arg);
+    const bool again = st.keyword == Keyword::Loop || conditionHolds(st);
     if (loopStack.empty()) {
         m_engine.RaiseScriptError(1, ctx);
     } else {
@@ -388,13 +346,15 @@ void Runner::pushLoop()
 // WAITTILL / WAITWHILE: a top-level run of a script window leaves its
 // condition in the window's wait entry and returns; the run control resumes
 // it once the condition holds.
-Runner::Step Runner::wait(Keyword kw, QStringView arg)
+Runner::Step Runner::wait(const Statement &st)
 {
+    const Keyword kw = st.keyword;
+    const QString &arg = st.arg;
     if (callLevel == 0 && windowIndex >= 1 && windowIndex <= 100) {
         WaitEntry &w = m_engine.waitEntry(windowIndex);
         w.waiting = true;
         w.run = run;
-        w.condition = kw == Keyword::WaitTill ? arg.toString() : concat({u"Main.Nicht(", arg, u")"});
+        w.condition = kw == Keyword::WaitTill ? arg : concat({u"Main.Nicht(", arg, u")"});
         w.resumePosition = scan;
         return Step::Return;
     }

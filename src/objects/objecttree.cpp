@@ -2,16 +2,28 @@
 
 namespace varnok {
 
-void EineVerknuepfung::SetName(QStringView name) { m_name = normalizeName(name); }
-void EineVariable::SetName(QStringView name) { m_name = normalizeName(name); }
-void EineFunktion::SetName(QStringView name) { m_name = normalizeName(name); }
+void EineVerknuepfung::SetName(QStringView name) {
+    m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
+}
+void EineVariable::SetName(QStringView name) {
+    m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
+}
+void EineFunktion::SetName(QStringView name) {
+    m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
+}
 void EineFunktion::SetFunktion(QStringView body)
 {
     m_body = normalizeName(body);
     m_oneWord = !m_body.isEmpty() && !m_body.contains(u' ') && !m_body.contains(u'(') && !m_body.contains(u')');
     m_dispatch = nullptr;
 }
-void ArrayVariable::SetName(QStringView name) { m_name = normalizeName(name); }
+void ArrayVariable::SetName(QStringView name) {
+    m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
+}
 
 QString EineVariable::GetInhalt() const
 {
@@ -29,6 +41,15 @@ void EineVariable::SetInhalt(const QString &value)
     }
     if (const auto box = m_box.lock())
         box->setText(value);
+}
+
+bool EineVariable::appendInPlace(QString &head, const QString &tail)
+{
+    if (m_bound || head.constData() != m_content.constData() || head.size() != m_content.size())
+        return false;
+    head = QString();
+    m_content.append(tail);
+    return true;
 }
 
 void EineVariable::LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box)
@@ -69,6 +90,7 @@ bool ArrayVariable::SetInhalt(qint16 index, const QString &value)
 void ArrayObjects::SetName(QStringView name)
 {
     m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
     for (size_t k = 0; k < m_slots.size(); ++k)
         m_slots.at(int(k))->SetName(m_name);
 }
@@ -113,7 +135,10 @@ void ArrayObjects::ResetObject(qint16 index)
         m_slots.at(*pos) = newElement();
 }
 
-void ScriptObjects::SetName(QStringView name) { m_name = normalizeName(name); }
+void ScriptObjects::SetName(QStringView name) {
+    m_name = normalizeName(name);
+    m_hash = nameHash(m_name);
+}
 
 void ScriptObjects::Initialize()
 {
@@ -127,14 +152,15 @@ void ScriptObjects::Initialize()
 
 namespace {
 template <typename T, typename Prepare>
-bool addTo(std::vector<std::shared_ptr<T>> &list, QStringView name, Prepare prepare)
+bool addTo(NamedList<T> &list, QStringView name, Prepare prepare)
 {
-    if (list.size() >= size_t(kMaxEntries))
+    if (list.entries.size() >= size_t(kMaxEntries))
         return false;
     auto entry = std::make_shared<T>();
     prepare(*entry);
     entry->SetName(name);
-    list.push_back(std::move(entry));
+    list.entries.push_back(std::move(entry));
+    list.index.added(list.entries);
     return true;
 }
 } // namespace

@@ -32,16 +32,45 @@ using ObjectArrayPtr = std::shared_ptr<ArrayObjects>;
 // Positions are 16-bit in the original design, so no list grows past this.
 inline constexpr int kMaxEntries = 32767;
 
+// Hash of a name as stored: the evaluator keeps it beside the names it has
+// normalised once, so a lookup needs no second pass over the characters.
+inline size_t nameHash(QStringView normalized)
+{
+    size_t h = 14695981039346656037ull;
+    for (const QChar c : normalized)
+        h = (h ^ c.unicode()) * 1099511628211ull;
+    return h;
+}
+
+// The same hash of a request that is trimmed but not yet upper-cased.
+inline size_t requestHash(QStringView trimmed)
+{
+    size_t h = 14695981039346656037ull;
+    for (const QChar c : trimmed)
+        h = (h ^ upperChar(c).unicode()) * 1099511628211ull;
+    return h;
+}
+
+// A name already normalised (trimmed, upper case) with its hash.
+struct NameKey
+{
+    QStringView name;
+    size_t hash;
+};
+
+
 class EineVerknuepfung
 {
 public:
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     const QString &GetVerknuepfung() const { return m_target; }
     void SetVerknuepfung(const QString &target) { m_target = target; }
 
 private:
     QString m_name;
+    size_t m_hash = nameHash({});
     QString m_target;
 };
 
@@ -49,15 +78,21 @@ class EineVariable
 {
 public:
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     QString GetInhalt() const;
     void SetInhalt(const QString &value);
     void LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box);
     void LinkInhaltWithNothing();
     bool isBound() const { return m_bound; }
+    // When `head` is this unbound variable's own content, appends `tail` to
+    // the content itself and empties `head`: a text that grows by appending
+    // to itself keeps its buffer instead of being copied whole every time.
+    bool appendInPlace(QString &head, const QString &tail);
 
 private:
     QString m_name;
+    size_t m_hash = nameHash({});
     QString m_content;
     bool m_bound = false;
     std::weak_ptr<TextField> m_box;
@@ -67,6 +102,7 @@ class EineFunktion
 {
 public:
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     const QString &GetFunktion() const { return m_body; }
     void SetFunktion(QStringView body);
@@ -79,6 +115,7 @@ public:
 
 private:
     QString m_name;
+    size_t m_hash = nameHash({});
     QString m_body;
     bool m_oneWord = true;
     mutable const Builtin *m_dispatch = nullptr; // reset with every new body
@@ -143,6 +180,7 @@ class ArrayVariable
 public:
     void Initialize() { m_slots.clear(); }
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     // Empty when the index is new and the array already holds the maximum.
     std::optional<QString> GetInhalt(qint16 index);
@@ -152,6 +190,7 @@ public:
 private:
     std::optional<int> FindSlot(qint16 index);
     QString m_name;
+    size_t m_hash = nameHash({});
     SparseArray<QString> m_slots;
 };
 
@@ -160,6 +199,7 @@ class ArrayObjects
 public:
     void Initialize() { m_slots.clear(); }
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     // The element, created when new; null only when the array is full.
     NodePtr GetObject(qint16 index);
@@ -176,13 +216,146 @@ private:
     std::optional<int> FindSlot(qint16 index, bool evenWhenFull = false);
     NodePtr newElement() const;
     QString m_name;
+    size_t m_hash = nameHash({});
     SparseArray<NodePtr> m_slots;
+};
+
+// The position of the first entry of each name in one list, kept once the
+// list is long enough that walking it costs more than hashing. Lists only
+// grow at their end or are emptied, and an entry's name is fixed from the
+// moment it is added, so appending is all the upkeep the index needs.
+class NameIndex
+{
+public:
+    static constexpr size_t kFromEntries = 8;
+
+    void clear()
+    {
+        m_slots.clear();
+        m_used = 0;
+    }
+    bool active() const { return !m_slots.empty(); }
+
+    // The list just received entry `pos` (named `name`).
+    template <typename T>
+    void added(const std::vector<std::shared_ptr<T>> &list)
+    {
+        if (m_slots.empty()) {
+            if (list.size() < kFromEntries)
+                return;
+            rebuild(list);
+            return;
+        }
+        if ((m_used + 1) * 2 > m_slots.size()) {
+            rebuild(list);
+            return;
+        }
+        insert(list, list.size() - 1);
+    }
+
+    // Position of the first entry named `key`, or -1. `exact`: the key is
+    // normalised; otherwise it is a trimmed request compared upper-cased.
+    template <typename T>
+    qsizetype find(const std::vector<std::shared_ptr<T>> &list, QStringView key, size_t hash, bool exact) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t s = hash & mask;; s = (s + 1) & mask) {
+            const Slot &slot = m_slots[s];
+            if (slot.pos < 0)
+                return -1;
+            if (slot.hash == hash) {
+                const QString &stored = list[size_t(slot.pos)]->GetName();
+                if (exact ? sameText(stored, key) : nameMatchesTrimmed(stored, key))
+                    return slot.pos;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        size_t hash = 0;
+        qsizetype pos = -1;
+    };
+
+    template <typename T>
+    void rebuild(const std::vector<std::shared_ptr<T>> &list)
+    {
+        size_t size = 16;
+        while (size < list.size() * 4)
+            size *= 2;
+        m_slots.assign(size, Slot{});
+        m_used = 0;
+        for (size_t k = 0; k < list.size(); ++k)
+            insert(list, k);
+    }
+
+    // Later entries of a name stay out: the first one is what a lookup finds.
+    template <typename T>
+    void insert(const std::vector<std::shared_ptr<T>> &list, size_t pos)
+    {
+        const QString &name = list[pos]->GetName();
+        const size_t hash = list[pos]->nameHashValue();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t s = hash & mask;; s = (s + 1) & mask) {
+            Slot &slot = m_slots[s];
+            if (slot.pos < 0) {
+                slot = Slot{hash, qsizetype(pos)};
+                ++m_used;
+                return;
+            }
+            if (slot.hash == hash && list[size_t(slot.pos)]->GetName() == name)
+                return;
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_used = 0;
+};
+
+// One of a node's six lists with its name index.
+template <typename T>
+struct NamedList
+{
+    std::vector<std::shared_ptr<T>> entries;
+    NameIndex index;
+
+    // The first entry of a trimmed request, compared upper-cased.
+    const std::shared_ptr<T> *findRequest(QStringView request) const
+    {
+        if (index.active()) {
+            const qsizetype pos = index.find(entries, request, requestHash(request), false);
+            return pos < 0 ? nullptr : &entries[size_t(pos)];
+        }
+        for (const auto &entry : entries)
+            if (nameMatchesTrimmed(entry->GetName(), request))
+                return &entry;
+        return nullptr;
+    }
+    // The first entry of a normalised name.
+    const std::shared_ptr<T> *findKey(const NameKey &key) const
+    {
+        if (index.active()) {
+            const qsizetype pos = index.find(entries, key.name, key.hash, true);
+            return pos < 0 ? nullptr : &entries[size_t(pos)];
+        }
+        for (const auto &entry : entries)
+            if (entry->nameHashValue() == key.hash && sameText(entry->GetName(), key.name))
+                return &entry;
+        return nullptr;
+    }
+    void clear()
+    {
+        entries.clear();
+        index.clear();
+    }
 };
 
 class ScriptObjects
 {
 public:
     const QString &GetName() const { return m_name; }
+    size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     void Initialize();
 
@@ -219,33 +392,40 @@ public:
     const EineVariable *peekVariable(QStringView name) const { return peek(m_variables, name); }
     const ArrayVariable *peekValueArray(QStringView name) const { return peek(m_valueArrays, name); }
 
-    size_t objectCount() const { return m_objects.size(); }
-    size_t shortcutCount() const { return m_shortcuts.size(); }
-    size_t variableCount() const { return m_variables.size(); }
-    size_t functionCount() const { return m_functions.size(); }
-    size_t valueArrayCount() const { return m_valueArrays.size(); }
-    size_t objectArrayCount() const { return m_objectArrays.size(); }
+    // The same with a name normalised beforehand: the stored entry, or null.
+    const ShortcutPtr *shortcutSlot(const NameKey &k) const { return m_shortcuts.findKey(k); }
+    const NodePtr *objectSlot(const NameKey &k) const { return m_objects.findKey(k); }
+    const VariablePtr *variableSlot(const NameKey &k) const { return m_variables.findKey(k); }
+    const FunctionPtr *functionSlot(const NameKey &k) const { return m_functions.findKey(k); }
+    const ValueArrayPtr *valueArraySlot(const NameKey &k) const { return m_valueArrays.findKey(k); }
+    const ObjectArrayPtr *objectArraySlot(const NameKey &k) const { return m_objectArrays.findKey(k); }
+
+    size_t objectCount() const { return m_objects.entries.size(); }
+    size_t shortcutCount() const { return m_shortcuts.entries.size(); }
+    size_t variableCount() const { return m_variables.entries.size(); }
+    size_t functionCount() const { return m_functions.entries.size(); }
+    size_t valueArrayCount() const { return m_valueArrays.entries.size(); }
+    size_t objectArrayCount() const { return m_objectArrays.entries.size(); }
     // Entries by 0-based position, for inspection.
-    const std::vector<NodePtr> &objects() const { return m_objects; }
-    const std::vector<FunctionPtr> &functions() const { return m_functions; }
+    const std::vector<NodePtr> &objects() const { return m_objects.entries; }
+    const std::vector<FunctionPtr> &functions() const { return m_functions.entries; }
+    const std::vector<VariablePtr> &variables() const { return m_variables.entries; }
 
 private:
     template <typename T>
-    static const std::shared_ptr<T> *slot(const std::vector<std::shared_ptr<T>> &list, QStringView name);
-    template <typename T>
-    static std::shared_ptr<T> find(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+    static std::shared_ptr<T> find(const NamedList<T> &list, QStringView name)
     {
-        const auto *s = slot(list, name);
+        const auto *s = list.findRequest(trimBlanks(name));
         return s ? *s : nullptr;
     }
     template <typename T>
-    static const T *peek(const std::vector<std::shared_ptr<T>> &list, QStringView name)
+    static const T *peek(const NamedList<T> &list, QStringView name)
     {
-        const auto *s = slot(list, name);
+        const auto *s = list.findRequest(trimBlanks(name));
         return s ? s->get() : nullptr;
     }
     template <typename T>
-    static bool get(const std::vector<std::shared_ptr<T>> &list, QStringView name, std::shared_ptr<T> &out)
+    static bool get(const NamedList<T> &list, QStringView name, std::shared_ptr<T> &out)
     {
         auto found = find(list, name);
         if (!found)
@@ -254,23 +434,14 @@ private:
         return true;
     }
 
-    std::vector<NodePtr> m_objects;
-    std::vector<ShortcutPtr> m_shortcuts;
-    std::vector<VariablePtr> m_variables;
-    std::vector<FunctionPtr> m_functions;
-    std::vector<ObjectArrayPtr> m_objectArrays;
-    std::vector<ValueArrayPtr> m_valueArrays;
+    NamedList<ScriptObjects> m_objects;
+    NamedList<EineVerknuepfung> m_shortcuts;
+    NamedList<EineVariable> m_variables;
+    NamedList<EineFunktion> m_functions;
+    NamedList<ArrayObjects> m_objectArrays;
+    NamedList<ArrayVariable> m_valueArrays;
     QString m_name;
+    size_t m_hash = nameHash({});
 };
-
-template <typename T>
-const std::shared_ptr<T> *ScriptObjects::slot(const std::vector<std::shared_ptr<T>> &list, QStringView name)
-{
-    const QStringView request = trimBlanks(name);
-    for (const auto &entry : list)
-        if (nameMatchesTrimmed(entry->GetName(), request))
-            return &entry;
-    return nullptr;
-}
 
 } // namespace varnok

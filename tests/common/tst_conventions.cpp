@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <limits>
 #include <cmath>
 
 using namespace varnok;
@@ -105,6 +107,20 @@ private slots:
             QCOMPARE(varnok::numberText(back), t);
             QVERIFY(!t.contains(u' ') && !t.contains(u','));
         }
+    }
+
+    void integerTextIsPlainDecimal()
+    {
+        // Integers are written without the locale machinery; the digits
+        // must be what plain decimal conversion gives.
+        QRandomGenerator rng(7);
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 v = qint64(rng.generate64() >> rng.bounded(64)) * (i % 2 ? 1 : -1);
+            QCOMPARE(varnok::integerText(v), QString::number(v));
+        }
+        for (const qint64 v : {qint64(0), qint64(1023), qint64(1024), qint64(-1), std::numeric_limits<qint64>::min(),
+                               std::numeric_limits<qint64>::max()})
+            QCOMPARE(varnok::integerText(v), QString::number(v));
     }
 
     void integerConversion()

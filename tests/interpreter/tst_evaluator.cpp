@@ -149,6 +149,32 @@ private slots:
         QCOMPARE(f.value(u"Skript.User.P(4 5)"), QStringLiteral("-1"));
     }
 
+    void longListsFindTheFirstEntry()
+    {
+        // Past a few entries names are found through an index; the first
+        // entry of a name must still win, also for entries added later.
+        EvalFixture f;
+        for (int k = 0; k < 30; ++k)
+            f.value(QStringLiteral("Skript.User.NewVariable(Text(V%1))").arg(k));
+        f.value(u"Skript.User.V29(Text(alt))");
+        QCOMPARE(f.value(u"Skript.User. v29 "), QStringLiteral("alt"));
+        f.value(u"Skript.User.NewVariable(Text(v29))");
+        f.value(u"Skript.User.NewVariable(Text(Neu))");
+        QCOMPARE(f.eval(u"Skript.User.V29(Text(x))").value, QStringLiteral("alt"));
+        QCOMPARE(f.value(u"Skript.User.neu(Text(y))"), QString());
+        QCOMPARE(f.value(u"Skript.User.NEU"), QStringLiteral("y"));
+        QCOMPARE(f.errors(u"Skript.User.V30"), QStringLiteral("4"));
+        // A shortcut added to a long list is found before a variable of its name.
+        for (int k = 0; k < 12; ++k)
+            f.value(QStringLiteral("Skript.User.NewShortcut(Text(S%1) Text(Main.Mathe.Plus(%1 1)))").arg(k));
+        QCOMPARE(f.value(u"Skript.User.S11"), QStringLiteral("12"));
+        f.value(u"Skript.User.NewShortcut(Text(V3) Text(Text(kurz)))");
+        QCOMPARE(f.value(u"Skript.User.V3"), QStringLiteral("kurz"));
+        const NodePtr user = f.host.engine().runs().node(f.ctx.run)->object(u"User");
+        QCOMPARE(user->variables().at(30)->GetInhalt(), QStringLiteral("x")); // after Log and V0..V28
+        QCOMPARE(user->variables().at(31)->GetInhalt(), QString());
+    }
+
     void shortcutCyclesEndWithError()
     {
         EvalFixture f;

@@ -198,6 +198,81 @@ private slots:
         QCOMPARE(host.skript(2)->text->text(), QStringLiteral("<>"));
     }
 
+    void changedTextIsReadAgain()
+    {
+        // The runner remembers what it read from each line; a change of the
+        // text makes it read the lines again.
+        TestHost host;
+        host.openSkriptWindow();
+        host.openSkriptWindow();
+        const QString b = out(QStringLiteral("Text(b)"));
+        const QString again = QStringLiteral("LOOPWHILE Main.Bedingung.Text.Ungleich(SkriptFenster(2).Text Text(a|b|))");
+        int yields = 0;
+        host.onYield = [&] {
+            if (++yields == 2) // after the first EXEC: same positions, other statements
+                host.skript(1)->text->setText(QStringList{QStringLiteral("DO"), b, again}.join(QStringLiteral("\r\n")));
+        };
+        host.runScript(QStringList{QStringLiteral("DO"), out(QStringLiteral("Text(a)")), QStringLiteral("LOOP")}
+                           .join(QStringLiteral("\r\n")));
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("a|b|"));
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void labelsAreFoundInTheChangedText()
+    {
+        // A user function's label moves while the run goes on: the next
+        // call finds the first label of that name in the text as it is now.
+        TestHost host;
+        host.openSkriptWindow();
+        host.openSkriptWindow();
+        const QStringList head = {QStringLiteral("EXEC Skript.User.NewFunction(Text(F) Text(f))"),
+                                  QStringLiteral("EXEC Skript.User.F()"), QStringLiteral("EXEC Skript.User.F()"),
+                                  QStringLiteral("QUIT")};
+        const QString a = out(QStringLiteral("Text(a)"));
+        const QString b = out(QStringLiteral("Text(b)"));
+        const QString exit = QStringLiteral("EXITFUNCTION");
+        const QString frei = QStringLiteral("' frei");
+        int yields = 0;
+        host.onYield = [&] {
+            if (++yields == 4) // the first call has returned
+                host.skript(1)->text->setText(
+                    (head + QStringList{QStringLiteral(":F"), b, exit, QStringLiteral(":f"), a, exit})
+                        .join(QStringLiteral("\r\n")));
+        };
+        host.runScript((head + QStringList{frei, frei, frei, QStringLiteral(":F"), a, exit}).join(QStringLiteral("\r\n")));
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("a|b|"));
+        QVERIFY(host.messages.isEmpty());
+
+        // A label that is gone ends a call at once, after reading to the end.
+        host.skript(2)->text->setText(QString());
+        yields = 0;
+        host.onYield = [&] {
+            if (++yields == 4)
+                host.skript(1)->text->setText((head + QStringList{frei, frei, frei, QStringLiteral(":G"), a, exit})
+                                                  .join(QStringLiteral("\r\n")));
+        };
+        host.runScript((head + QStringList{frei, frei, frei, QStringLiteral(":F"), a, exit}).join(QStringLiteral("\r\n")));
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("a|"));
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void textGrowingByItselfKeepsEveryCopy()
+    {
+        // Appending to a variable's own text works in place; every other
+        // holder of the old text keeps it.
+        TestHost host;
+        host.openSkriptWindow();
+        host.openSkriptWindow();
+        host.runScript(lines({"EXEC Skript.User.NewVariable(Text(V))", "EXEC Skript.User.NewVariable(Text(W))",
+                              "EXEC Skript.User.NewArray(Text(A))", "EXEC Skript.User.V(Text(ab))",
+                              "EXEC Skript.User.W(Skript.User.V)", "EXEC Skript.User.A(1 Skript.User.V)",
+                              "EXEC Skript.User.V(Main.Text.Plus(Skript.User.V Text(c)))",
+                              "EXEC Skript.User.W(Main.Text.Plus(Skript.User.V Skript.User.W))",
+                              "EXEC SkriptFenster(2).Text(Main.Text.Plus(Skript.User.V(Main.Text.Plus(Skript.User.V Text(d))) Skript.User.A(1)))",
+                              "EXEC SkriptFenster(2).Text(Main.Text.Plus(SkriptFenster(2).Text Main.Text.Plus(Skript.User.V Skript.User.W)))"}));
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("abcababcdabcab"));
+    }
+
     void deepRecursionWorks()
     {
         TestHost host;

@@ -39,6 +39,37 @@ private slots:
         QCOMPARE(keep, v);
     }
 
+    void longListsStillFindTheFirstEntry()
+    {
+        // Long lists are looked up through an index; what a lookup finds
+        // must stay what a walk from the top finds.
+        ScriptObjects node;
+        node.Initialize();
+        for (int round = 0; round < 2; ++round) {
+            for (int k = 0; k < 40; ++k) {
+                node.AddVariable(QStringLiteral(" v%1 ").arg(k));
+                node.variable(QStringLiteral("V%1").arg(k))->SetInhalt(QString::number(k));
+            }
+            // Later entries of a name, added after the index exists, stay unreachable.
+            node.AddVariable(u"v3");
+            node.AddVariable(u"Ä");
+            node.AddVariable(u"ä");
+            node.variable(u" ä")->SetInhalt(QStringLiteral("erstes"));
+            QCOMPARE(node.variable(u" V3  ")->GetInhalt(), QStringLiteral("3"));
+            QCOMPARE(node.variable(u"v39")->GetInhalt(), QStringLiteral("39"));
+            QCOMPARE(node.variableCount(), size_t(43));
+            QCOMPARE(node.variables().at(41)->GetInhalt(), QStringLiteral("erstes"));
+            QVERIFY(!node.variable(u"v40"));
+            QVERIFY(!node.variable(u"v 3"));
+            const QString key = QStringLiteral("V7");
+            const VariablePtr *found = node.variableSlot({key, nameHash(key)});
+            QVERIFY(found && (*found)->GetInhalt() == QStringLiteral("7"));
+            // Emptied, the list and its index start again.
+            node.Initialize();
+            QVERIFY(!node.variable(u"v3"));
+        }
+    }
+
     void valueArraysAreSparse()
     {
         ArrayVariable a;

@@ -1,0 +1,135 @@
+#include "expression.h"
+
+#include "common/conventions.h"
+
+#include <cmath>
+
+namespace varnok {
+
+namespace {
+
+// Parentheses are counted in 16 bits in the language; more open ones than
+// that have no meaning.
+constexpr int kMaxParenDepth = 32767;
+
+// Texts longer than this are parsed for the one evaluation that needs them.
+constexpr qsizetype kLongestCached = 4096;
+constexpr qsizetype kCachedChars = 1 << 20;
+
+bool startsNumberLiteral(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u >= '0' && u <= '9') || u == '.' || u == ',' || u == '-' || u == '+';
+}
+
+Segment makeSegment(QStringView text, qsizetype from, qsizetype argFrom, qsizetype end)
+{
+    Segment s;
+    s.name = normalizeName(text.mid(from, (argFrom < 0 ? end : argFrom) - from));
+    s.hash = nameHash(s.name);
+    s.argFrom = argFrom;
+    s.end = end;
+    return s;
+}
+
+void scanPath(Expr &e)
+{
+    e.kind = Expr::Kind::Path;
+    const QStringView expr(e.text);
+    const qsizetype n = expr.size();
+    const char16_t *const chars = expr.utf16();
+    qsizetype segStart = 0;
+    qsizetype argStart = -1; // first "(" of the current segment
+    int parens = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = chars[i];
+        if (c == u'(') {
+            if (argStart < 0)
+                argStart = i;
+            if (++parens > kMaxParenDepth) {
+                e.fault = 2;
+                break;
+            }
+        } else if (c == u')') {
+            if (parens == 0) {
+                e.fault = 3;
+                break;
+            }
+            --parens;
+        } else if (c == u'.' && parens == 0) {
+            e.segments.push_back(makeSegment(expr, segStart, argStart, i));
+            segStart = i + 1;
+            argStart = -1;
+        }
+    }
+    e.steps = e.segments.size();
+    if (e.fault != 0)
+        return;
+    if (parens != 0) {
+        e.fault = 3;
+        return;
+    }
+    e.segments.push_back(makeSegment(expr, segStart, argStart, n));
+}
+
+} // namespace
+
+std::unique_ptr<Expr> parsePath(QString text)
+{
+    auto e = std::make_unique<Expr>();
+    e->text = std::move(text);
+    scanPath(*e);
+    return e;
+}
+
+std::unique_ptr<Expr> parseExpression(QStringView input)
+{
+    auto e = std::make_unique<Expr>();
+    const QStringView expr = trimBlanks(input);
+    if (expr.isEmpty())
+        return e;
+    e->text = expr.toString();
+    if (!startsNumberLiteral(expr[0])) {
+        scanPath(*e);
+        return e;
+    }
+    // A number literal: one leading "+" goes, the first "," is the decimal
+    // separator.
+    e->kind = Expr::Kind::Number;
+    QString lit = e->text;
+    if (lit[0] == u'+')
+        lit.remove(0, 1);
+    if (const qsizetype comma = lit.indexOf(u','); comma >= 0)
+        lit[comma] = u'.';
+    const double value = numericValue(lit);
+    e->numberOk = std::isfinite(value);
+    if (e->numberOk)
+        e->number = numberText(value);
+    return e;
+}
+
+const Expr &SubExpr::get() const
+{
+    if (!expr)
+        expr = parseExpression(text);
+    return *expr;
+}
+
+std::shared_ptr<const Expr> ExprCache::get(QStringView input)
+{
+    const QStringView key = trimBlanks(input);
+    if (const auto it = m_map.find(key); it != m_map.end())
+        return it->second;
+    std::shared_ptr<const Expr> e = parseExpression(key);
+    if (key.size() > kLongestCached)
+        return e;
+    if (m_chars + key.size() > kCachedChars) {
+        m_map.clear();
+        m_chars = 0;
+    }
+    m_map.emplace(key.toString(), e);
+    m_chars += key.size() + 64;
+    return e;
+}
+
+} // namespace varnok

@@ -1,0 +1,144 @@
+#pragma once
+// The lexical structure of a call expression, worked out once per text:
+// where its segments begin and end, their names normalised, and where the
+// scan would stop with a fault. Evaluating walks this structure exactly as
+// a scan of the text would; nothing in it depends on the tree, so it stays
+// true for as long as the text it was made from, which it owns.
+//
+// Parts that only some evaluations reach (the text a shortcut expands to,
+// an index, parameters, array pieces) are made on first use and kept in the
+// segment they belong to.
+
+#include "objects/objecttree.h"
+
+#include <QString>
+#include <QStringView>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace varnok {
+
+struct Expr;
+
+// An expression inside another one's text, made on first use.
+struct SubExpr
+{
+    QStringView text; // as handed to the evaluation, blanks included
+    mutable std::unique_ptr<const Expr> expr;
+
+    const Expr &get() const;
+};
+
+// The text a shortcut expands to at one segment, for one link target.
+struct Expansion
+{
+    QString target;
+    std::shared_ptr<const Expr> expr;
+};
+
+struct Segment
+{
+    QString name; // normalised
+    size_t hash = 0;
+    qsizetype argFrom = -1; // position of its first "(", -1 without argument text
+    qsizetype end = 0;      // position of the "." that ends it, or the text's length
+
+    NameKey key() const { return {name, hash}; }
+
+    // Made on first use.
+    mutable std::vector<Expansion> expansions;
+    mutable std::unique_ptr<SubExpr> inner;            // the argument text without its outer characters
+    mutable std::unique_ptr<std::vector<SubExpr>> words; // call parameters after a one-word body
+    mutable std::unique_ptr<std::vector<SubExpr>> pieces; // value-array access
+};
+
+struct Expr
+{
+    enum class Kind { Empty, Number, Path };
+
+    QString text; // trimmed for an expression, verbatim for a shortcut's expansion
+    Kind kind = Kind::Empty;
+    // Number: the literal's text form, or a fault when it is not finite.
+    QString number;
+    bool numberOk = true;
+    // Path: the segments ended by a dot at depth 0, then the last segment,
+    // unless the scan stops with `fault` (2 or 3) before reaching the end.
+    std::vector<Segment> segments;
+    size_t steps = 0;
+    int fault = 0;
+
+    QStringView argumentText(const Segment &s) const
+    {
+        return QStringView(text).mid(s.argFrom, s.end - s.argFrom);
+    }
+    QStringView innerText(const Segment &s) const
+    {
+        return QStringView(text).mid(s.argFrom + 1, s.end - s.argFrom - 2);
+    }
+};
+
+// An expression as Evaluate receives it: trimmed, then empty, a number
+// literal or a path.
+std::unique_ptr<Expr> parseExpression(QStringView input);
+// A path as the scan after a shortcut expansion reads it.
+std::unique_ptr<Expr> parsePath(QString text);
+
+// Splits at blanks outside parentheses, as a call's words and an array
+// access's pieces are split: the rest after a blank is trimmed at both ends.
+// Past `most` words each word replaces the last one. `depth` carries the
+// parenthesis count in and out, so a text can be split in two pieces.
+template <typename Words>
+void splitWords(QStringView text, Words &words, int &depth, qsizetype most)
+{
+    QStringView rest = text;
+    qsizetype i = 0;
+    auto add = [&words, most](QStringView word) {
+        if (qsizetype(words.size()) < most)
+            words.push_back(word);
+        else
+            words.back() = word;
+    };
+    while (i < rest.size()) {
+        const char16_t c = rest.utf16()[i];
+        if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            --depth;
+        } else if (c == u' ' && depth == 0) {
+            add(rest.left(i));
+            rest = trimBlanks(rest.mid(i + 1));
+            i = 0;
+            continue;
+        }
+        ++i;
+    }
+    if (!rest.isEmpty())
+        add(rest);
+}
+
+// Expressions by their trimmed text, for evaluations whose text comes from
+// outside (conditions, window status, error records, user-function words).
+// Bounded: past its size it starts afresh; evaluations still running keep
+// what they use.
+class ExprCache
+{
+public:
+    std::shared_ptr<const Expr> get(QStringView input);
+
+private:
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(QStringView s) const { return qHash(s); }
+    };
+    struct Equal
+    {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const { return a == b; }
+    };
+    std::unordered_map<QString, std::shared_ptr<const Expr>, Hash, Equal> m_map;
+    qsizetype m_chars = 0;
+};
+
+} // namespace varnok
