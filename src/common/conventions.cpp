@@ -291,6 +291,9 @@ QString numberText(double value)
 
 std::optional<qint16> toInt16(double value)
 {
+    // Whole numbers in range, the usual index, need no rounding.
+    if (value >= -32768.0 && value <= 32767.0 && value == double(int(value)))
+        return qint16(value);
     if (!std::isfinite(value))
         return std::nullopt;
     const double r = std::nearbyint(value);

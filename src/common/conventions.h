@@ -6,7 +6,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
-#include <cstring>
 #include <initializer_list>
 #include <optional>
 
@@ -92,10 +91,17 @@ inline QStringView trimBlanks(QStringView text)
     return trimTrailingBlanks(trimLeadingBlanks(text));
 }
 
-// Exact equality, inline: most names differ in length or first characters.
+// Exact equality, inline: names are short, and most differ in length.
 inline bool sameText(QStringView a, QStringView b)
 {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0;
+    if (a.size() != b.size())
+        return false;
+    const char16_t *x = a.utf16();
+    const char16_t *y = b.utf16();
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (x[i] != y[i])
+            return false;
+    return true;
 }
 
 // Names are stored trimmed of blanks and in upper case.

@@ -97,8 +97,8 @@ private:
     }
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, std::shared_ptr<const Expr> &held);
-    QString assignVariable(const VariablePtr &v, const Expr &x, const Segment &s,
-                           const EvalContext &ctx, bool discard);
+    QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
+                           bool discard);
     QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
     NodePtr arrayElement(const ScriptObjects &node, const Expr &x, const Segment &s,
                          const EvalContext &ctx);
@@ -119,8 +119,10 @@ private:
 {
     if (++expansions > m_engine.guard().limits.shortcutExpansions)
         return nullptr;
+    // The remembered target usually shares its characters with the link's.
     for (const Expansion &known : s.expansions)
-        if (sameText(known.target, target))
+        if ((known.target.constData() == target.constData() && known.target.size() == target.size())
+            || sameText(known.target, target))
             return known.expr.get();
     const QStringView rest = afterDot ? QStringView(x.text).mid(s.end + 1)
                                       : (s.argFrom < 0 ? QStringView() : QStringView(x.text).mid(s.argFrom));
@@ -140,22 +142,22 @@ private:
     return held.get();
 }
 
-[[gnu::noinline]] QString Evaluator::assignVariable(const VariablePtr &held, const Expr &x, const Segment &s,
+[[gnu::noinline]] QString Evaluator::assignVariable(EineVariable &v, const Expr &x, const Segment &s,
                                                    const EvalContext &ctx, bool discard)
 {
-    // Held for the evaluation, which may replace the node it lives in.
-    const VariablePtr v = held;
+    // The variable outlives the evaluation: the node it lives in is held by
+    // the caller's anchor (or is the root's), and lists only grow.
     QString previous;
     if (!discard)
-        previous = v->GetInhalt();
+        previous = v.GetInhalt();
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     Purpose purpose;
-    purpose.assignTarget = v.get();
-    const QString value = nested(*s.inner, ctx, purpose);
+    purpose.assignTarget = &v;
+    QString value = nested(*s.inner, ctx, purpose);
     if (!m_engine.isCurrent(ctx.run))
         return {};
-    v->SetInhalt(value);
+    v.SetInhalt(std::move(value));
     return previous;
 }
 
@@ -233,7 +235,7 @@ restart:
     if (const FunctionPtr *f = node->functionSlot(key))
         return callFunctionOf(**f, *x, last, ctx, purpose.assignTarget);
     if (const VariablePtr *v = node->variableSlot(key))
-        return assignVariable(*v, *x, last, ctx, purpose.discard);
+        return assignVariable(**v, *x, last, ctx, purpose.discard);
     if (const ValueArrayPtr *a = node->valueArraySlot(key)) {
         const ValueArrayPtr array = *a;
         return arrayAccess(*array, *x, last, ctx);
@@ -251,7 +253,8 @@ restart:
         fail(4, ctx);
         return nullptr;
     }
-    const ObjectArrayPtr array = *found;
+    // Lives as long as the node, which the caller holds.
+    ArrayObjects *const array = found->get();
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     const QString indexText = nested(*s.inner, ctx);

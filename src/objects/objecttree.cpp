@@ -52,6 +52,16 @@ bool EineVariable::appendInPlace(QString &head, const QString &tail)
     return true;
 }
 
+void EineVariable::SetInhalt(QString &&value)
+{
+    if (!m_bound) {
+        m_content = std::move(value);
+        return;
+    }
+    if (const auto box = m_box.lock())
+        box->setText(value);
+}
+
 void EineVariable::LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box)
 {
     m_bound = true;

@@ -82,6 +82,7 @@ public:
     void SetName(QStringView name);
     QString GetInhalt() const;
     void SetInhalt(const QString &value);
+    void SetInhalt(QString &&value);
     void LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box);
     void LinkInhaltWithNothing();
     bool isBound() const { return m_bound; }
