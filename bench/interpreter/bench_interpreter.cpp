@@ -1,12 +1,17 @@
 // Figures for the README: evaluator calls per second, runner statements per
-// second of a counting loop, memory across pass counts, and the cost of a
-// statement in a long script against a short one.
+// second of a counting loop, memory across pass counts, the cost of a
+// statement in a long script against a short one, of reading the last of
+// many variables against the last of few, and of a user function far down
+// a script against one at its top. Ratios are taken from interleaved runs.
 
 #include "support/testhost.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace varnok;
 using namespace varnok::test;
@@ -41,6 +46,80 @@ double runLoop(int passes, int padLines, qint64 *statements)
     host.ausfuehren(1);
     const double secs = t.nsecsElapsed() / 1e9;
     *statements = 2 + 3LL * passes + 1; // two set-up lines, three per pass, QUIT
+    return secs;
+}
+
+// Processor time: the machine is shared; waiting for a core is not measured.
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Seconds for `reads` reads of the last of `count` variables.
+double readLastVariable(int count, int reads)
+{
+    TestHost host;
+    Engine &e = host.engine();
+    EvalContext ctx;
+    ctx.run = e.NewSkriptObject();
+    for (int k = 1; k <= count; ++k)
+        e.Evaluate(QStringLiteral("Skript.User.NewVariable(Text(V%1))").arg(k), ctx);
+    const QString last = QStringLiteral("Skript.User.V%1").arg(count);
+    e.Evaluate(last + QStringLiteral("(Text(x))"), ctx);
+    const double start = cpuSeconds();
+    for (int i = 0; i < reads; ++i)
+        e.Evaluate(last, ctx);
+    return cpuSeconds() - start;
+}
+
+// Recursive Fibonacci as a user function, its label at the top of the
+// script or behind `padLines` lines.
+QString fibonacci(int n, int padLines, bool atTop)
+{
+    const QStringList function = {
+        QStringLiteral(":Fib"),
+        QStringLiteral("IF Main.Bedingung.Mathe.Kleiner(Skript.Funktion.Parameter(1) 2)"),
+        QStringLiteral("EXEC Skript.Funktion.Rueckgabe(Skript.Funktion.Parameter(1))"),
+        QStringLiteral("EXITFUNCTION"),
+        QStringLiteral("ENDIF"),
+        QStringLiteral("EXEC Skript.Funktion.Rueckgabe(Main.Mathe.Plus(Skript.User.Fib(Main.Mathe.Minus("
+                       "Skript.Funktion.Parameter(1) 1)) Skript.User.Fib(Main.Mathe.Minus(Skript.Funktion.Parameter(1) 2))))"),
+        QStringLiteral("EXITFUNCTION")};
+    const QStringList main = {QStringLiteral(":Start"), QStringLiteral("EXEC Skript.User.NewFunction(Text(Fib) Text(Fib))"),
+                              QStringLiteral("EXEC SkriptFenster(2).Text(Skript.User.Fib(%1))").arg(n),
+                              QStringLiteral("QUIT")};
+    QStringList l;
+    if (atTop)
+        l << QStringLiteral("GOTO Start") << function << main;
+    else
+        l << main;
+    for (int i = 0; i < padLines; ++i)
+        l << QStringLiteral("EXEC Main.Text.Plus(Text(Zeile) %1)").arg(i);
+    if (!atTop)
+        l << function;
+    return l.join(QStringLiteral("\r\n"));
+}
+
+double runFibonacci(const QString &script, QString *result)
+{
+    TestHost host;
+    host.openSkriptWindow();
+    host.openSkriptWindow();
+    host.skript(1)->text->setText(script);
+    const double start = cpuSeconds();
+    host.ausfuehren(1);
+    const double secs = cpuSeconds() - start;
+    *result = host.skript(2)->text->text();
+    if (!host.messages.isEmpty())
+        *result += QStringLiteral(" [") + host.messages.join(QStringLiteral("; ")) + u']';
     return secs;
 }
 
@@ -85,6 +164,32 @@ int main()
         const double longSecs = runLoop(200000, 4994, &st);
         std::printf("script length: %.0f statements/s in 10 lines, %.0f statements/s in 5,000 lines (ratio %.2f)\n",
                     st / shortSecs, st / longSecs, longSecs / shortSecs);
+    }
+    // Lookups: the last of 10,000 variables against the last of 10.
+    {
+        constexpr int kReads = 300000;
+        std::vector<double> few, many;
+        for (int r = 0; r < 5; ++r) {
+            few.push_back(readLastVariable(10, kReads));
+            many.push_back(readLastVariable(10000, kReads));
+        }
+        const double f = median(few), m = median(many);
+        std::printf("lookups: %d reads of the last of 10 variables %.3f s, of the last of 10,000 %.3f s (ratio %.2f)\n",
+                    kReads, f, m, m / f);
+    }
+    // Labels: fib(16) as a user function at the top against behind 10,000 lines.
+    {
+        const QString top = fibonacci(16, 10000, true);
+        const QString behind = fibonacci(16, 10000, false);
+        std::vector<double> a, b;
+        QString ra, rb;
+        for (int r = 0; r < 5; ++r) {
+            a.push_back(runFibonacci(top, &ra));
+            b.push_back(runFibonacci(behind, &rb));
+        }
+        const double t = median(a), u = median(b);
+        std::printf("labels: fib(16) = %s / %s, function at the top %.3f s, behind 10,000 lines %.3f s (ratio %.2f)\n",
+                    qPrintable(ra), qPrintable(rb), t, u, u / t);
     }
     return 0;
 }
