@@ -134,6 +134,34 @@ private slots:
         QCOMPARE(v.GetInhalt(), QString());
     }
 
+    void everyTextChangeIsCounted()
+    {
+        // The runner keeps what it read from a script text until the text's
+        // version changes: every way of changing the text must count.
+        TextModel m;
+        quint64 seen = m.textVersion();
+        auto changed = [&] {
+            const bool c = m.textVersion() != seen;
+            seen = m.textVersion();
+            return c;
+        };
+        m.setText(QStringLiteral("abc"));
+        QVERIFY(changed());
+        m.setText(QStringLiteral("abc")); // the same text again still counts
+        QVERIFY(changed());
+        m.append(u"d");
+        QVERIFY(changed());
+        m.appendWith(2, [](char16_t *p) { p[0] = u'e'; p[1] = u'f'; });
+        QVERIFY(changed());
+        m.replaceRange(0, 1, u"X"); // same length, in place
+        QVERIFY(changed());
+        m.setSelection(1, 2);
+        m.setReadOnly(true);
+        m.reserveMore(100);
+        QVERIFY(!changed());
+        QCOMPARE(m.scriptText(), QStringLiteral("Xbcdef"));
+    }
+
     void builtInTree()
     {
         const NodePtr root = BuildObjectTree();
