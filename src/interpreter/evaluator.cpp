@@ -117,6 +117,8 @@ private:
                                                bool afterDot, int &expansions,
                                                std::shared_ptr<const Expr> &held)
 {
+    const QStringView rest = afterDot ? QStringView(x.text).mid(s.end + 1)
+                                      : (s.argFrom < 0 ? QStringView() : QStringView(x.text).mid(s.argFrom));
     if (++expansions > m_engine.guard().limits.shortcutExpansions)
         return nullptr;
     // The remembered target usually shares its characters with the link's.
@@ -124,8 +126,6 @@ private:
         if ((known.target.constData() == target.constData() && known.target.size() == target.size())
             || sameText(known.target, target))
             return known.expr.get();
-    const QStringView rest = afterDot ? QStringView(x.text).mid(s.end + 1)
-                                      : (s.argFrom < 0 ? QStringView() : QStringView(x.text).mid(s.argFrom));
     QString text;
     text.reserve(target.size() + (afterDot ? 1 : 0) + rest.size());
     text.append(target);
