@@ -91,11 +91,14 @@ inline QStringView trimBlanks(QStringView text)
     return trimTrailingBlanks(trimLeadingBlanks(text));
 }
 
-// Exact equality, inline: names are short, and most differ in length.
+// Exact equality, inline: names are short, most differ in length, and a
+// name that shares its characters with the stored one needs no comparison.
 inline bool sameText(QStringView a, QStringView b)
 {
     if (a.size() != b.size())
         return false;
+    if (a.data() == b.data())
+        return true;
     const char16_t *x = a.utf16();
     const char16_t *y = b.utf16();
     for (qsizetype i = 0; i < a.size(); ++i)

@@ -199,6 +199,7 @@ restart:
         const Segment &s = x->segments[k];
         if (s.argFrom < 0) {
             if (const ShortcutPtr *sc = node->shortcutSlot(s.key())) {
+                s.found((*sc)->GetName());
                 x = expand(*x, s, (*sc)->GetVerknuepfung(), true, expansions, held);
                 if (!x)
                     return fail(2, ctx);
@@ -208,6 +209,7 @@ restart:
             if (!sub)
                 return fail(4, ctx);
             node = sub->get();
+            s.found(node->GetName());
         } else {
             // Reports its own faults.
             anchor = arrayElement(*node, *x, s, ctx);
@@ -222,20 +224,27 @@ restart:
     const Segment &last = x->segments[x->steps];
     const NameKey key = last.key();
     if (const ShortcutPtr *sc = node->shortcutSlot(key)) {
+        last.found((*sc)->GetName());
         x = expand(*x, last, (*sc)->GetVerknuepfung(), false, expansions, held);
         if (!x)
             return fail(2, ctx);
         goto restart;
     }
     if (last.argFrom < 0) {
-        if (const VariablePtr *v = node->variableSlot(key))
+        if (const VariablePtr *v = node->variableSlot(key)) {
+            last.found((*v)->GetName());
             return (*v)->GetInhalt();
+        }
         return fail(4, ctx);
     }
-    if (const FunctionPtr *f = node->functionSlot(key))
+    if (const FunctionPtr *f = node->functionSlot(key)) {
+        last.found((*f)->GetName());
         return callFunctionOf(**f, *x, last, ctx, purpose.assignTarget);
-    if (const VariablePtr *v = node->variableSlot(key))
+    }
+    if (const VariablePtr *v = node->variableSlot(key)) {
+        last.found((*v)->GetName());
         return assignVariable(**v, *x, last, ctx, purpose.discard);
+    }
     if (const ValueArrayPtr *a = node->valueArraySlot(key)) {
         const ValueArrayPtr array = *a;
         return arrayAccess(*array, *x, last, ctx);
@@ -255,6 +264,7 @@ restart:
     }
     // Lives as long as the node, which the caller holds.
     ArrayObjects *const array = found->get();
+    s.found(array->GetName());
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     const QString indexText = nested(*s.inner, ctx);

@@ -43,8 +43,17 @@ struct Segment
     size_t hash = 0;
     qsizetype argFrom = -1; // position of its first "(", -1 without argument text
     qsizetype end = 0;      // position of the "." that ends it, or the text's length
+    // The stored name of the entry the segment found first, sharing its
+    // characters, so the next lookup of that entry compares no characters.
+    // Set once and never changed: a key handed out stays valid.
+    mutable QString stored;
 
-    NameKey key() const { return {name, hash}; }
+    NameKey key() const { return {stored.isNull() ? QStringView(name) : QStringView(stored), hash}; }
+    void found(const QString &entryName) const
+    {
+        if (stored.isNull())
+            stored = entryName;
+    }
 
     // Made on first use.
     mutable std::vector<Expansion> expansions;
