@@ -100,8 +100,7 @@ private:
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
                            bool discard);
     QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
-    NodePtr arrayElement(const ScriptObjects &node, const Expr &x, const Segment &s,
-                         const EvalContext &ctx);
+    NodePtr arrayElement(ArrayObjects *array, const Expr &x, const Segment &s, const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
                            const EvalContext &ctx, EineVariable *assignTarget);
@@ -197,22 +196,20 @@ restart:
     node = &m_engine.root();
     for (size_t k = 0; k < x->steps; ++k) {
         const Segment &s = x->segments[k];
+        const Segment::Found &found = s.lookUp(*node);
         if (s.argFrom < 0) {
-            if (const ShortcutPtr *sc = node->shortcutSlot(s.key())) {
-                s.found((*sc)->GetName());
-                x = expand(*x, s, (*sc)->GetVerknuepfung(), true, expansions, held);
+            if (const EineVerknuepfung *sc = found.shortcut) {
+                x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, held);
                 if (!x)
                     return fail(2, ctx);
                 goto restart;
             }
-            const NodePtr *sub = node->objectSlot(s.key());
-            if (!sub)
+            if (!found.object)
                 return fail(4, ctx);
-            node = sub->get();
-            s.found(node->GetName());
+            node = found.object;
         } else {
             // Reports its own faults.
-            anchor = arrayElement(*node, *x, s, ctx);
+            anchor = arrayElement(found.objectArray, *x, s, ctx);
             if (!anchor || !m_engine.isCurrent(ctx.run))
                 return {};
             node = anchor.get();
@@ -222,49 +219,38 @@ restart:
         return fail(x->fault, ctx);
 
     const Segment &last = x->segments[x->steps];
-    const NameKey key = last.key();
-    if (const ShortcutPtr *sc = node->shortcutSlot(key)) {
-        last.found((*sc)->GetName());
-        x = expand(*x, last, (*sc)->GetVerknuepfung(), false, expansions, held);
+    const Segment::Found &found = last.lookUp(*node);
+    if (const EineVerknuepfung *sc = found.shortcut) {
+        x = expand(*x, last, sc->GetVerknuepfung(), false, expansions, held);
         if (!x)
             return fail(2, ctx);
         goto restart;
     }
     if (last.argFrom < 0) {
-        if (const VariablePtr *v = node->variableSlot(key)) {
-            last.found((*v)->GetName());
-            return (*v)->GetInhalt();
-        }
+        if (const EineVariable *v = found.variable)
+            return v->GetInhalt();
         return fail(4, ctx);
     }
-    if (const FunctionPtr *f = node->functionSlot(key)) {
-        last.found((*f)->GetName());
-        return callFunctionOf(**f, *x, last, ctx, purpose.assignTarget);
-    }
-    if (const VariablePtr *v = node->variableSlot(key)) {
-        last.found((*v)->GetName());
-        return assignVariable(**v, *x, last, ctx, purpose.discard);
-    }
-    if (const ValueArrayPtr *a = node->valueArraySlot(key)) {
-        const ValueArrayPtr array = *a;
-        return arrayAccess(*array, *x, last, ctx);
-    }
+    if (EineFunktion *f = found.function)
+        return callFunctionOf(*f, *x, last, ctx, purpose.assignTarget);
+    if (EineVariable *v = found.variable)
+        return assignVariable(*v, *x, last, ctx, purpose.discard);
+    if (ArrayVariable *a = found.valueArray)
+        return arrayAccess(*a, *x, last, ctx);
     return fail(4, ctx);
 }
 
 // The element `name(args)` of an object array. Null after reporting error 4
 // (no such array) or error 2 (an index outside 16 bits, or a full array).
-[[gnu::noinline]] NodePtr Evaluator::arrayElement(const ScriptObjects &node, const Expr &x, const Segment &s,
+[[gnu::noinline]] NodePtr Evaluator::arrayElement(ArrayObjects *array, const Expr &x, const Segment &s,
                                                  const EvalContext &ctx)
 {
-    const ObjectArrayPtr *found = node.objectArraySlot(s.key());
-    if (!found) {
+    // The array lives as long as the node it was found in, which the
+    // caller holds.
+    if (!array) {
         fail(4, ctx);
         return nullptr;
     }
-    // Lives as long as the node, which the caller holds.
-    ArrayObjects *const array = found->get();
-    s.found(array->GetName());
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     const QString indexText = nested(*s.inner, ctx);

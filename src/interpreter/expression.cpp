@@ -108,6 +108,24 @@ std::unique_ptr<Expr> parseExpression(QStringView input)
     return e;
 }
 
+void Segment::refill(const ScriptObjects &node) const
+{
+    const NameKey k = key();
+    auto get = [](const auto *slot) { return slot ? slot->get() : nullptr; };
+    Found f;
+    f.alive = node.weak_from_this();
+    // A node no one shares (never the case in a tree) is not remembered.
+    f.node = f.alive.expired() ? nullptr : &node;
+    f.layout = node.layout();
+    f.shortcut = get(node.shortcutSlot(k));
+    f.object = get(node.objectSlot(k));
+    f.variable = get(node.variableSlot(k));
+    f.function = get(node.functionSlot(k));
+    f.valueArray = get(node.valueArraySlot(k));
+    f.objectArray = get(node.objectArraySlot(k));
+    found = std::move(f);
+}
+
 const Expr &SubExpr::get() const
 {
     if (!expr)

@@ -43,16 +43,31 @@ struct Segment
     size_t hash = 0;
     qsizetype argFrom = -1; // position of its first "(", -1 without argument text
     qsizetype end = 0;      // position of the "." that ends it, or the text's length
-    // The stored name of the entry the segment found first, sharing its
-    // characters, so the next lookup of that entry compares no characters.
-    // Set once and never changed: a key handed out stays valid.
-    mutable QString stored;
+    NameKey key() const { return {name, hash}; }
 
-    NameKey key() const { return {stored.isNull() ? QStringView(name) : QStringView(stored), hash}; }
-    void found(const QString &entryName) const
+    // What looking this name up in the node last asked found in each of its
+    // lists. True while that node lives and its layout stays: a live node
+    // is the only one at its address, and the weak reference tells whether
+    // it lives without keeping what it holds. Callers copy what they need
+    // before evaluating anything, since a nested evaluation of the same
+    // segment may look it up in another node.
+    struct Found
     {
-        if (stored.isNull())
-            stored = entryName;
+        const ScriptObjects *node = nullptr;
+        std::weak_ptr<const ScriptObjects> alive;
+        quint64 layout = 0;
+        EineVerknuepfung *shortcut = nullptr;
+        ScriptObjects *object = nullptr;
+        EineVariable *variable = nullptr;
+        EineFunktion *function = nullptr;
+        ArrayVariable *valueArray = nullptr;
+        ArrayObjects *objectArray = nullptr;
+    };
+    const Found &lookUp(const ScriptObjects &node) const
+    {
+        if (found.node != &node || found.layout != node.layout() || found.alive.expired())
+            refill(node);
+        return found;
     }
 
     // Made on first use.
@@ -60,6 +75,10 @@ struct Segment
     mutable std::unique_ptr<SubExpr> inner;            // the argument text without its outer characters
     mutable std::unique_ptr<std::vector<SubExpr>> words; // call parameters after a one-word body
     mutable std::unique_ptr<std::vector<SubExpr>> pieces; // value-array access
+
+private:
+    void refill(const ScriptObjects &node) const;
+    mutable Found found;
 };
 
 struct Expr

@@ -152,6 +152,7 @@ void ScriptObjects::SetName(QStringView name) {
 
 void ScriptObjects::Initialize()
 {
+    ++m_layout;
     m_objects.clear();
     m_shortcuts.clear();
     m_variables.clear();
@@ -175,29 +176,36 @@ bool addTo(NamedList<T> &list, QStringView name, Prepare prepare)
 }
 } // namespace
 
+bool ScriptObjects::changed(bool added)
+{
+    if (added)
+        ++m_layout;
+    return added;
+}
+
 bool ScriptObjects::AddObject(QStringView name)
 {
-    return addTo(m_objects, name, [](ScriptObjects &n) { n.Initialize(); });
+    return changed(addTo(m_objects, name, [](ScriptObjects &n) { n.Initialize(); }));
 }
 bool ScriptObjects::AddShortcut(QStringView name)
 {
-    return addTo(m_shortcuts, name, [](EineVerknuepfung &) {});
+    return changed(addTo(m_shortcuts, name, [](EineVerknuepfung &) {}));
 }
 bool ScriptObjects::AddVariable(QStringView name)
 {
-    return addTo(m_variables, name, [](EineVariable &v) { v.LinkInhaltWithNothing(); });
+    return changed(addTo(m_variables, name, [](EineVariable &v) { v.LinkInhaltWithNothing(); }));
 }
 bool ScriptObjects::AddFunction(QStringView name)
 {
-    return addTo(m_functions, name, [](EineFunktion &) {});
+    return changed(addTo(m_functions, name, [](EineFunktion &) {}));
 }
 bool ScriptObjects::AddArrayVariable(QStringView name)
 {
-    return addTo(m_valueArrays, name, [](ArrayVariable &a) { a.Initialize(); });
+    return changed(addTo(m_valueArrays, name, [](ArrayVariable &a) { a.Initialize(); }));
 }
 bool ScriptObjects::AddArrayObject(QStringView name)
 {
-    return addTo(m_objectArrays, name, [](ArrayObjects &a) { a.Initialize(); });
+    return changed(addTo(m_objectArrays, name, [](ArrayObjects &a) { a.Initialize(); }));
 }
 
 } // namespace varnok

@@ -352,10 +352,13 @@ struct NamedList
     }
 };
 
-class ScriptObjects
+class ScriptObjects : public std::enable_shared_from_this<ScriptObjects>
 {
 public:
     const QString &GetName() const { return m_name; }
+    // Changes whenever one of the six lists changes: what a lookup found
+    // stays true while the layout stays.
+    quint64 layout() const { return m_layout; }
     size_t nameHashValue() const { return m_hash; }
     void SetName(QStringView name);
     void Initialize();
@@ -413,6 +416,7 @@ public:
     const std::vector<VariablePtr> &variables() const { return m_variables.entries; }
 
 private:
+    bool changed(bool added);
     template <typename T>
     static std::shared_ptr<T> find(const NamedList<T> &list, QStringView name)
     {
@@ -441,6 +445,7 @@ private:
     NamedList<EineFunktion> m_functions;
     NamedList<ArrayObjects> m_objectArrays;
     NamedList<ArrayVariable> m_valueArrays;
+    quint64 m_layout = 0;
     QString m_name;
     size_t m_hash = nameHash({});
 };

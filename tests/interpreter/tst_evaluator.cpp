@@ -175,6 +175,34 @@ private slots:
         QCOMPARE(user->variables().at(31)->GetInhalt(), QString());
     }
 
+    void sameTextFollowsTheTree()
+    {
+        // What an expression found is remembered per node; an entry added
+        // later, or another node in the same place, must be seen.
+        EvalFixture f;
+        Engine &e = f.host.engine();
+        f.value(u"Skript.User.NewVariable(Text(X))");
+        f.value(u"Skript.User.X(Text(var))");
+        QCOMPARE(f.value(u"Skript.User.X"), QStringLiteral("var"));
+        f.value(u"Skript.User.NewShortcut(Text(X) Text(Text(kurz)))");
+        QCOMPARE(f.value(u"Skript.User.X"), QStringLiteral("kurz"));
+        QCOMPARE(f.value(u"Skript.User.Y"), QString());
+        f.value(u"Skript.User.NewFunction(Text(Y) Text(Y))");
+        QCOMPARE(f.errors(u"Skript.User.Y"), QStringLiteral("4")); // a function needs parentheses
+
+        // A later run with the same index has a new object: the same text
+        // reaches it, not the released one.
+        const RunRef first = f.ctx.run;
+        e.ReleaseSkriptObject(first.index);
+        EvalContext next;
+        next.run = e.NewSkriptObject();
+        QCOMPARE(next.run.index, first.index);
+        e.Evaluate(u"Skript.User.NewVariable(Text(X))", next);
+        QCOMPARE(e.Evaluate(u"Skript.User.X", next), QString());
+        e.Evaluate(u"Skript.User.X(Text(neu))", next);
+        QCOMPARE(e.Evaluate(u"Skript.User.X", next), QStringLiteral("neu"));
+    }
+
     void shortcutCyclesEndWithError()
     {
         EvalFixture f;
