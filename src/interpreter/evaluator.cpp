@@ -87,16 +87,18 @@ class Evaluator
 public:
     explicit Evaluator(Engine &engine) : m_engine(engine) {}
 
-    QString evaluate(const Expr &e, const EvalContext &ctx, Purpose purpose);
+    // `inputSize`: the length of the text as handed to the evaluation,
+    // which sets how much text shortcut expansions may build.
+    QString evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose);
 
 private:
     QString fail(int number, const EvalContext &ctx) { return m_engine.fail(number, ctx); }
     QString nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
-        return Evaluator(m_engine).evaluate(sub.get(), ctx, purpose);
+        return Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
     }
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
-                       int &expansions, std::shared_ptr<const Expr> &held);
+                       int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
                            bool discard);
     QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
@@ -111,15 +113,21 @@ private:
 
 // The rewritten expression a shortcut leads to: its target, then after a
 // dot the rest of the path, or at the last segment its argument text.
-// Null past the limit of expansions.
+// Null past the limit of expansions or when the texts they build together
+// run out of `textBudget`: a shortcut whose long target names itself again
+// grows the text by the target on every expansion, and building and
+// scanning it would take minutes before the count ran out. The budget is
+// charged as if every expansion built its text, remembered or not.
 [[gnu::noinline]] const Expr *Evaluator::expand(const Expr &x, const Segment &s, const QString &target,
-                                               bool afterDot, int &expansions,
+                                               bool afterDot, int &expansions, qsizetype &textBudget,
                                                std::shared_ptr<const Expr> &held)
 {
     const QStringView rest = afterDot ? QStringView(x.text).mid(s.end + 1)
                                       : (s.argFrom < 0 ? QStringView() : QStringView(x.text).mid(s.argFrom));
-    if (++expansions > m_engine.guard().limits.shortcutExpansions)
+    const qsizetype size = target.size() + (afterDot ? 1 : 0) + rest.size();
+    if (++expansions > m_engine.guard().limits.shortcutExpansions || size > textBudget)
         return nullptr;
+    textBudget -= size;
     // The remembered target usually shares its characters with the link's.
     for (const Expansion &known : s.expansions)
         if ((known.target.constData() == target.constData() && known.target.size() == target.size())
@@ -163,7 +171,7 @@ private:
 // The hot path of every script statement; cold work lives in the helpers
 // so this frame stays small under deep recursion. The walk along the path
 // and the restart after a shortcut share their locals.
-QString Evaluator::evaluate(const Expr &e, const EvalContext &ctx, Purpose purpose)
+QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose)
 {
     // A run whose object has been released evaluates nothing more.
     if (!m_engine.isCurrent(ctx.run))
@@ -182,6 +190,7 @@ QString Evaluator::evaluate(const Expr &e, const EvalContext &ctx, Purpose purpo
         return e.numberOk ? e.number : fail(2, ctx);
 
     int expansions = 0;
+    qsizetype textBudget = guard.limits.shortcutText + 4 * inputSize;
     std::shared_ptr<const Expr> held; // an expansion no segment keeps
     const Expr *x = &e;
     // `anchor` owns the last node reached through an array element (whose
@@ -199,7 +208,7 @@ restart:
         const Segment::Found &found = s.lookUp(*node);
         if (s.argFrom < 0) {
             if (const EineVerknuepfung *sc = found.shortcut) {
-                x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, held);
+                x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, textBudget, held);
                 if (!x)
                     return fail(2, ctx);
                 goto restart;
@@ -221,7 +230,7 @@ restart:
     const Segment &last = x->segments[x->steps];
     const Segment::Found &found = last.lookUp(*node);
     if (const EineVerknuepfung *sc = found.shortcut) {
-        x = expand(*x, last, sc->GetVerknuepfung(), false, expansions, held);
+        x = expand(*x, last, sc->GetVerknuepfung(), false, expansions, textBudget, held);
         if (!x)
             return fail(2, ctx);
         goto restart;
@@ -382,19 +391,19 @@ QString Evaluator::callWords(Words &words, const EvalContext &ctx)
 QString Engine::Evaluate(QStringView input, const EvalContext &ctx)
 {
     const std::shared_ptr<const Expr> e = m_exprs->get(input);
-    return Evaluator(*this).evaluate(*e, ctx, {});
+    return Evaluator(*this).evaluate(*e, input.size(), ctx, {});
 }
 
 void Engine::evaluateStatement(const Expr &e, const EvalContext &ctx)
 {
     Purpose purpose;
     purpose.discard = true;
-    Evaluator(*this).evaluate(e, ctx, purpose);
+    Evaluator(*this).evaluate(e, e.text.size(), ctx, purpose);
 }
 
 QString Engine::evaluateCondition(const Expr &e, const EvalContext &ctx)
 {
-    return Evaluator(*this).evaluate(e, ctx, {});
+    return Evaluator(*this).evaluate(e, e.text.size(), ctx, {});
 }
 
 } // namespace varnok
