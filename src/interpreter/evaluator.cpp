@@ -19,6 +19,11 @@ namespace {
 
 constexpr int kMaxParameters = 100;
 
+// How far a shortcut's expansion is remembered in the expression it came
+// from (see Evaluator::expand).
+constexpr int kRememberedExpansions = 8;
+constexpr qsizetype kRememberedText = 4096;
+
 using Words = QVarLengthArray<QStringView, 4>;
 
 // A call's words: the name and at most 100 parameters.
@@ -139,9 +144,13 @@ private:
     if (afterDot)
         text.append(u'.');
     text.append(rest);
-    std::shared_ptr<const Expr> next = parsePath(std::move(text));
-    // A shortcut whose target keeps changing is not remembered for ever.
-    if (s.expansions.size() < 4) {
+    std::shared_ptr<const Expr> next = parsePath(std::move(text), x.expansionDepth + 1);
+    // Remembered are the first few steps of short expansions, at most four
+    // targets per segment: a shortcut that names itself again would
+    // otherwise keep every step of its runaway growth, and one whose target
+    // keeps changing every target it had.
+    if (next->expansionDepth <= kRememberedExpansions && next->text.size() <= kRememberedText
+        && s.expansions.size() < 4) {
         s.expansions.push_back({target, next});
         return next.get();
     }
@@ -203,8 +212,11 @@ QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContex
 restart:
     anchor.reset();
     node = &m_engine.root();
-    for (size_t k = 0; k < x->steps; ++k) {
-        const Segment &s = x->segments[k];
+    for (size_t k = 0;; ++k) {
+        const Segment *const step = x->step(k);
+        if (!step)
+            break;
+        const Segment &s = *step;
         const Segment::Found &found = s.lookUp(*node);
         if (s.argFrom < 0) {
             if (const EineVerknuepfung *sc = found.shortcut) {
@@ -224,10 +236,10 @@ restart:
             node = anchor.get();
         }
     }
-    if (x->fault != 0)
-        return fail(x->fault, ctx);
+    if (const int fault = x->fault())
+        return fail(fault, ctx);
 
-    const Segment &last = x->segments[x->steps];
+    const Segment &last = x->last();
     const Segment::Found &found = last.lookUp(*node);
     if (const EineVerknuepfung *sc = found.shortcut) {
         x = expand(*x, last, sc->GetVerknuepfung(), false, expansions, textBudget, held);

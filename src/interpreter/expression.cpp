@@ -32,53 +32,52 @@ Segment makeSegment(QStringView text, qsizetype from, qsizetype argFrom, qsizety
     return s;
 }
 
-void scanPath(Expr &e)
-{
-    e.kind = Expr::Kind::Path;
-    const QStringView expr(e.text);
-    const qsizetype n = expr.size();
-    const char16_t *const chars = expr.utf16();
-    qsizetype segStart = 0;
-    qsizetype argStart = -1; // first "(" of the current segment
-    int parens = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = chars[i];
-        if (c == u'(') {
-            if (argStart < 0)
-                argStart = i;
-            if (++parens > kMaxParenDepth) {
-                e.fault = 2;
-                break;
-            }
-        } else if (c == u')') {
-            if (parens == 0) {
-                e.fault = 3;
-                break;
-            }
-            --parens;
-        } else if (c == u'.' && parens == 0) {
-            e.segments.push_back(makeSegment(expr, segStart, argStart, i));
-            segStart = i + 1;
-            argStart = -1;
-        }
-    }
-    e.steps = e.segments.size();
-    if (e.fault != 0)
-        return;
-    if (parens != 0) {
-        e.fault = 3;
-        return;
-    }
-    e.segments.push_back(makeSegment(expr, segStart, argStart, n));
-}
-
 } // namespace
 
-std::unique_ptr<Expr> parsePath(QString text)
+void Expr::scanOn() const
+{
+    const QStringView expr(text);
+    const qsizetype n = expr.size();
+    const char16_t *const chars = expr.utf16();
+    for (; m_pos < n; ++m_pos) {
+        const char16_t c = chars[m_pos];
+        if (c == u'(') {
+            if (m_argStart < 0)
+                m_argStart = m_pos;
+            if (++m_parens > kMaxParenDepth) {
+                m_fault = 2;
+                m_scanned = true;
+                return;
+            }
+        } else if (c == u')') {
+            if (m_parens == 0) {
+                m_fault = 3;
+                m_scanned = true;
+                return;
+            }
+            --m_parens;
+        } else if (c == u'.' && m_parens == 0) {
+            m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, m_pos));
+            ++m_steps;
+            m_segStart = ++m_pos;
+            m_argStart = -1;
+            return;
+        }
+    }
+    m_scanned = true;
+    if (m_parens != 0) {
+        m_fault = 3;
+        return;
+    }
+    m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, n));
+}
+
+std::unique_ptr<Expr> parsePath(QString text, int expansionDepth)
 {
     auto e = std::make_unique<Expr>();
     e->text = std::move(text);
-    scanPath(*e);
+    e->kind = Expr::Kind::Path;
+    e->expansionDepth = expansionDepth;
     return e;
 }
 
@@ -90,7 +89,7 @@ std::unique_ptr<Expr> parseExpression(QStringView input)
         return e;
     e->text = expr.toString();
     if (!startsNumberLiteral(expr[0])) {
-        scanPath(*e);
+        e->kind = Expr::Kind::Path;
         return e;
     }
     // A number literal: one leading "+" goes, the first "," is the decimal

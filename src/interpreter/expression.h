@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -90,11 +91,35 @@ struct Expr
     // Number: the literal's text form, or a fault when it is not finite.
     QString number;
     bool numberOk = true;
+    // How many shortcut expansions led from a parsed expression to this one.
+    int expansionDepth = 0;
+
     // Path: the segments ended by a dot at depth 0, then the last segment,
-    // unless the scan stops with `fault` (2 or 3) before reaching the end.
-    std::vector<Segment> segments;
-    size_t steps = 0;
-    int fault = 0;
+    // unless the scan stops with a fault (2 or 3) before the end. They are
+    // scanned as the walk reaches them, as a scan of the text would: a walk
+    // that leaves for a shortcut early never pays for the rest of a long
+    // text.
+    // Dot segment k, or null when the text has no k-th dot at depth 0.
+    const Segment *step(size_t k) const
+    {
+        while (m_steps <= k && !m_scanned)
+            scanOn();
+        return k < m_steps ? &m_segments[k] : nullptr;
+    }
+    // Once step() has returned null: the fault the scan stopped with, or 0.
+    int fault() const
+    {
+        while (!m_scanned)
+            scanOn();
+        return m_fault;
+    }
+    // Once step() has returned null and fault() is 0.
+    const Segment &last() const
+    {
+        while (!m_scanned)
+            scanOn();
+        return m_segments.back();
+    }
 
     QStringView argumentText(const Segment &s) const
     {
@@ -104,13 +129,27 @@ struct Expr
     {
         return QStringView(text).mid(s.argFrom + 1, s.end - s.argFrom - 2);
     }
+
+private:
+    // Scans on to the next dot at depth 0, the end, or a fault.
+    void scanOn() const;
+
+    // A deque: segments already handed out stay where they are.
+    mutable std::deque<Segment> m_segments;
+    mutable size_t m_steps = 0;
+    mutable bool m_scanned = false;
+    mutable int m_fault = 0;
+    mutable qsizetype m_pos = 0;
+    mutable qsizetype m_segStart = 0;
+    mutable qsizetype m_argStart = -1; // first "(" of the current segment
+    mutable int m_parens = 0;
 };
 
 // An expression as Evaluate receives it: trimmed, then empty, a number
 // literal or a path.
 std::unique_ptr<Expr> parseExpression(QStringView input);
 // A path as the scan after a shortcut expansion reads it.
-std::unique_ptr<Expr> parsePath(QString text);
+std::unique_ptr<Expr> parsePath(QString text, int expansionDepth);
 
 // Splits at blanks outside parentheses, as a call's words and an array
 // access's pieces are split: the rest after a blank is trimmed at both ends.
