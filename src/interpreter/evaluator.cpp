@@ -1,6 +1,8 @@
-// The call-expression evaluator: scans an expression character by
-// character, walks the object tree along its dotted path, rewrites shortcuts
-// in place and hands function calls to the built-in table.
+// The call-expression evaluator: walks the object tree along an
+// expression's dotted path (its segments scanned once per text, see
+// expression.h), follows shortcuts to the text they expand to, and hands
+// function calls to the built-in table. Every step happens in the order and
+// with the outcome a scan of the text would have.
 
 #include "builtinfunctions.h"
 #include "builtins.h"
