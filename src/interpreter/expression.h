@@ -2,8 +2,9 @@
 // The lexical structure of a call expression, worked out once per text:
 // where its segments begin and end, their names normalised, and where the
 // scan would stop with a fault. Evaluating walks this structure exactly as
-// a scan of the text would; nothing in it depends on the tree, so it stays
-// true for as long as the text it was made from, which it owns.
+// a scan of the text would. The structure depends on the text alone, which
+// the expression owns; what a segment last found in the tree is kept beside
+// it and checked against the tree before every use.
 //
 // Parts that only some evaluations reach (the text a shortcut expands to,
 // an index, parameters, array pieces) are made on first use and kept in the
