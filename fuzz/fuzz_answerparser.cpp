@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The answer parser: however a server's bytes are cut into arrivals, the
 // fields come out as when the whole answer arrives at once.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The evaluator and the runner: any script text runs to an orderly end on a
 // headless host, without a crash or sanitizer report, in bounded time and
 // memory, with every run over and every wait ended afterwards.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number reader and writer: numeric value of any text, the number text
 // form and the integer conversions.
 //

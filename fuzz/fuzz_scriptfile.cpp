@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script file format: what loading and saving promise for any bytes.
 //
 // Input: the bytes of a script file. The same bytes read as UTF-16 code

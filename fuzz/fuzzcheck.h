@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every fuzz target shares: the libFuzzer entry points and a check that
 // stays in release builds. A failed check prints what failed and aborts, which

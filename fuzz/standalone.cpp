@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target without libFuzzer: feeds it every file named on the
 // command line and every file directly inside each folder named (in name
 // order, hidden files aside), so the seed corpus and the regression inputs run as a plain test

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets (clang, libFuzzer, AddressSanitizer, UBSan) and runs
 # each for a bounded time. See docs/fuzzing.md.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package build/varnok_VERSION_ARCH.deb: a Release build
 # for /usr without tests and benchmarks, as a distribution would build it
 # (warnings stay warnings), packed by cpack with the dependencies that

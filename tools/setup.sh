@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Varnok needs to build and test, when missing.
 #   --package  also what tools/package.sh needs to build the .deb
 #   --check    also what .ci/run uses to check the installed package

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of script windows: a counting loop run by varnok-run beside the same
 // loop in bash, and loading, saving and starting a 10,000-line script.
 // Prints figures; asserts nothing.

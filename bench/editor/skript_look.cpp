@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the main window with two script windows, for checking how it
 // looks: the main menu, a script window's menu opened, a question box.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the README: evaluator calls per second, runner statements per
 // second of a counting loop, memory across pass counts, the cost of a
 // statement in a long script against a short one, of reading the last of

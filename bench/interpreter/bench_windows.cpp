@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The counting loop in a real script window, at the top of a short script
 // and of a 100,000-line one: what showing the running statement costs when
 // the editor holds a large document. Prints figures; asserts nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/testhost.h"
 #include <cstdio>
 using namespace varnok; using namespace varnok::test;

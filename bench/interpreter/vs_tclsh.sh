@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The script language against Tcl on the same machine in the same run:
 # each case runs in varnok-run and in tclsh by turns, several rounds, and the
 # medians of processor time (user + system) and of elapsed time are printed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time until a request window's Status is "0" with a whole 20 MiB answer in
 // its output box, beside curl fetching the same answer from the same server
 // in the same run, and the window process's peak memory; then a script in

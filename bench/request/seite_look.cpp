@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows a request window in a multi-document area and saves pictures of it:
 // before sending, after a real answer from a local python3 http.server, and
 // narrowed below its minimum size.

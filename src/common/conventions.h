@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text and number rules shared by every layer: every script value is a
 // QString, numbers are read and written by one set of functions, and bytes on

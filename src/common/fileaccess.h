@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File access for everything a script or the user names: script files and
 // the script file functions. Names come from users and scripts, so every

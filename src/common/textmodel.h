@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The exact text of one text box. Qt's editors fold line ends and hide
 // control characters, so the box's text lives here and the widget only shows

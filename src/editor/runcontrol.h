@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run control of one script window: Ausführen and Stopp, the wait entry
 // and its 100 ms tick, and the end of a run. The script window, the test

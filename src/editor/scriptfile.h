@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The script file format: one Windows-1252 byte per character, lines
 // separated by CR LF, the last line followed by one CR LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The script window: one script in an editor, the timer and the captions of
 // its run control (Ausführen / Stopp; the control itself is RunControl) and

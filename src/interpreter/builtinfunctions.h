@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The native functions behind the built-in table, by the file that holds
 // them. All share the BuiltinFunction signature; the table has checked the

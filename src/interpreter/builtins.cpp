@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in table and the dispatch through it.
 
 #include "builtins.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The built-in table: every operation a one-word function body may name,
 // with its parameter count and the native function that performs it.

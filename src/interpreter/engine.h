@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The script interpreter's state and its public face. The stages live in
 // their own files: evaluator.cpp (expressions), builtins.h (the built-in

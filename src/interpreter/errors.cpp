@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Script errors: recorded in the run's own object, then handled by the
 // script's ONERROR statement or shown in a box that ends the run.
 

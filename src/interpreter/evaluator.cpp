@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call-expression evaluator: walks the object tree along an
 // expression's dotted path (its segments scanned once per text, see
 // expression.h), follows shortcuts to the text they expand to, and hands

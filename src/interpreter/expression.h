@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lexical structure of a call expression, worked out once per text:
 // where its segments begin and end, their names normalised, and where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file built-ins Main.File.*: read and write at a position, create,
 // delete (with wildcards) and copy, on regular files only (common/fileaccess).
 // Every failure is error 8.

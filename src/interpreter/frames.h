@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frames of user-function calls and error handlers: Skript(n).Funktion(level)
 // with Parameter, AnzahlParameter and Rueckgabe, and the nested run inside one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What keeps the native stack safe while scripts nest evaluations, calls and
 // runs: counters with limits, and a watch on the stack itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the interpreter needs from the application. The main window
 // implements it on the real windows; the test host and the benchmarks answer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statement runner: reads the script text line by line at run time,
 // with labels, jumps, conditional blocks, loops, waits and handlers. There
 // is no parsing pass; block structure is found by skipping forward with

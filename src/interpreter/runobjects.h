@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The per-run objects Skript(n): each run owns one while it lasts. A serial
 // per index tells a run's object from a later one that reuses the index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run object's own built-ins: its index, the call level, the four
 // Skript.User.New* functions, and calls of user functions.
 

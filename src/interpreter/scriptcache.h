@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the runner works out once about a script text: each statement it has
 // read (where it stands, its keyword, its argument parsed) and where each

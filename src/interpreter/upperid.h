@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Built-in ids and statement keywords are stored in upper case; a word
 // names one when its upper-cased characters match.

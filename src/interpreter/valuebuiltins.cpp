@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-ins over values: arithmetic, text, conversion, comparison,
 // logic, random numbers and the clock.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window built-ins: what a script may do with request and script
 // windows, handed on to the host.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The six classes the object tree is made of. They only store and find
 // entries; paths, shortcuts and calls are the evaluator's business.

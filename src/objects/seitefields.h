@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text boxes of a request window, in one table: the name scripts use,
 // the control, the caption beside it, the header it is sent as or filled

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Splits a server's answer, fed in byte chunks of any size, into the status
 // line, header lines and the raw body. Header lines end in LF or CR LF; the

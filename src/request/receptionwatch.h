@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sockets of request windows with an open connection, for a script run
 // that yields to the user interface only now and then: it asks here whether

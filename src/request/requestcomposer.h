@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The request a request window sends: composed from the texts of its input
 // fields, exactly as typed, one Windows-1252 byte per character.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "seitewindow.h"
 
 #include "common/textmodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The request window "Seite": request fields on the left, the answer's
 // header fields on the right, the answer body along the bottom. "Senden"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help window "Anleitung" and the pieces it shares with the About
 // window: a link label, the lock that keeps the main window disabled while

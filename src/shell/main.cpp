@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnok [DATEI…]: the desktop program. Its only arguments are script files,
 // each opened in a script window (a double-click on a script file ends up
 // here); without them it starts with the empty main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the multi-document frame, its menu, the window registry
 // and the application side of the interpreter (the Host seam).

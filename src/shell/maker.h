@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Who makes Varnok and where to reach them. The addresses use the domain
 // reserved for examples, so no link ever leads to a stranger's site.

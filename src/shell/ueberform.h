@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The About window "Über": who makes Varnok, the maker's web page and mail
 // address as links, and that the program is freeware.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnok-run [OPTION] DATEI: runs one script file in script window 1 of an
 // unseen main window, exactly as Ausführen would, and exits when that
 // window is idle again. DATEI "-" is standard input.

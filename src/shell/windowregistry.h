@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two tables that give every open child window its index 1..100, one
 // table per window kind. A slot remembers the window that last took it; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message box, question and file dialog of the program goes through
 // this seam, so tests and varnok-run answer them without a person.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialogs for running without a person: every box becomes one line
 // "TITLE: TEXT" on an output stream, is answered OK (questions: No), and

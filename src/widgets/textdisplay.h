@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a model character looks on screen: control characters and the
 // characters Qt's editors would turn into breaks of their own are drawn as

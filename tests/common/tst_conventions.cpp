@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers and texts: numeric value, number text form, integer conversion,
 // the Windows-1252 table and case mapping.
 

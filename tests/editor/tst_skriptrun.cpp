@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run control of script windows: Ausführen / Stopp, waits, runs that drive
 // other windows, refusals while a run is active.
 

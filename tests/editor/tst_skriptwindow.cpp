@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script window's document: caption, files, dialogs and questions.
 
 #include "editor/scriptfile.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -D BUILD_DIR=... -D PREFIX=... -D APP_ID=... -P check_install.cmake
 cmake_minimum_required(VERSION 3.25)
 

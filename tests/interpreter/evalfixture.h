@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Evaluates single expressions inside a live run and collects the numbers of
 // the errors they raise (through an ONERROR handler written in the language

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Built-in families that need the machine: files, the clock, random numbers,
 // and the parameter limit seen from a user function.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call-expression evaluator: literals, paths, shortcuts, variables,
 // arrays, parameter splitting and its error numbers.
 

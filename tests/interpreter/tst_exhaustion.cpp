@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripts that try to exhaust the interpreter: a shortcut that grows its
 // own expansion, and arrays of the program's own objects filled by a script.
 // Each ends in an orderly way and leaves the program working.

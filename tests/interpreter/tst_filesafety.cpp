@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file built-ins with names and files a careless or hostile script may
 // hand them: names with a NUL, FIFOs and device nodes, files of /proc, and
 // writes that fail half-way. Every failure is error 8 and leaves every file

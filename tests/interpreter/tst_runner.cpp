@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The runner as the windows see it: selection and caret, yields, the stop
 // request, waits, per-run objects, deep recursion and hostile scripts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree classes and the trees built at start-up and for windows.
 
 #include "objects/builtintree.h"

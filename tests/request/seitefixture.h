@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A request window over a real engine, and a server on 127.0.0.1 that
 // records what it is sent and answers in pieces the test chooses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Splitting an answer into status line, header fields, further headers and
 // body, however the bytes are cut into arrivals.
 #include "common/conventions.h"

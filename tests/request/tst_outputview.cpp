@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output box viewer: how it splits and shows the model's text, how the
 // user selects and copies, and that huge texts and lines stay workable.
 #include "common/textmodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes a request window puts on the wire, field by field.
 #include "request/requestcomposer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request window driven by the keyboard alone: Tab and Shift+Tab follow
 // the fixed focus order and leave every multi-line box, Ctrl+I still types
 // a tab character into a body, Ctrl+Return presses the Send/Stop button.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request window against a real HTTP server process (python3 -m
 // http.server on 127.0.0.1), driven through its window object: by single
 // evaluations and by a script that waits for the answer.

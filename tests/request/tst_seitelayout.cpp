@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the request window puts its controls at any size, its focus order
 // and its size when it loads in a multi-document area.
 #include "seitefixture.h"

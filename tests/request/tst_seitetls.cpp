@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Requests over TLS: https+unsicher:// to a server with a certificate made
 // for this run, https:// refusing that certificate unless the test trusts
 // it, a handshake against a server that speaks no TLS, and a large answer.

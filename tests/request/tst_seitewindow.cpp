@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request window against a local server: what it sends, how its
 // Status, caption and label move, stopping, the peer's close, the timeout
 // retry, failed connections and closing the window mid-request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden scripts: every tests/scripts/*.varnok-skript file runs as varnok-run
 // runs a file: loaded by script window 1 of a main window that is not shown,
 // started with Ausführen, and the event loop (with the windows' wait timers)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test double of the dialogs seam: records every box and dialog and gives
 // the answers a test queued (questions default to No, file dialogs to

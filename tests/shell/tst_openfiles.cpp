@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnok FILE…: the files named on the command line open in script windows.
 
 #include "editor/skriptwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window "Anleitung" and the About window "Über": the exact help
 // text, the links, and the main window kept disabled while either is open.
 

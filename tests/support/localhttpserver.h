@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `python3 -m http.server` on 127.0.0.1 and a free port, serving one folder,
 // for end-to-end tests. It stops when the object goes.

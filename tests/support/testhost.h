@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A headless stand-in for the application: script windows and request
 // windows without widgets, and script error boxes recorded as "TITLE: TEXT"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varnok-run as a user calls it: a process with a file, its exit status and
 // the lines it writes to standard error.
 

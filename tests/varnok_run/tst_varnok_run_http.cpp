@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: varnok-run runs a script that opens a request window, sends a
 // request to a real HTTP server on 127.0.0.1, waits for the answer and
 // writes what arrived into a file.

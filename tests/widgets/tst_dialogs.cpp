@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real boxes and file dialogs behind the dialogs seam: a Yes/No
 // question answers only by its buttons, the file dialogs show their
 // filters by name.

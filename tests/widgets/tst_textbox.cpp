@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exact-text box: what it shows for a model, how user edits reach the
 // model, and that the program's own changes never come back as edits.
 
