@@ -4,7 +4,7 @@
 // Prints figures; asserts nothing.
 
 #include "editor/skriptwindow.h"
-#include "widgets/dialogs.h"
+#include "widgets/headlessdialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
@@ -16,18 +16,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentDialogs : public varnok::Dialogs
-{
-public:
-    void message(QWidget *, const QString &title, const QString &text) override
-    {
-        std::fprintf(stderr, "box: %s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool askYesNo(QWidget *, const QString &, const QString &) override { return false; }
-    std::optional<QString> openFile(QWidget *, const varnok::FileDialogSettings &) override { return {}; }
-    std::optional<QString> saveFile(QWidget *, const varnok::FileDialogSettings &) override { return {}; }
-};
 
 double seconds(const QElapsedTimer &t)
 {
@@ -87,7 +75,7 @@ void bigScript(const QTemporaryDir &dir)
     f.write(body);
     f.close();
 
-    SilentDialogs dialogs;
+    varnok::HeadlessDialogs dialogs;
     varnok::MainForm form(dialogs);
     form.show();
     varnok::Skript *s = form.skriptWindow(form.OpenSkriptWindow());

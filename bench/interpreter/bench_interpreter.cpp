@@ -5,6 +5,7 @@
 // many variables against the last of few, and of a user function far down
 // a script against one at its top. Ratios are taken from interleaved runs.
 
+#include "countingloop.h"
 #include "support/testhost.h"
 
 #include <algorithm>
@@ -33,22 +34,11 @@ long maxRssKb()
     return u.ru_maxrss;
 }
 
-QString countingLoop(int passes, int padLines)
-{
-    QStringList l = {QStringLiteral("EXEC Skript.User.NewVariable(Text(I))"), QStringLiteral("EXEC Skript.User.I(0)"),
-                     QStringLiteral("DO"), QStringLiteral("EXEC Skript.User.I(Main.Mathe.Plus(Skript.User.I 1))"),
-                     QStringLiteral("LOOPWHILE Main.Bedingung.Mathe.Kleiner(Skript.User.I %1)").arg(passes),
-                     QStringLiteral("QUIT")};
-    for (int i = 0; i < padLines; ++i)
-        l << QStringLiteral("EXEC Main.Text.Plus(Text(Zeile) %1)").arg(i);
-    return l.join(QStringLiteral("\r\n"));
-}
-
 double runLoop(int passes, int padLines, qint64 *statements)
 {
     TestHost host;
     host.openSkriptWindow();
-    host.skript(1)->text->setText(countingLoop(passes, padLines));
+    host.skript(1)->text->setText(countingLoopScript(passes, padLines));
     const double start = cpuSeconds();
     host.ausfuehren(1);
     const double secs = cpuSeconds() - start;

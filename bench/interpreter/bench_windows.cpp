@@ -5,7 +5,9 @@
 
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
-#include "widgets/dialogs.h"
+#include "widgets/headlessdialogs.h"
+
+#include "countingloop.h"
 
 #include <QApplication>
 
@@ -15,29 +17,6 @@
 #include <vector>
 
 namespace {
-
-class SilentDialogs : public varnok::Dialogs
-{
-public:
-    void message(QWidget *, const QString &title, const QString &text) override
-    {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool askYesNo(QWidget *, const QString &, const QString &) override { return false; }
-    std::optional<QString> openFile(QWidget *, const varnok::FileDialogSettings &) override { return {}; }
-    std::optional<QString> saveFile(QWidget *, const varnok::FileDialogSettings &) override { return {}; }
-};
-
-QString loopScript(int passes, int padLines)
-{
-    QStringList l = {QStringLiteral("EXEC Skript.User.NewVariable(Text(I))"), QStringLiteral("EXEC Skript.User.I(0)"),
-                     QStringLiteral("DO"), QStringLiteral("EXEC Skript.User.I(Main.Mathe.Plus(Skript.User.I 1))"),
-                     QStringLiteral("LOOPWHILE Main.Bedingung.Mathe.Kleiner(Skript.User.I %1)").arg(passes),
-                     QStringLiteral("QUIT")};
-    for (int i = 0; i < padLines; ++i)
-        l << QStringLiteral("EXEC Main.Text.Plus(Text(Zeile) %1)").arg(i);
-    return l.join(QStringLiteral("\r\n"));
-}
 
 // Processor time of this process: the machine is shared, and waiting for
 // a core is not what is measured here.
@@ -54,7 +33,7 @@ QString loopAtBottom(int passes)
     QStringList l = {QStringLiteral("GOTO Schleife")};
     for (int i = 0; i < 100000 - 8; ++i)
         l << QStringLiteral("EXEC Main.Text.Plus(Text(Zeile) %1)").arg(i);
-    l << QStringLiteral(":Schleife") << loopScript(passes, 0);
+    l << QStringLiteral(":Schleife") << countingLoopScript(passes, 0);
     return l.join(QStringLiteral("\r\n"));
 }
 
@@ -72,13 +51,13 @@ int main(int argc, char **argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SilentDialogs dialogs;
+    varnok::HeadlessDialogs dialogs;
     varnok::MainForm form(dialogs);
     form.show();
     constexpr int kPasses = 1000000;
     constexpr int kRounds = 5;
-    const QString shortText = loopScript(kPasses, 4);
-    const QString longText = loopScript(kPasses, 100000 - 6);
+    const QString shortText = countingLoopScript(kPasses, 4);
+    const QString longText = countingLoopScript(kPasses, 100000 - 6);
     const QString bottomText = loopAtBottom(kPasses);
 
     auto run = [&](const QString &text) {
