@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/files.h"
 #include "editor/scriptfile.h"
 
 #include "common/fileaccess.h"
@@ -17,25 +18,7 @@
 #include <utility>
 
 using namespace varnok;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<missing>";
-    return f.readAll();
-}
-
-void writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-} // namespace
+using namespace varnok::test;
 
 class TestScriptFile : public QObject
 {
@@ -141,15 +124,12 @@ private slots:
 
         // A file size limit makes writing the new content fail half-way,
         // as a full disk would.
-        struct rlimit old;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        struct rlimit small = old;
-        small.rlim_cur = 4096;
-        auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool ok = writeScriptFile(path, QString(100000, u'x'));
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
+        bool ok = true;
+        {
+            const FileSizeLimit limit(4096);
+            QVERIFY(limit.active());
+            ok = writeScriptFile(path, QString(100000, u'x'));
+        }
 
         QVERIFY(!ok);
         QCOMPARE(readAll(path), QByteArray("keep me\r\n"));

@@ -2,6 +2,7 @@
 // Built-in families that need the machine: files, the clock, random numbers,
 // and the parameter limit seen from a user function.
 
+#include "support/files.h"
 #include "evalfixture.h"
 
 #include "common/conventions.h"
@@ -13,16 +14,6 @@
 
 using namespace varnok;
 using namespace varnok::test;
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<fehlt>");
-}
-
-} // namespace
 
 class TestBuiltins : public QObject
 {

@@ -4,6 +4,7 @@
 // writes that fail half-way. Every failure is error 8 and leaves every file
 // as it was; nothing blocks.
 
+#include "support/files.h"
 #include "evalfixture.h"
 
 #include <QDir>
@@ -22,19 +23,6 @@ using namespace varnok;
 using namespace varnok::test;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<fehlt>");
-}
-
-void writeRaw(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 QByteArray sys(const QString &path)
 {
@@ -139,15 +127,12 @@ private slots:
         const QString big = dir.filePath(QStringLiteral("gross.bin"));
         writeRaw(big, QByteArray(100000, 'x'));
         name(f, "Gross", big);
-        struct rlimit old;
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        struct rlimit small = old;
-        small.rlim_cur = 4096;
-        auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const QString errors = f.errors(u"Main.File.Copy(Skript.User.Gross Skript.User.Ziel)");
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
+        QString errors;
+        {
+            const FileSizeLimit limit(4096);
+            QVERIFY(limit.active());
+            errors = f.errors(u"Main.File.Copy(Skript.User.Gross Skript.User.Ziel)");
+        }
         QCOMPARE(errors, QStringLiteral("8"));
         QCOMPARE(readAll(target), QByteArray("wichtig"));
         QCOMPARE(entries(dir), 2); // no half-written file is left
