@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textbox.h"
 
+#include "widgets/exactaccessible.h"
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -33,9 +39,10 @@ bool isLineBreakInput(QChar c)
         || c == QChar::LineSeparator;
 }
 
-// What the user put into the editor, as model text: every line break the
-// editor produced (Enter, Shift+Enter, a pasted CR, LF or CR LF) becomes
-// CR LF; every other character, visible symbols included, is taken as it is.
+// What the user typed into the editor, as model text: every line break the
+// editor produced (Enter, Shift+Enter, an input method's) becomes CR LF;
+// every other character is taken as it is. Pastes and drops do not come
+// this way: they are inserted exactly (insertExactText).
 QString userInputToModel(QStringView shown)
 {
     QString out;
@@ -69,6 +76,49 @@ void retargetHistoryActions(QMenu *menu, TextBox *box)
             a->setEnabled(box->acceptsUserEdits() && box->isRedoAvailable());
         }
     }
+}
+
+// Copy and cut of a single-line box hand out the model's characters; the
+// line edit's own would hand out the symbols it shows.
+void copyExact(TextBox *box, QClipboard::Mode mode = QClipboard::Clipboard)
+{
+    const QString text = box->selectedExactText();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text, mode);
+}
+
+void retargetClipboardActions(QMenu *menu, TextBox *box, QLineEdit *edit)
+{
+    for (QAction *a : menu->actions()) {
+        const QString name = a->objectName();
+        if (name == QLatin1String("edit-copy")) {
+            QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(a, &QAction::triggered, box, [box] { copyExact(box); });
+        } else if (name == QLatin1String("edit-cut")) {
+            QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(a, &QAction::triggered, box, [box, edit] {
+                copyExact(box);
+                if (box->acceptsUserEdits())
+                    edit->del();
+            });
+        }
+    }
+}
+
+// What an input method is told about the text around the caret: the model's
+// characters of the same display range. Within one line a display character
+// stands for exactly one model character, so the positions an input method
+// works with stay valid.
+QVariant exactInputMethodText(const TextBox *box, Qt::InputMethodQuery query,
+                              const QVariant &shown, int displayFrom)
+{
+    const QString s = shown.toString();
+    const qsizetype from = box->displayToModel(displayFrom);
+    const qsizetype to = box->displayToModel(displayFrom + int(s.size()));
+    const QString exact = box->model()->scriptText().mid(from, to - from);
+    if (query == Qt::ImSurroundingText && exact.size() != s.size())
+        return shown; // positions would no longer fit
+    return exact;
 }
 
 bool handleHistoryKey(QKeyEvent *e, TextBox *box)
@@ -113,6 +163,41 @@ protected:
         retargetHistoryActions(menu.get(), m_box);
         menu->exec(e->globalPos());
     }
+    // Copy, cut, drag and the X11 selection all take their data from here.
+    QMimeData *createMimeDataFromSelection() const override
+    {
+        auto *data = new QMimeData;
+        data->setText(m_box->selectedExactText());
+        return data;
+    }
+    bool canInsertFromMimeData(const QMimeData *source) const override
+    {
+        return source->hasText();
+    }
+    // Paste and drop: the characters as the clipboard holds them.
+    void insertFromMimeData(const QMimeData *source) override
+    {
+        if (source && source->hasText() && m_box->acceptsUserEdits())
+            m_box->insertExactText(source->text());
+    }
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override
+    {
+        const QVariant shown = QPlainTextEdit::inputMethodQuery(query);
+        const QTextCursor c = textCursor();
+        switch (query) {
+        case Qt::ImSurroundingText:
+            return exactInputMethodText(m_box, query, shown, c.block().position());
+        case Qt::ImCurrentSelection:
+            return m_box->selectedExactText();
+        case Qt::ImTextBeforeCursor:
+            return exactInputMethodText(m_box, query, shown,
+                                        c.position() - int(shown.toString().size()));
+        case Qt::ImTextAfterCursor:
+            return exactInputMethodText(m_box, query, shown, c.position());
+        default:
+            return shown;
+        }
+    }
 
 private:
     TextBox *m_box;
@@ -126,14 +211,53 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *e) override
     {
-        if (!handleHistoryKey(e, m_box))
-            QLineEdit::keyPressEvent(e);
+        if (handleHistoryKey(e, m_box))
+            return;
+        if (e->matches(QKeySequence::Copy)) {
+            copyExact(m_box);
+            e->accept();
+            return;
+        }
+        if (e->matches(QKeySequence::Cut)) {
+            copyExact(m_box);
+            if (m_box->acceptsUserEdits())
+                del();
+            e->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(e);
+    }
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        QLineEdit::mouseReleaseEvent(e);
+        // The line edit has just put what it shows into the X11 selection.
+        if (e->button() == Qt::LeftButton && hasSelectedText()
+            && QGuiApplication::clipboard()->supportsSelection())
+            copyExact(m_box, QClipboard::Selection);
     }
     void contextMenuEvent(QContextMenuEvent *e) override
     {
         const std::unique_ptr<QMenu> menu(createStandardContextMenu());
         retargetHistoryActions(menu.get(), m_box);
+        retargetClipboardActions(menu.get(), m_box, this);
         menu->exec(e->globalPos());
+    }
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override
+    {
+        const QVariant shown = QLineEdit::inputMethodQuery(query);
+        switch (query) {
+        case Qt::ImSurroundingText:
+            return exactInputMethodText(m_box, query, shown, 0);
+        case Qt::ImCurrentSelection:
+            return m_box->selectedExactText();
+        case Qt::ImTextBeforeCursor:
+            return exactInputMethodText(m_box, query, shown,
+                                        cursorPosition() - int(shown.toString().size()));
+        case Qt::ImTextAfterCursor:
+            return exactInputMethodText(m_box, query, shown, cursorPosition());
+        default:
+            return shown;
+        }
     }
 
 private:
@@ -178,6 +302,7 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
     : QWidget(parent), m_model(std::move(model)), m_mode(mode)
 {
     Q_ASSERT(m_model);
+    installExactTextAccessibility();
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -398,6 +523,52 @@ qsizetype TextBox::displayToModel(int displayPos) const
     return d - e.offsetAfter();
 }
 
+std::pair<qsizetype, qsizetype> TextBox::shownSelectionInModel() const
+{
+    int anchor = 0;
+    int pos = 0;
+    if (m_plain) {
+        const QTextCursor c = m_plain->textCursor();
+        anchor = c.anchor();
+        pos = c.position();
+    } else if (m_line->hasSelectedText()) {
+        anchor = m_line->selectionStart();
+        pos = m_line->selectionEnd();
+    } else {
+        anchor = pos = m_line->cursorPosition();
+    }
+    const qsizetype from = displayToModel(std::min(anchor, pos));
+    const qsizetype to = displayToModel(std::max(anchor, pos));
+    return {from, to - from};
+}
+
+QString TextBox::selectedExactText() const
+{
+    const auto [from, length] = shownSelectionInModel();
+    return m_model->scriptText().mid(from, length);
+}
+
+void TextBox::insertExactText(const QString &text)
+{
+    if (!acceptsUserEdits())
+        return;
+    const auto [from, length] = shownSelectionInModel();
+    if (m_plain) {
+        applyMultiLineEdit(from, from + length, text, modelToDisplay(from),
+                           modelToDisplay(from + length), 0, true);
+        showModelSelection();
+    } else {
+        if (!commitUserEdit(from, length, text, true))
+            return;
+        ++m_quiet;
+        m_line->setText(render(0, m_model->scriptText().size()));
+        m_line->setCursorPosition(int(from + text.size()));
+        --m_quiet;
+        emit userEdited();
+    }
+    pushWidgetSelection();
+}
+
 std::pair<qsizetype, qsizetype> TextBox::modelSelection() const
 {
     return {m_model->selectionStart(), m_model->selectionLength()};
@@ -600,22 +771,9 @@ void TextBox::pushWidgetSelection()
 {
     if (m_quiet)
         return;
-    int anchor = 0;
-    int pos = 0;
-    if (m_plain) {
-        const QTextCursor c = m_plain->textCursor();
-        anchor = c.anchor();
-        pos = c.position();
-    } else if (m_line->hasSelectedText()) {
-        anchor = m_line->selectionStart();
-        pos = m_line->selectionEnd();
-    } else {
-        anchor = pos = m_line->cursorPosition();
-    }
-    const qsizetype from = displayToModel(std::min(anchor, pos));
-    const qsizetype to = displayToModel(std::max(anchor, pos));
+    const auto [from, length] = shownSelectionInModel();
     ++m_quiet;
-    m_model->setSelection(from, to - from);
+    m_model->setSelection(from, length);
     // The screen already shows this selection; nothing is pending.
     m_model->takeSelectionDirty();
     --m_quiet;
@@ -749,8 +907,9 @@ void TextBox::onLineEdited()
     }
     const auto [prefix, suffix] = unchangedEnds(oldShown, newShown, m_line->cursorPosition());
     const qsizetype removedLen = oldShown.size() - prefix - suffix;
-    const QString input = userInputToModel(
-        QStringView(newShown).mid(prefix, newShown.size() - prefix - suffix));
+    // A single-line editor makes no line breaks of its own: what reached it
+    // came from a paste or a drop and is taken exactly as it was.
+    const QString input = newShown.mid(prefix, newShown.size() - prefix - suffix);
     commitUserEdit(prefix, removedLen, input, true);
 
     const QString expected = render(0, m_model->scriptText().size());

@@ -89,6 +89,15 @@ public:
     std::pair<qsizetype, qsizetype> modelSelection() const;
     // The characters the widget shows, line breaks as "\n".
     QString displayText() const;
+    // The selection the widget shows, in model positions (start, length);
+    // the model's own may be ahead of it while a run moves it.
+    std::pair<qsizetype, qsizetype> shownSelectionInModel() const;
+    // The model's characters under the selection the widget shows: what
+    // copy, cut and drag hand out.
+    QString selectedExactText() const;
+    // Replaces the selection the widget shows with `text` exactly, as one
+    // user edit (paste, drop): no character is changed on the way in.
+    void insertExactText(const QString &text);
 
     // Undo and redo of the user's own edits, kept as model edits so that
     // control characters come back exactly.

@@ -178,6 +178,36 @@ private slots:
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
     }
 
+    // Select all, copy, paste at the end and save, all by the keys: the
+    // file holds the text twice, every control character as itself (the
+    // box once put its display symbols on the clipboard: a TAB came back
+    // as "?", a lone LF as a symbol and a new line break).
+    void copyPasteSaveByKeysKeepsTheTextExactly()
+    {
+        QString text = QStringLiteral("EXEC Main.Text.Plus(1 2)\r\n");
+        for (char16_t c = 0; c < 0x20; ++c)
+            text += QChar(c);
+        text += QStringLiteral("x\ry\nz\r\n\ttab");
+        s->text1()->setText(text);
+        dialogs->files = {path("k.varnok-skript")};
+        QWidget *editor = s->editor()->plainTextEdit();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        editor->setFocus();
+        QTest::keySequence(editor, QKeySequence::SelectAll);
+        QTest::keySequence(editor, QKeySequence::Copy);
+        QTest::keySequence(editor, QKeySequence::MoveToEndOfDocument);
+        QTest::keySequence(editor, QKeySequence::Paste);
+        QCOMPARE(s->text1()->text(), text + text);
+        QVERIFY(s->isModified());
+        QTest::keyClick(editor, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
+        const QByteArray saved = fileBytes(path("k.varnok-skript"));
+        QCOMPARE(saved, encodeScriptFile(text + text));
+        QCOMPARE(saved.count('\t'), 2 * 2);
+        QVERIFY(!saved.contains('?'));
+    }
+
     void speichernAsksOnceThenWritesToTheFile()
     {
         s->text1()->setText(QStringLiteral("EXEC 1"));

@@ -103,6 +103,26 @@ private slots:
                  text13->plainTextEdit()->palette().color(QPalette::Button));
     }
 
+    // The request window's multi-line boxes copy and paste exactly too.
+    void multiLineBoxesCopyAndPasteExactly()
+    {
+        SeiteSetup s;
+        QString text;
+        for (char16_t c = 0; c < 0x20; ++c)
+            text += QChar(c);
+        text += QStringLiteral("a\rb\nc\r\nd");
+        for (const char *name : {"Text9", "Text13"}) {
+            s.set(name, text);
+            QWidget *edit = qobject_cast<TextBox *>(s.window->control(QLatin1StringView(name)))->plainTextEdit();
+            edit->setFocus();
+            QTest::keySequence(edit, QKeySequence::SelectAll);
+            QTest::keySequence(edit, QKeySequence::Copy);
+            QTest::keySequence(edit, QKeySequence::MoveToEndOfDocument);
+            QTest::keySequence(edit, QKeySequence::Paste);
+            QCOMPARE(s.text(name), text + text);
+        }
+    }
+
     void outputBoxIsReadOnlyForTheUser()
     {
         SeiteSetup s;

@@ -4,9 +4,11 @@
 
 #include "widgets/textbox.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -97,6 +99,8 @@ QString expectedDisplay(const QString &t, bool multiLine)
                 out += u'\n';
         } else if (c == 0x7F) {
             out += QChar(char16_t(0x2421));
+        } else if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            out += QChar(char16_t(0x2424));
         } else {
             out += t[i];
         }
@@ -120,7 +124,10 @@ private slots:
     void typingKeepsEveryOtherCharacterExact_data();
     void typingKeepsEveryOtherCharacterExact();
     void enterGivesCrLf();
-    void pastedLineBreaksBecomeCrLf();
+    void clipboardRoundTripIsExact();
+    void cutAndPartialCopyAreExact();
+    void dropInsertsExactly();
+    void inputMethodsAreToldTheExactText();
     void pastedControlsAndSymbolsAreTakenLiterally();
     void deletingBetweenCrAndLfJoinsThemIntoABreak();
     void backspaceOverBreakRemovesCrAndLf();
@@ -345,14 +352,110 @@ void TstTextBox::enterGivesCrLf()
     QCOMPARE(b.model->selectionStart(), 7);
 }
 
-void TstTextBox::pastedLineBreaksBecomeCrLf()
+// Every control character, lone CR, lone LF and CR LF: copied by the keys
+// and pasted at the end, the box holds the text twice, exactly.
+static QString everyControlText()
+{
+    QString t = QStringLiteral("a");
+    for (char16_t c = 0; c < 0x20; ++c)
+        t += QChar(c);
+    t += QStringLiteral("b\rc\nd\r\ne\n\r\x7f") + QChar(QChar::LineSeparator) + sym(13)
+         + QStringLiteral("\r");
+    return t;
+}
+
+void TstTextBox::clipboardRoundTripIsExact()
 {
     for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
-        Box b(QStringLiteral("[]"), mode);
-        b.caretTo(1);
-        b.paste(QStringLiteral("1\n2\r3\r\n4"));
-        QCOMPARE(b.model->text(), QStringLiteral("[1\r\n2\r\n3\r\n4]"));
-        QCOMPARE(b.model->selectionStart(), 11);
+        const QString text = everyControlText();
+        Box b(text, mode);
+        b.editor()->setFocus();
+        QTest::keySequence(b.editor(), QKeySequence::SelectAll);
+        QTest::keySequence(b.editor(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("text/plain")),
+                 text.toUtf8());
+        QTest::keySequence(b.editor(), mode == TextBox::Mode::MultiLine
+                                           ? QKeySequence::MoveToEndOfDocument
+                                           : QKeySequence::MoveToEndOfLine);
+        QTest::keySequence(b.editor(), QKeySequence::Paste);
+        QCOMPARE(b.model->text(), text + text);
+        QCOMPARE(b.model->selectionStart(), 2 * text.size());
+        QCOMPARE(b.box->displayText(), expectedDisplay(text + text, mode == TextBox::Mode::MultiLine));
+        // One undo step takes the paste back whole.
+        b.box->undo();
+        QCOMPARE(b.model->text(), text);
+        b.box->redo();
+        QCOMPARE(b.model->text(), text + text);
+    }
+}
+
+void TstTextBox::cutAndPartialCopyAreExact()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        const QString text = QStringLiteral("x\r\ny\tz\nw");
+        Box b(text, mode);
+        // From inside the first line to the middle of the last.
+        const bool multi = mode == TextBox::Mode::MultiLine;
+        b.selectDisplay(1, multi ? 7 : 8); // up to the start of "w", or its end
+        QTest::keySequence(b.editor(), QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("\r\ny\tz\n") + (multi ? QString() : QStringLiteral("w")));
+        QTest::keySequence(b.editor(), QKeySequence::Cut);
+        QCOMPARE(b.model->text(), multi ? QStringLiteral("xw") : QStringLiteral("x"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("\r\ny\tz\n") + (multi ? QString() : QStringLiteral("w")));
+        // Pasted over a selection, replacing it.
+        b.selectDisplay(0, 1);
+        QTest::keySequence(b.editor(), QKeySequence::Paste);
+        QCOMPARE(b.model->text(), QStringLiteral("\r\ny\tz\nw"));
+    }
+}
+
+void TstTextBox::dropInsertsExactly()
+{
+    Box b(QStringLiteral("[]"), TextBox::Mode::MultiLine);
+    QPlainTextEdit *edit = b.box->plainTextEdit();
+    QMimeData data;
+    data.setText(QStringLiteral("1\n2\r3\r\n4\t"));
+    const QPoint at = edit->cursorRect(edit->textCursor()).center() + QPoint(edit->fontMetrics().averageCharWidth(), 0);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(edit->viewport(), &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(edit->viewport(), &drop);
+    QCOMPARE(b.model->text(), QStringLiteral("[1\n2\r3\r\n4\t]"));
+
+    // A locked box takes nothing.
+    b.model->setReadOnly(true);
+    QTest::keySequence(b.editor(), QKeySequence::Paste);
+    QCOMPARE(b.model->text(), QStringLiteral("[1\n2\r3\r\n4\t]"));
+}
+
+void TstTextBox::inputMethodsAreToldTheExactText()
+{
+    for (auto mode : {TextBox::Mode::MultiLine, TextBox::Mode::SingleLine}) {
+        Box b(QStringLiteral("p\r\na\tb\x01c\nq"), mode);
+        const bool multi = mode == TextBox::Mode::MultiLine;
+        b.caretTo(multi ? 4 : 5); // after the tab
+        const QString line = multi ? QStringLiteral("a\tb\x01c\n") : QStringLiteral("p\r\na\tb\x01c\nq");
+        QCOMPARE(b.editor()->inputMethodQuery(Qt::ImSurroundingText).toString(), line);
+        QCOMPARE(b.editor()->inputMethodQuery(Qt::ImCursorPosition).toInt(), multi ? 2 : 5);
+        b.selectDisplay(multi ? 3 : 4, multi ? 5 : 6);
+        QCOMPARE(b.editor()->inputMethodQuery(Qt::ImCurrentSelection).toString(), QStringLiteral("\tb"));
+
+        // What a screen reader is told: the model's characters and offsets.
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(b.editor());
+        QVERIFY(a && a->textInterface());
+        QAccessibleTextInterface *t = a->textInterface();
+        QCOMPARE(a->text(QAccessible::Value), b.model->text());
+        QCOMPARE(t->characterCount(), int(b.model->text().size()));
+        QCOMPARE(t->text(0, t->characterCount()), b.model->text());
+        int from = 0;
+        int to = 0;
+        t->selection(0, &from, &to);
+        QCOMPARE(from, 4);
+        QCOMPARE(to, 6);
+        t->setCursorPosition(8); // after the LF: the start of "q"
+        QCOMPARE(t->cursorPosition(), 8);
+        QCOMPARE(b.box->selectedExactText(), QString());
     }
 }
 
