@@ -111,15 +111,15 @@ private slots:
         for (char16_t c = 0; c < 0x20; ++c)
             text += QChar(c);
         text += QStringLiteral("a\rb\nc\r\nd");
-        for (const char *name : {"Text9", "Text13"}) {
-            s.set(name, text);
-            QWidget *edit = qobject_cast<TextBox *>(s.window->control(QLatin1StringView(name)))->plainTextEdit();
+        for (const SeiteField field : {SeiteField::Anhang, SeiteField::Weiteres}) {
+            s.set(field, text);
+            QWidget *edit = qobject_cast<TextBox *>(s.window->widget(field))->plainTextEdit();
             edit->setFocus();
             QTest::keySequence(edit, QKeySequence::SelectAll);
             QTest::keySequence(edit, QKeySequence::Copy);
             QTest::keySequence(edit, QKeySequence::MoveToEndOfDocument);
             QTest::keySequence(edit, QKeySequence::Paste);
-            QCOMPARE(s.text(name), text + text);
+            QCOMPARE(s.text(field), text + text);
         }
     }
 
