@@ -9,6 +9,7 @@
 // number when SIGINT (130) or SIGTERM (143) stopped it.
 
 #include "common/fileaccess.h"
+#include "common/limits.h"
 #include "common/standardstreams.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
@@ -178,7 +179,7 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
 std::optional<QByteArray> readStandardInput()
 {
     QByteArray bytes;
-    if (!varnok::readStream(STDIN_FILENO, varnok::kMaxScriptFileSize, bytes))
+    if (!varnok::readStream(STDIN_FILENO, varnok::limits::kScriptFileSize, bytes))
         return std::nullopt;
     return bytes;
 }
@@ -186,7 +187,7 @@ std::optional<QByteArray> readStandardInput()
 std::optional<QByteArray> readFile(const QString &fileName)
 {
     QByteArray bytes;
-    if (!varnok::readRegularFile(fileName, varnok::kMaxScriptFileSize, bytes))
+    if (!varnok::readRegularFile(fileName, varnok::limits::kScriptFileSize, bytes))
         return std::nullopt;
     return bytes;
 }
