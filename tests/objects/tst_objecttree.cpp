@@ -215,13 +215,14 @@ private slots:
         QVERIFY(!root->object(u"File")->function(u"Copy"));
         QCOMPARE(root->object(u"File")->function(u"Read")->GetFunktion(), QStringLiteral("FILEREAD"));
         const QStringList order = {QStringLiteral("MATHE"), QStringLiteral("TEXT"), QStringLiteral("CONVERT"),
-                                   QStringLiteral("BEDINGUNG"), QStringLiteral("FILE")};
+                                   QStringLiteral("BEDINGUNG"), QStringLiteral("FILE"), QStringLiteral("TEST"),
+                                   QStringLiteral("KONSOLE")};
         QStringList names;
         for (const NodePtr &n : main->objects())
             names << n->GetName();
         QCOMPARE(names, order);
-        QCOMPARE(main->functionCount(), size_t(6));
-        QCOMPARE(main->object(u"Text")->functionCount(), size_t(10));
+        QCOMPARE(main->functionCount(), size_t(7));
+        QCOMPARE(main->object(u"Text")->functionCount(), size_t(11));
         QCOMPARE(main->object(u"Bedingung")->object(u"Mathe")->function(u"GroesserGleich")->GetFunktion(),
                  QStringLiteral("MAINBEDINGUNGMATHEGROESSERGLEICH"));
         for (const char16_t *a : {u"Skript", u"SeiteFenster", u"SkriptFenster"})
@@ -255,6 +256,7 @@ object MAIN
   function NICHT = MAINNICHT
   function RANDOM = MAINRANDOM
   function TIMER = MAINTIMER
+  function PARAMETER = MAINPARAMETER
   object MATHE
     function PLUS = MAINMATHEPLUS
     function MINUS = MAINMATHEMINUS
@@ -273,6 +275,7 @@ object MAIN
     function ZTRIM = MAINTEXTZTRIM
     function UCASE = MAINTEXTUCASE
     function LCASE = MAINTEXTLCASE
+    function SUCHE = MAINTEXTSUCHE
   object CONVERT
     function CHR = MAINCONVERTCHR
     function ASC = MAINCONVERTASC
@@ -294,6 +297,10 @@ object MAIN
     function CREATE = MAINFILECREATE
     function DELETE = MAINFILEDELETE
     function COPY = MAINFILECOPY
+  object TEST
+    function PRUEFE = MAINTESTPRUEFE
+  object KONSOLE
+    function SCHREIBE = MAINKONSOLESCHREIBE
 )"));
         const RunRef run = engine.NewSkriptObject();
         QCOMPARE(dump(*engine.root().objectArray(u"Skript")->peekObject(run.index)), QStringLiteral(R"(shortcut FUNKTION -> Skript.Funktion(Skript.MyFunktion())
