@@ -12,6 +12,7 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QString>
+#include <QStringList>
 
 namespace varnok {
 
@@ -68,10 +69,13 @@ ClientIdentity loadClientIdentity(const QString &certificatePath, const QString 
 // it answers true and leaves the verdict to the handshake.
 bool keyMatchesCertificate(const QSslKey &key, const QSslCertificate &certificate);
 
-// The TLS details of an established connection, lines separated by CR LF:
-// "Version TLS 1.3", "Cipher NAME", "ALPN http/1.1" (or "ALPN keins"),
-// then one line per certificate of the peer's chain, the peer's own first:
-// "Zertifikat N: SUBJECT; Aussteller: ISSUER; gültig bis YYYY-MM-DD hh:mm:ss UTC".
-QString tlsDetailsText(const QSslConfiguration &session);
+// The TLS details of a connection: for one whose handshake is done
+// (`encrypted`) "Version TLSv1.3", "Cipher NAME", "ALPN http/1.1" (or
+// "ALPN -"); then, also for a handshake that failed on the certificate, one
+// line per certificate of the peer's chain, the peer's own first:
+// "Zertifikat CN=…, O=…; Aussteller CN=…; gültig bis 2026-12-10T07:00:00Z".
+QStringList tlsDetailLines(const QSslConfiguration &session, bool encrypted);
+// The same lines separated by CR LF.
+QString tlsDetailsText(const QSslConfiguration &session, bool encrypted);
 
 } // namespace varnok
