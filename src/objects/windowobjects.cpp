@@ -36,7 +36,8 @@ NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
 
 } // namespace
 
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f)
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f,
+                          const VerbindungFields &verbindung)
 {
     NodePtr n = windowNode(root, u"SeiteFenster", index);
     if (!n || n->variable(u"Status"))
@@ -55,6 +56,13 @@ void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &
             if (row.node == kind)
                 addBound(*sub, row.scriptName, f[row.field]);
     }
+
+    n = windowNode(root, u"SeiteFenster", index);
+    n->AddObject(u"Verbindung");
+    NodePtr sub;
+    n->GetObject(u"Verbindung", sub);
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        addBound(*sub, kVerbindungNames[i], verbindung[i]);
 }
 
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1)

@@ -4,6 +4,7 @@
 
 #include "objecttree.h"
 #include "seitefields.h"
+#include "verbindungfields.h"
 
 #include <memory>
 
@@ -13,7 +14,10 @@ namespace varnok {
 // field table.
 using SeiteFields = SeiteFieldMap<std::shared_ptr<TextField>>;
 
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &fields);
+// The node's entries in their fixed order; the sub-object Verbindung comes
+// after all of them.
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &fields,
+                          const VerbindungFields &verbindung = {});
 void UnregisterSeiteFenster(ScriptObjects &root, qint16 index);
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1);
 void UnregisterSkriptFenster(ScriptObjects &root, qint16 index);

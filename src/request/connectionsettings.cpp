@@ -387,4 +387,60 @@ QString tlsDetailsText(const QSslConfiguration &session, bool encrypted)
     return tlsDetailLines(session, encrypted).join(QStringLiteral("\r\n"));
 }
 
+ConnectionPlan planConnection(const ServerTarget &target, const VerbindungTexts &texts,
+                              const QList<QSslCertificate> &trustReplacement)
+{
+    ConnectionPlan plan;
+    plan.peerName = target.connectHost.toString();
+    plan.connectTo = texts.adresse.isEmpty() ? plan.peerName : connectHostOf(texts.adresse).toString();
+    const QString ip = texts.ip.trimmed();
+    if (ip == u"4")
+        plan.family = QAbstractSocket::IPv4Protocol;
+    else if (ip == u"6")
+        plan.family = QAbstractSocket::IPv6Protocol;
+    else if (!ip.isEmpty()) {
+        plan.problem = QStringLiteral("Ungültige IP-Version: ") + texts.ip + QStringLiteral(" (4, 6 oder leer)");
+        return plan;
+    }
+    if (target.transport == Transport::Plain)
+        return plan;
+
+    if (target.transport == Transport::Tls) {
+        LoadedCertificates added = loadTrustFromEnvironment();
+        if (!added.problem.isEmpty()) {
+            plan.problem = added.problem;
+            return plan;
+        }
+        if (!texts.ca.isEmpty()) {
+            const LoadedCertificates own = loadCaFile(texts.ca);
+            if (!own.problem.isEmpty()) {
+                plan.problem = own.problem;
+                return plan;
+            }
+            addNew(added.certificates, own.certificates);
+        }
+        if (!added.certificates.isEmpty()) {
+            // Setting a trusted set replaces the system's store, so the
+            // store comes first in it.
+            plan.caCertificates =
+                trustReplacement.isEmpty() ? QSslConfiguration::systemCaCertificates() : trustReplacement;
+            addNew(plan.caCertificates, added.certificates);
+        } else {
+            plan.caCertificates = trustReplacement;
+        }
+    }
+    plan.identity = loadClientIdentity(texts.zertifikat, texts.schluessel, texts.passwort);
+    plan.problem = plan.identity.problem;
+    return plan;
+}
+
+QString familyProblem(QAbstractSocket::NetworkLayerProtocol family, const QString &name, bool foundAny)
+{
+    if (!foundAny)
+        return QStringLiteral("Server nicht gefunden");
+    return (family == QAbstractSocket::IPv6Protocol ? QStringLiteral("Keine IPv6-Adresse für ")
+                                                    : QStringLiteral("Keine IPv4-Adresse für "))
+        + name;
+}
+
 } // namespace varnok

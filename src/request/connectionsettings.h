@@ -7,6 +7,9 @@
 // for the status label, after which the window behaves as for a connection
 // that cannot be made.
 
+#include "request/requestcomposer.h"
+
+#include <QAbstractSocket>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -77,5 +80,35 @@ bool keyMatchesCertificate(const QSslKey &key, const QSslCertificate &certificat
 QStringList tlsDetailLines(const QSslConfiguration &session, bool encrypted);
 // The same lines separated by CR LF.
 QString tlsDetailsText(const QSslConfiguration &session, bool encrypted);
+
+// The texts of SeiteFenster(i).Verbindung at a Senden.
+struct VerbindungTexts
+{
+    QString ca, zertifikat, schluessel, passwort, adresse, ip;
+};
+
+// Where one request's socket goes and what its TLS side presents.
+struct ConnectionPlan
+{
+    QString connectTo; // Adresse, or the Server text's host (an IPv6 literal without brackets)
+    QString peerName;  // TLS: the name sent for SNI and checked in the certificate
+    QAbstractSocket::NetworkLayerProtocol family = QAbstractSocket::AnyIPProtocol;
+    // Verified TLS: the whole trusted set when anything is added to the
+    // system's store (or the tests' replacement); empty: the socket's own.
+    QList<QSslCertificate> caCertificates;
+    ClientIdentity identity; // TLS: the client certificate, if one is named
+    QString problem;         // why nothing may be sent; empty when all is well
+};
+
+// Plans a connection to `target` with the window's settings. Files are read
+// only where they count: trust (SSL_CERT_FILE, SSL_CERT_DIR, CA) for
+// https://, the client identity for both TLS schemes, nothing for plain
+// TCP. `trustReplacement` (tests) stands for the system's store.
+ConnectionPlan planConnection(const ServerTarget &target, const VerbindungTexts &texts,
+                              const QList<QSslCertificate> &trustReplacement = {});
+
+// The problem text when a lookup limited to one family found no address of
+// it: "Keine IPv6-Adresse für NAME"; an empty lookup is "Server nicht gefunden".
+QString familyProblem(QAbstractSocket::NetworkLayerProtocol family, const QString &name, bool foundAny);
 
 } // namespace varnok

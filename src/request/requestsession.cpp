@@ -29,7 +29,18 @@ RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_p
     m_clock->setTimeoutHandler([this] { onTimeout(); });
     m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
     m_parser = std::make_unique<AnswerParser>(*m_sink);
+    for (auto &model : m_verbindung)
+        model = std::make_shared<TextModel>();
+    m_lookup = makeSystemHostLookup();
     makeSocket(Transport::Plain);
+}
+
+VerbindungFields RequestSession::verbindungFields() const
+{
+    VerbindungFields out;
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        out[i] = m_verbindung[i];
+    return out;
 }
 
 RequestSession::~RequestSession()
@@ -116,6 +127,7 @@ void RequestSession::makeSocket(Transport transport)
             m_tcpConnected = true;
             watchSocket();
         });
+        connect(ssl, &QSslSocket::encrypted, this, &RequestSession::noteTlsDetails);
         connect(ssl, &QSslSocket::encrypted, this, &RequestSession::onConnected);
         connect(ssl, &QSslSocket::sslErrors, this, &RequestSession::onCertificateErrors);
         m_socket = ssl;
@@ -135,10 +147,8 @@ void RequestSession::makeSocket(Transport transport)
     connect(m_socket, &QTcpSocket::errorOccurred, this, &RequestSession::onSocketError);
 }
 
-void RequestSession::connectSocket(const ServerTarget &target, quint16 port)
+void RequestSession::connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port)
 {
-    m_transport = target.transport;
-    const QString host = target.host.toString();
     auto *ssl = qobject_cast<QSslSocket *>(m_socket);
     if (!ssl) {
         m_socket->connectToHost(host, port);
@@ -146,14 +156,48 @@ void RequestSession::connectSocket(const ServerTarget &target, quint16 port)
     }
     QSslConfiguration config = ssl->sslConfiguration();
     config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
-    if (!m_settings.trustedCertificates.isEmpty())
-        config.setCaCertificates(m_settings.trustedCertificates);
+    if (!plan.caCertificates.isEmpty())
+        config.setCaCertificates(plan.caCertificates);
+    if (!plan.identity.isNull()) {
+        config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity.certificate} + plan.identity.chain);
+        config.setPrivateKey(plan.identity.key);
+    } else {
+        config.setLocalCertificateChain({});
+        config.setPrivateKey(QSslKey());
+    }
     ssl->setSslConfiguration(config);
-    ssl->setPeerVerifyMode(target.transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
-                                                                        : QSslSocket::VerifyPeer);
-    // The host name is also the name sent for SNI and the name the
-    // certificate must carry.
-    ssl->connectToHostEncrypted(host, port);
+    ssl->setPeerVerifyMode(m_transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
+                                                                   : QSslSocket::VerifyPeer);
+    // The Server text's host is the name sent for SNI and the name the
+    // certificate must carry, wherever the socket connects.
+    ssl->connectToHostEncrypted(host, port, plan.peerName);
+}
+
+void RequestSession::lookUpAndConnect(const ConnectionPlan &plan, quint16 port)
+{
+    const quint64 serial = m_connectSerial;
+    const QHostAddress literal(plan.connectTo);
+    auto connectToFirst = [this, plan, port, serial](const QList<QHostAddress> &addresses) {
+        if (m_shutDown || serial != m_connectSerial || m_requestState == 0)
+            return;
+        for (const QHostAddress &a : addresses) {
+            if (a.protocol() == plan.family) {
+                connectSocket(plan, a.toString(), port);
+                return;
+            }
+        }
+        showFailure(familyProblem(plan.family, plan.connectTo, !addresses.isEmpty()));
+    };
+    if (!literal.isNull())
+        connectToFirst({literal});
+    else
+        m_lookup->lookUp(plan.connectTo, this, connectToFirst);
+}
+
+void RequestSession::noteTlsDetails()
+{
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        m_tlsDetails = tlsDetailLines(ssl->sslConfiguration(), ssl->isEncrypted());
 }
 
 void RequestSession::watchSocket()
@@ -187,6 +231,8 @@ void RequestSession::closeSocket()
     m_tcpConnected = false;
     m_certificateProblem.clear();
     m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    m_handshakeErrorText.clear();
+    ++m_connectSerial;
 }
 
 // ---- the toggle ----------------------------------------------------------------
@@ -223,12 +269,29 @@ void RequestSession::sendAction()
         problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
     m_connectedDuringSend = false;
     m_errorDuringSend.clear();
+    m_tlsDetails.clear();
+    ConnectionPlan plan;
+    if (problem.isEmpty()) {
+        VerbindungTexts texts;
+        texts.ca = m_verbindung[std::size_t(VerbindungValue::Ca)]->text();
+        texts.zertifikat = m_verbindung[std::size_t(VerbindungValue::Zertifikat)]->text();
+        texts.schluessel = m_verbindung[std::size_t(VerbindungValue::Schluessel)]->text();
+        texts.passwort = m_verbindung[std::size_t(VerbindungValue::Passwort)]->text();
+        texts.adresse = m_verbindung[std::size_t(VerbindungValue::Adresse)]->text();
+        texts.ip = m_verbindung[std::size_t(VerbindungValue::Ip)]->text();
+        plan = planConnection(target, texts, m_settings.trustedCertificates);
+        problem = plan.problem;
+    }
+    const quint16 port = problem.isEmpty() ? quint16(*requestPort(portText)) : 0;
+    const bool lookUpFirst = problem.isEmpty() && plan.family != QAbstractSocket::AnyIPProtocol;
     if (problem.isEmpty()) {
         makeSocket(target.transport);
+        m_transport = target.transport;
         // The socket may report success or failure from inside the call;
         // both are taken up once the engine has entered state 1.
         m_inSend = true;
-        connectSocket(target, quint16(*requestPort(portText)));
+        if (!lookUpFirst)
+            connectSocket(plan, plan.connectTo, port);
         m_inSend = false;
     }
 
@@ -249,6 +312,8 @@ void RequestSession::sendAction()
         showFailure(m_errorDuringSend);
     else if (m_connectedDuringSend)
         onConnected();
+    else if (lookUpFirst)
+        lookUpAndConnect(plan, port);
 }
 
 void RequestSession::stopAction(RequestEnd how)
@@ -345,6 +410,7 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
         return;
     if (tlsHandshaking()) {
         m_handshakeError = error;
+        m_handshakeErrorText = m_socket->errorString();
         showFailure(tlsProblem());
         return;
     }
@@ -356,7 +422,12 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
             onPeerClosed();
         return;
     }
-    const QString reason = socketErrorReason(error);
+    QString reason = socketErrorReason(error);
+    if (m_connected && m_transport != Transport::Plain) {
+        const QString refusal = clientCertificateRefusal(m_socket->errorString());
+        if (!refusal.isEmpty())
+            reason = refusal;
+    }
     if (m_inSend) {
         m_errorDuringSend = reason;
         return;
@@ -377,6 +448,7 @@ void RequestSession::onCertificateErrors(const QList<QSslError> &errors)
     if (m_shutDown || m_ownClose)
         return;
     // Not ignored: the handshake fails and nothing of the request is sent.
+    noteTlsDetails();
     m_certificateProblem = certificateProblem(errors);
     showFailure(m_certificateProblem);
 }
@@ -388,7 +460,8 @@ bool RequestSession::tlsHandshaking() const
 
 QString RequestSession::tlsProblem() const
 {
-    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError) : m_certificateProblem;
+    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError, m_handshakeErrorText)
+                                         : m_certificateProblem;
 }
 
 void RequestSession::onTimeout()

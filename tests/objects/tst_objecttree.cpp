@@ -219,6 +219,21 @@ private slots:
         }
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
+        // The connection settings come after every entry of the window's
+        // own, each bound to its text.
+        QCOMPARE(n->objectCount(), size_t(3));
+        QCOMPARE(n->objects()[0]->GetName(), QStringLiteral("INPUT"));
+        QCOMPARE(n->objects()[1]->GetName(), QStringLiteral("OUTPUT"));
+        QCOMPARE(n->objects()[2]->GetName(), QStringLiteral("VERBINDUNG"));
+        QCOMPARE(n->variableCount(), size_t(2));
+        QCOMPARE(n->functionCount(), size_t(2));
+        QStringList names;
+        for (const auto &v : n->object(u"Verbindung")->variables())
+            names << v->GetName();
+        QCOMPARE(names, (QStringList{"CA", "ZERTIFIKAT", "SCHLUESSEL", "PASSWORT", "ADRESSE", "IP"}));
+        // Without texts given they read as empty and ignore writes.
+        n->object(u"Verbindung")->variable(u"IP")->SetInhalt(QStringLiteral("6"));
+        QCOMPARE(n->object(u"Verbindung")->variable(u"IP")->GetInhalt(), QString());
         // Registering again changes nothing.
         RegisterSeiteFenster(*root, 12, f);
         QCOMPARE(n->variableCount(), size_t(2));
