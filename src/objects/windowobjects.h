@@ -2,6 +2,7 @@
 #pragma once
 // The nodes SeiteFenster(i) and SkriptFenster(i) that stand for open windows.
 
+#include "builtintree.h"
 #include "objecttree.h"
 #include "seitefields.h"
 #include "verbindungfields.h"
@@ -14,12 +15,14 @@ namespace varnok {
 // field table.
 using SeiteFields = SeiteFieldMap<std::shared_ptr<TextField>>;
 
-// The node's entries in their fixed order; the sub-object Verbindung comes
-// after all of them.
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &fields,
+// `sites`: the built-in table's sites (builtinSites()), whose window
+// functions the node receives. The node's entries come in their fixed
+// order; the sub-object Verbindung comes after all of them.
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &fields, FunctionSites sites,
                           const VerbindungFields &verbindung = {});
 void UnregisterSeiteFenster(ScriptObjects &root, qint16 index);
-void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1);
+void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1,
+                           FunctionSites sites);
 void UnregisterSkriptFenster(ScriptObjects &root, qint16 index);
 
 } // namespace varnok

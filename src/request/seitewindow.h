@@ -15,7 +15,7 @@
 //   sub->show();                                      // load: frame 10000 x 10000 twips
 //   w->setIndex(i);                                   // the Tag
 //   sub->setWindowTitle("Seite " + QString::number(i));
-//   RegisterSeiteFenster(engine.root(), i, w->fields(), w->session().verbindungFields());
+//   RegisterSeiteFenster(engine.root(), i, w->fields(), builtinSites(), w->session().verbindungFields());
 //   engine.setWindowStatus(u"SeiteFenster", i, u"0");
 //   connect(w, &SeiteWindow::closed, ...);            // free slot, UnregisterSeiteFenster
 //
