@@ -372,7 +372,7 @@ int main(int argc, char **argv)
     window.resize(700, 620);
     window.show();
     window.setIndex(1);
-    RegisterSeiteFenster(engine.root(), 1, window.fields());
+    RegisterSeiteFenster(engine.root(), 1, window.fields(), window.session().mitschnittFields());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     QCoreApplication::processEvents();
     const long baseRss = currentRssKb();

@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     sub->show();
     w->setIndex(1);
     w->setWindowTitle(QStringLiteral("Seite 1"));
-    RegisterSeiteFenster(engine.root(), 1, w->fields());
+    RegisterSeiteFenster(engine.root(), 1, w->fields(), w->session().mitschnittFields());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     save(&main, out + QStringLiteral("/seite-vorher.png"));
 

@@ -36,7 +36,8 @@ NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
 
 } // namespace
 
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f)
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f,
+                          const MitschnittFields &mitschnitt)
 {
     NodePtr n = windowNode(root, u"SeiteFenster", index);
     if (!n || n->variable(u"Status"))
@@ -55,6 +56,13 @@ void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &
             if (row.node == kind)
                 addBound(*sub, row.scriptName, f[row.field]);
     }
+
+    n = windowNode(root, u"SeiteFenster", index);
+    n->AddObject(u"Mitschnitt");
+    NodePtr sub;
+    n->GetObject(u"Mitschnitt", sub);
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        addBound(*sub, kMitschnittNames[i], mitschnitt[i]);
 }
 
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1)

@@ -4,7 +4,9 @@
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 
+#include <QHostAddress>
 #include <QNetworkProxy>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -16,7 +18,100 @@ namespace {
 const QString kSenden = QStringLiteral("Senden");
 constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
+QString protocolName(QSsl::SslProtocol protocol)
+{
+    switch (protocol) {
+    case QSsl::TlsV1_2: return QStringLiteral("TLSv1.2");
+    case QSsl::TlsV1_3: return QStringLiteral("TLSv1.3");
+    case QSsl::DtlsV1_2: return QStringLiteral("DTLSv1.2");
+    default: return QStringLiteral("unbekannt");
+    }
+}
+
+QString distinguishedName(const QSslCertificate &cert, bool issuer)
+{
+    QStringList parts;
+    const QList<QByteArray> attributes = issuer ? cert.issuerInfoAttributes() : cert.subjectInfoAttributes();
+    for (const QByteArray &attribute : attributes) {
+        const QStringList values = issuer ? cert.issuerInfo(attribute) : cert.subjectInfo(attribute);
+        for (const QString &v : values)
+            parts << QString::fromLatin1(attribute) + QLatin1Char('=') + v;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QStringList chainLines(const QList<QSslCertificate> &chain)
+{
+    QStringList lines;
+    for (const QSslCertificate &c : chain)
+        lines << QStringLiteral("Zertifikat ") + distinguishedName(c, false) + QStringLiteral("; Aussteller ")
+                     + distinguishedName(c, true) + QStringLiteral("; gültig bis ")
+                     + c.expiryDate().toUTC().toString(Qt::ISODate);
+    return lines;
+}
+
 } // namespace
+
+// The parser writes the answer fields; the Mitschnitt notes the codings
+// and the body's length from the same calls, so the answer is split once.
+class RequestSession::TeeSink : public AnswerSink
+{
+public:
+    TeeSink(AnswerSink &fields, RequestSession &session) : m_fields(fields), m_session(session) {}
+    void statusLine(const QString &line) override { m_fields.statusLine(line); }
+    void knownHeader(SeiteField field, const QString &value) override { m_fields.knownHeader(field, value); }
+    void otherHeader(const QString &line) override
+    {
+        m_session.m_transcript->noteOtherHeader(line);
+        m_fields.otherHeader(line);
+    }
+    void headerEnded() override
+    {
+        m_session.m_transcript->noteHeaderEnded();
+        m_fields.headerEnded();
+    }
+    void body(QByteArrayView bytes) override
+    {
+        m_session.m_transcript->addBodyBytes(bytes.size());
+        m_fields.body(bytes);
+    }
+
+private:
+    AnswerSink &m_fields;
+    RequestSession &m_session;
+};
+
+// One variable of SeiteFenster(i).Mitschnitt: made from the current
+// request's Mitschnitt when read; a script's write stands until the next
+// Senden.
+class RequestSession::MitschnittField : public TextField
+{
+public:
+    MitschnittField(const RequestSession &session, MitschnittValue value) : m_session(session), m_value(value) {}
+    QString text() const override
+    {
+        if (m_written)
+            return *m_written;
+        const Transcript &t = *m_session.m_transcript;
+        switch (m_value) {
+        case MitschnittValue::Gesendet: return t.gesendetText();
+        case MitschnittValue::Empfangen: return t.empfangenText();
+        case MitschnittValue::Zeiten: return t.zeitenText();
+        case MitschnittValue::Ankuenfte: return t.ankuenfteText();
+        case MitschnittValue::Meldung: return t.meldungText();
+        case MitschnittValue::Tls: return t.tlsText();
+        case MitschnittValue::Dekodiert: return t.dekodiertText();
+        }
+        return QString();
+    }
+    void setText(const QString &text) override { m_written = text; }
+    void forget() { m_written.reset(); }
+
+private:
+    const RequestSession &m_session;
+    MitschnittValue m_value;
+    std::optional<QString> m_written;
+};
 
 RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_ptr<RequestClock> clock,
                                QObject *parent)
@@ -27,8 +122,11 @@ RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_p
       m_caption(kSenden)
 {
     m_clock->setTimeoutHandler([this] { onTimeout(); });
-    m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_modelSink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_sink = std::make_unique<TeeSink>(*m_modelSink, *this);
     m_parser = std::make_unique<AnswerParser>(*m_sink);
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        m_mitschnitt[i] = std::make_shared<MitschnittField>(*this, MitschnittValue(i));
     makeSocket(Transport::Plain);
 }
 
@@ -45,6 +143,36 @@ RequestSession::~RequestSession()
     m_socket->abort();
 }
 
+MitschnittFields RequestSession::mitschnittFields() const
+{
+    MitschnittFields out;
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        out[i] = m_mitschnitt[i];
+    return out;
+}
+
+void RequestSession::record(TranscriptEvent event)
+{
+    m_transcript->addEvent(event, m_clock->nanoseconds());
+}
+
+void RequestSession::noteTls()
+{
+    auto *ssl = qobject_cast<QSslSocket *>(m_socket);
+    if (!ssl)
+        return;
+    QStringList lines;
+    if (ssl->isEncrypted()) {
+        const QSslConfiguration config = ssl->sslConfiguration();
+        const QByteArray alpn = config.nextNegotiatedProtocol();
+        lines << QStringLiteral("Version ") + protocolName(ssl->sessionProtocol())
+              << QStringLiteral("Cipher ") + ssl->sessionCipher().name()
+              << QStringLiteral("ALPN ") + (alpn.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(alpn));
+    }
+    lines << chainLines(ssl->peerCertificateChain());
+    m_transcript->setTls(std::move(lines));
+}
+
 RequestFields RequestSession::requestFields() const
 {
     RequestFields f;
@@ -58,6 +186,8 @@ void RequestSession::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_requestState != 0)
+        record(TranscriptEvent::Gestoppt);
     m_clock->stopTimer();
     closeSocket();
     m_socket->disconnect(this);
@@ -83,6 +213,7 @@ void RequestSession::setStatusLabel(const QString &text)
 
 void RequestSession::showFailure(const QString &reason)
 {
+    m_transcript->setMeldung(reason);
     setStatusLabel(reason);
     emit failed(reason);
 }
@@ -113,16 +244,34 @@ void RequestSession::makeSocket(Transport transport)
     if (tls) {
         auto *ssl = new QSslSocket(this);
         connect(ssl, &QSslSocket::connected, this, [this] {
+            record(TranscriptEvent::Verbunden);
             m_tcpConnected = true;
             watchSocket();
+        });
+        connect(ssl, &QSslSocket::encrypted, this, [this] {
+            record(TranscriptEvent::Tls);
+            noteTls();
         });
         connect(ssl, &QSslSocket::encrypted, this, &RequestSession::onConnected);
         connect(ssl, &QSslSocket::sslErrors, this, &RequestSession::onCertificateErrors);
         m_socket = ssl;
     } else {
         m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::connected, this, [this] { record(TranscriptEvent::Verbunden); });
         connect(m_socket, &QTcpSocket::connected, this, &RequestSession::onConnected);
     }
+    connect(m_socket, &QTcpSocket::hostFound, this, [this] {
+        // A literal address is no name that was resolved.
+        if (m_literalHost)
+            return;
+        record(TranscriptEvent::Aufgeloest);
+    });
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
+        const qint64 before = m_written;
+        m_written += n;
+        if (before < m_transcript->sent().size() && m_written >= m_transcript->sent().size())
+            record(TranscriptEvent::Gesendet);
+    });
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -139,6 +288,7 @@ void RequestSession::connectSocket(const ServerTarget &target, quint16 port)
 {
     m_transport = target.transport;
     const QString host = target.host.toString();
+    m_literalHost = QHostAddress().setAddress(host);
     auto *ssl = qobject_cast<QSslSocket *>(m_socket);
     if (!ssl) {
         m_socket->connectToHost(host, port);
@@ -206,6 +356,13 @@ void RequestSession::sendAction()
     const QString server = m_models[SeiteField::Server]->text();
     const QString portText = m_models[SeiteField::Port]->text();
 
+    // The Mitschnitt of this request, from now until the next Senden.
+    m_transcript = std::make_shared<Transcript>(
+        m_clock->nanoseconds(), serverTarget(server).host.toString() + QLatin1Char(':') + portText);
+    for (const auto &field : m_mitschnitt)
+        field->forget();
+    m_written = 0;
+
     m_parser->reset();
     // The output box, the further headers, then the answer fields in order.
     m_models[SeiteField::Text]->setText(QString());
@@ -253,6 +410,9 @@ void RequestSession::sendAction()
 
 void RequestSession::stopAction(RequestEnd how)
 {
+    record(how == RequestEnd::Closed    ? TranscriptEvent::Geschlossen
+           : how == RequestEnd::Stopped ? TranscriptEvent::Gestoppt
+                                        : TranscriptEvent::Timeout);
     closeSocket();
     setCaption(kSenden);
     setStatusLabel(QString());
@@ -276,6 +436,7 @@ void RequestSession::onConnected()
     emit connected();
     setStatusLabel(QStringLiteral("Verbunden"));
     const QByteArray request = composeRequest(requestFields());
+    m_transcript->addSent(request);
     m_socket->write(request);
     emit requestWritten(request.size());
     setStatusLabel(QStringLiteral("Befehl gesendet"));
@@ -309,6 +470,7 @@ void RequestSession::onDataArrival()
         const QByteArray piece = m_socket->read(waiting);
         if (piece.isEmpty())
             return;
+        m_transcript->addArrival(m_clock->nanoseconds(), piece);
         emit arrived(piece.size());
         m_parser->feed(piece);
         if (m_shutDown || m_ownClose)
@@ -377,6 +539,7 @@ void RequestSession::onCertificateErrors(const QList<QSslError> &errors)
     if (m_shutDown || m_ownClose)
         return;
     // Not ignored: the handshake fails and nothing of the request is sent.
+    noteTls();
     m_certificateProblem = certificateProblem(errors);
     showFailure(m_certificateProblem);
 }
@@ -408,6 +571,7 @@ void RequestSession::onTimeout()
 
 void RequestSession::onHeaderEnded()
 {
+    record(TranscriptEvent::HeaderEnde);
     setCaption(QStringLiteral("Stop"));
     emit headerEnded();
 }

@@ -23,6 +23,8 @@
 #include "request/receptionwatch.h"
 #include "request/requestclock.h"
 #include "request/requestcomposer.h"
+#include "request/transcript.h"
+#include "objects/windowobjects.h"
 
 #include <QAbstractSocket>
 #include <QList>
@@ -101,6 +103,17 @@ public:
     // The input fields' texts as they are now.
     RequestFields requestFields() const;
 
+    // The Mitschnitt of the current request (since the last Senden; an
+    // empty one before the first). A new one is made at every Senden, so
+    // one taken here stays as it was when its request is over.
+    std::shared_ptr<const Transcript> transcript() const { return m_transcript; }
+    // What the variables of SeiteFenster(i).Mitschnitt read: the current
+    // request's Mitschnitt, or what a script wrote until the next Senden.
+    MitschnittFields mitschnittFields() const;
+    // The target of the current request as its failure line names it,
+    // "HOST:PORT" (the host without its scheme, the port as typed).
+    const QString &target() const { return m_transcript->target(); }
+
 signals:
     void statusLabelChanged(const QString &text);
     void captionChanged(const QString &caption);
@@ -119,6 +132,9 @@ signals:
     void failed(const QString &reason);
 
 private:
+    class TeeSink;
+    class MitschnittField;
+
     void sendAction();
     void stopAction(RequestEnd how);
     void setStatus(QStringView value);
@@ -141,6 +157,8 @@ private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onTimeout();
     void onHeaderEnded();
+    void record(TranscriptEvent event);
+    void noteTls();
 
     Engine &m_engine;
     SeiteModels m_models;
@@ -165,7 +183,13 @@ private:
     std::weak_ptr<ReceptionWatch> m_watch;
     qintptr m_watched = -1;    // the socket named to m_watch
 
-    std::unique_ptr<ModelAnswerSink> m_sink;
+    std::shared_ptr<Transcript> m_transcript = std::make_shared<Transcript>();
+    qint64 m_written = 0;
+    bool m_literalHost = false; // the host is an address, not a name to resolve      // bytes of the request the socket has written
+    std::array<std::shared_ptr<MitschnittField>, kMitschnittValueCount> m_mitschnitt;
+
+    std::unique_ptr<ModelAnswerSink> m_modelSink;
+    std::unique_ptr<TeeSink> m_sink;
     std::unique_ptr<AnswerParser> m_parser;
     QTcpSocket *m_socket = nullptr; // a child of this object
 };

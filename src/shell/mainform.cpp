@@ -113,7 +113,7 @@ int MainForm::OpenSeiteWindow()
     placeNewSubWindow(sub, sub->size());
     window->setIndex(index);
     window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
-    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields());
+    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), window->session().mitschnittFields());
     m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
     return index;
 }

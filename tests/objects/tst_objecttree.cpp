@@ -219,6 +219,12 @@ private slots:
         }
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
+        // The Mitschnitt comes after every entry the node always had; a
+        // node registered without its values reads them as empty.
+        QCOMPARE(n->objects().size(), size_t(3));
+        QCOMPARE(n->objects().back()->GetName(), QStringLiteral("MITSCHNITT"));
+        QCOMPARE(n->object(u"Mitschnitt")->variableCount(), kMitschnittValueCount);
+        QCOMPARE(n->object(u"Mitschnitt")->variable(u"Dekodiert")->GetInhalt(), QString());
         // Registering again changes nothing.
         RegisterSeiteFenster(*root, 12, f);
         QCOMPARE(n->variableCount(), size_t(2));

@@ -58,7 +58,7 @@ struct SeiteSetup
         window->resize(700, 620);
         window->show();
         window->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, window->fields());
+        RegisterSeiteFenster(engine.root(), 1, window->fields(), window->session().mitschnittFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 

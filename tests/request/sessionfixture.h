@@ -52,7 +52,7 @@ struct SessionSetup
         session = std::make_unique<RequestSession>(engine, models, std::move(manual));
         host.session = session.get();
         session->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, fields);
+        RegisterSeiteFenster(engine.root(), 1, fields, session->mitschnittFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 
