@@ -14,6 +14,7 @@
 
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 #include "request/outputview.h"
 #include "request/seitewindow.h"
@@ -372,7 +373,8 @@ int main(int argc, char **argv)
     window.resize(700, 620);
     window.show();
     window.setIndex(1);
-    RegisterSeiteFenster(engine.root(), 1, window.fields(), window.session().mitschnittFields());
+    RegisterSeiteFenster(engine.root(), 1, window.fields(), builtinSites(),
+                         window.session().mitschnittFields());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     QCoreApplication::processEvents();
     const long baseRss = currentRssKb();

@@ -5,6 +5,7 @@
 
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 #include "request/seitewindow.h"
 #include "support/manualrequestclock.h"
@@ -58,7 +59,8 @@ struct SeiteSetup
         window->resize(700, 620);
         window->show();
         window->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, window->fields(), window->session().mitschnittFields());
+        RegisterSeiteFenster(engine.root(), 1, window->fields(), builtinSites(),
+                             window->session().mitschnittFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 

@@ -5,6 +5,7 @@
 // moves by hand.
 
 #include "common/textmodel.h"
+#include "interpreter/builtins.h"
 #include "interpreter/engine.h"
 #include "objects/windowobjects.h"
 #include "request/requestsession.h"
@@ -52,7 +53,7 @@ struct SessionSetup
         session = std::make_unique<RequestSession>(engine, models, std::move(manual));
         host.session = session.get();
         session->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, fields, session->mitschnittFields());
+        RegisterSeiteFenster(engine.root(), 1, fields, builtinSites(), session->mitschnittFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 
