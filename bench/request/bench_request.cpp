@@ -14,6 +14,7 @@
 
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 #include "request/outputview.h"
 #include "request/seitewindow.h"
@@ -172,8 +173,8 @@ struct Measure
     // One request until Status "0", in ms; checks that all of it arrived.
     double fetch(const QString &server, quint16 port)
     {
-        window.model(u"Text1")->setText(server);
-        window.model(u"Text2")->setText(QString::number(port));
+        window.model(SeiteField::Server)->setText(server);
+        window.model(SeiteField::Port)->setText(QString::number(port));
         QElapsedTimer t;
         t.start();
         window.Command1_Click();
@@ -181,7 +182,7 @@ struct Measure
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double ms = t.nsecsElapsed() / 1e6;
         const QString status = engine.GetValueByPath(u"SeiteFenster(1).Status", {}, 0);
-        const qsizetype got = window.model(u"Text10")->text().size();
+        const qsizetype got = window.model(SeiteField::Text)->text().size();
         if (status != u"0" || got != qsizetype(bodySize)) {
             std::printf("incomplete: Status %s, %lld of %zu body characters\n", qPrintable(status),
                         (long long)got, bodySize);
@@ -372,7 +373,7 @@ int main(int argc, char **argv)
     window.resize(700, 620);
     window.show();
     window.setIndex(1);
-    RegisterSeiteFenster(engine.root(), 1, window.fields());
+    RegisterSeiteFenster(engine.root(), 1, window.fields(), builtinSites());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     QCoreApplication::processEvents();
     const long baseRss = currentRssKb();

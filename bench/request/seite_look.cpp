@@ -7,6 +7,7 @@
 
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 #include "request/seitewindow.h"
 
@@ -90,13 +91,13 @@ int main(int argc, char **argv)
     sub->show();
     w->setIndex(1);
     w->setWindowTitle(QStringLiteral("Seite 1"));
-    RegisterSeiteFenster(engine.root(), 1, w->fields());
+    RegisterSeiteFenster(engine.root(), 1, w->fields(), builtinSites());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     save(&main, out + QStringLiteral("/seite-vorher.png"));
 
-    w->model(u"Text1")->setText(QStringLiteral("127.0.0.1"));
-    w->model(u"Text2")->setText(QString::number(port));
-    w->model(u"Text3")->setText(QStringLiteral("GET /index.html HTTP/1.0"));
+    w->model(SeiteField::Server)->setText(QStringLiteral("127.0.0.1"));
+    w->model(SeiteField::Port)->setText(QString::number(port));
+    w->model(SeiteField::Befehl)->setText(QStringLiteral("GET /index.html HTTP/1.0"));
     QElapsedTimer t;
     t.start();
     // The server may still be starting: try until an answer came.
@@ -104,7 +105,7 @@ int main(int argc, char **argv)
         w->Command1_Click();
         while (w->requestState() != 0 && t.elapsed() < 4000)
             settle(50);
-        if (!w->model(u"Label25")->text().isEmpty() || t.elapsed() > 8000)
+        if (!w->model(SeiteField::Rueckgabe)->text().isEmpty() || t.elapsed() > 8000)
             break;
         if (w->requestState() != 0)
             w->Command1_Click();

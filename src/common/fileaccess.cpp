@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -145,25 +146,64 @@ bool followLinks(QByteArray &path)
     return false;
 }
 
+// The temporary file of the replacement being written, for a signal
+// handler that ends the process (removeReplacementInProgress). A signal
+// handler reaches only a plain static; the name itself lives in the
+// replacing call's frame, and the pointer is published before the file is
+// created and withdrawn only once it has been renamed or removed, so there
+// is no moment at which the file exists unnamed here. Replacements happen on
+// one thread, one at a time.
+std::atomic<const char *> g_replacementInProgress{nullptr};
+static_assert(std::atomic<const char *>::is_always_lock_free,
+              "a signal handler may only read a lock-free atomic");
+
+// Names the temporary file of a replacement for as long as it exists.
+class TemporaryName
+{
+public:
+    TemporaryName() = default;
+    ~TemporaryName() { withdraw(); }
+    TemporaryName(const TemporaryName &) = delete;
+    TemporaryName &operator=(const TemporaryName &) = delete;
+
+    const QByteArray &path() const { return m_path; }
+    void publish(QByteArray path)
+    {
+        withdraw();
+        m_path = std::move(path);
+        g_replacementInProgress.store(m_path.constData());
+    }
+    void withdraw()
+    {
+        if (!m_path.isEmpty())
+            g_replacementInProgress.store(nullptr);
+        m_path.clear();
+    }
+
+private:
+    QByteArray m_path;
+};
+
 // A new, empty, uniquely named file beside `path`, whose folder decides
 // where a replacement can be renamed from in one step.
-Fd createTemporaryBeside(const QByteArray &path, mode_t mode, QByteArray &tempPath)
+Fd createTemporaryBeside(const QByteArray &path, mode_t mode, TemporaryName &temp)
 {
     const QByteArray folder = folderOf(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const quint64 tag = QRandomGenerator::global()->generate64();
-        tempPath = folder + "/.varnok-" + QByteArray::number(tag, 36) + ".tmp";
+        temp.publish(folder + "/.varnok-" + QByteArray::number(tag, 36) + ".tmp");
         int fd;
         do
-            fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+            fd = ::open(temp.path().constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                         mode);
         while (fd < 0 && errno == EINTR);
         if (fd >= 0)
             return Fd(fd);
+        // Someone else's file of that name: not ours to remove.
+        temp.withdraw();
         if (errno != EEXIST)
             break;
     }
-    tempPath.clear();
     return {};
 }
 
@@ -194,10 +234,11 @@ template<typename Fill>
 bool replaceWith(const QByteArray &path, const struct stat *existing, mode_t newMode, bool sync,
                  Fill fill)
 {
-    QByteArray tempPath;
-    Fd temp = createTemporaryBeside(path, existing ? S_IRUSR | S_IWUSR : newMode, tempPath);
+    TemporaryName tempName;
+    Fd temp = createTemporaryBeside(path, existing ? S_IRUSR | S_IWUSR : newMode, tempName);
     if (!temp)
         return false;
+    const QByteArray &tempPath = tempName.path();
     bool ok = fill(temp.get());
     if (ok && existing) {
         ok = ::fchmod(temp.get(), existing->st_mode & 07777) == 0;
@@ -251,6 +292,12 @@ Removal removeIfFile(const QByteArray &path)
 }
 
 } // namespace
+
+void removeReplacementInProgress() noexcept
+{
+    if (const char *temp = g_replacementInProgress.load())
+        ::unlink(temp);
+}
 
 bool usableFileName(const QString &name)
 {

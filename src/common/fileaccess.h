@@ -47,6 +47,13 @@ bool readStream(int fd, qint64 maxBytes, QByteArray &bytes);
 // for new files.
 bool replaceRegularFile(const QString &name, QByteArrayView bytes);
 
+// For a signal handler that ends the process at once: removes the
+// temporary file of a replacement (replaceRegularFile, copyRegularFile)
+// that is being written at this moment, so the end leaves the old file as
+// it was and nothing beside it. Async-signal-safe; does nothing when no
+// replacement is under way.
+void removeReplacementInProgress() noexcept;
+
 // Reads up to `length` bytes from byte offset `offset` (0 = first byte) of
 // a regular file opened for reading and writing, created empty when
 // missing. Past the end only the bytes that exist are returned.

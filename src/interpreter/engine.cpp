@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine.h"
 
+#include "builtins.h"
 #include "expression.h"
 #include "scriptcache.h"
 
@@ -10,7 +11,7 @@ namespace varnok {
 
 Engine::Engine(Host &host)
     : m_host(host),
-      m_root(BuildObjectTree()),
+      m_root(BuildObjectTree(builtinSites())),
       m_runs(m_root->objectArray(u"Skript")),
       m_exprs(std::make_unique<ExprCache>()),
       m_scripts(std::make_unique<ScriptCaches>())

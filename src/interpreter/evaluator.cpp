@@ -42,8 +42,8 @@ bool isLiteralText(QStringView name)
 
 // What a one-word function body names, remembered in the function: an entry
 // of the built-in table, Text, or nothing known.
-const Builtin kLiteralText{QLatin1StringView("MAINCONVERTTEXT"), -1, nullptr};
-const Builtin kNoBuiltin{QLatin1StringView(""), -1, nullptr};
+const Builtin kLiteralText{{FunctionHome::None, {}, u"MainConvertText"}};
+const Builtin kNoBuiltin{};
 
 const Builtin *dispatchOf(const EineFunktion &f)
 {

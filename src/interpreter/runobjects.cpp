@@ -1,25 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runobjects.h"
 
+#include "builtins.h"
+
 #include <utility>
 
 namespace varnok {
 
 namespace {
 
-// What every run finds in its object: User with the four New* functions,
-// Error with its record and Clear, and the user-function frames.
+// What every run finds in its object: User with the four New* functions
+// and MyFunktion (from the built-in table), Error with its record and
+// Clear, and the user-function frames.
 void furnish(ScriptObjects &node)
 {
-    node.AddObject(u"User");
-    const NodePtr user = node.object(u"User");
-    for (const auto &[name, id] : {std::pair{u"NewFunction", u"SkriptUserNewFunction"},
-                                   std::pair{u"NewArray", u"SkriptUserNewArray"},
-                                   std::pair{u"NewVariable", u"SkriptUserNewVariable"},
-                                   std::pair{u"NewShortcut", u"SkriptUserNewShortcut"}}) {
-        user->AddFunction(QStringView(name));
-        user->function(QStringView(name))->SetFunktion(QStringView(id));
-    }
+    addFunctionSites(node, builtinSites(), FunctionHome::RunObject);
     node.AddObject(u"Error");
     const NodePtr error = node.object(u"Error");
     error->AddVariable(u"Nummer");
@@ -29,8 +24,6 @@ void furnish(ScriptObjects &node)
         QStringLiteral("Main.Und(Skript.Error.Text() Skript.Error.Nummer(0))"));
     node.AddShortcut(u"Funktion");
     node.shortcut(u"Funktion")->SetVerknuepfung(QStringLiteral("Skript.Funktion(Skript.MyFunktion())"));
-    node.AddFunction(u"MyFunktion");
-    node.function(u"MyFunktion")->SetFunktion(u"SkriptMyFunktion");
     node.AddArrayObject(u"Funktion");
 }
 

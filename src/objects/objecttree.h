@@ -415,6 +415,9 @@ public:
     const std::vector<NodePtr> &objects() const { return m_objects.entries; }
     const std::vector<FunctionPtr> &functions() const { return m_functions.entries; }
     const std::vector<VariablePtr> &variables() const { return m_variables.entries; }
+    const std::vector<ShortcutPtr> &shortcuts() const { return m_shortcuts.entries; }
+    const std::vector<ValueArrayPtr> &valueArrays() const { return m_valueArrays.entries; }
+    const std::vector<ObjectArrayPtr> &objectArrays() const { return m_objectArrays.entries; }
 
 private:
     bool changed(bool added);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "windowobjects.h"
 
+#include "builtintree.h"
+
 #include <initializer_list>
 #include <utility>
 
@@ -16,14 +18,10 @@ void addBound(ScriptObjects &node, QStringView name, const std::shared_ptr<TextF
     v->LinkInhaltWithTextBox(box);
 }
 
-void addBodies(ScriptObjects &node, qint16 index, std::initializer_list<std::pair<const char16_t *, const char16_t *>> rows)
+// A window function's body ends in the window's index after a blank.
+QString windowSuffix(qint16 index)
 {
-    for (const auto &[name, id] : rows) {
-        node.AddFunction(QStringView(name));
-        FunctionPtr f;
-        node.GetFunction(QStringView(name), f);
-        f->SetFunktion(QStringView(id).toString() + QLatin1Char(' ') + QString::number(index));
-    }
+    return QLatin1Char(' ') + QString::number(index);
 }
 
 NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
@@ -36,14 +34,14 @@ NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
 
 } // namespace
 
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f)
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f, FunctionSites sites)
 {
     NodePtr n = windowNode(root, u"SeiteFenster", index);
     if (!n || n->variable(u"Status"))
         return;
     n->AddVariable(u"Status");
     addBound(*n, seiteField(SeiteField::Text).scriptName, f[SeiteField::Text]);
-    addBodies(*n, index, {{u"Senden", u"SeiteFensterSenden"}, {u"Close", u"SeiteFensterClose"}});
+    addFunctionSites(*n, sites, FunctionHome::SeiteFenster, windowSuffix(index));
 
     for (const auto &[nodeName, kind] : {std::pair{u"Input", SeiteNode::Input},
                                          std::pair{u"Output", SeiteNode::Output}}) {
@@ -57,18 +55,15 @@ void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &
     }
 }
 
-void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1)
+void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1,
+                           FunctionSites sites)
 {
     NodePtr n = windowNode(root, u"SkriptFenster", index);
     if (!n || n->variable(u"Status"))
         return;
     n->AddVariable(u"Status");
     addBound(*n, u"Text", text1);
-    addBodies(*n, index, {{u"Neu", u"SkriptFensterNeu"},
-                          {u"Laden", u"SkriptFensterLaden"},
-                          {u"Speichern", u"SkriptFensterSpeichern"},
-                          {u"Ausfuehren", u"SkriptFensterAusfuehren"},
-                          {u"Close", u"SkriptFensterClose"}});
+    addFunctionSites(*n, sites, FunctionHome::SkriptFenster, windowSuffix(index));
 }
 
 void UnregisterSeiteFenster(ScriptObjects &root, qint16 index)

@@ -3,8 +3,10 @@
 
 #include "common/conventions.h"
 
+#include <QHostAddress>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace varnok {
@@ -45,10 +47,27 @@ ServerTarget serverTarget(QStringView serverText)
         {u"https://", Transport::Tls},
         {u"https+unsicher://", Transport::TlsUnverified},
     };
-    for (const auto &[scheme, transport] : kSchemes)
-        if (startsWithScheme(serverText, scheme))
-            return {transport, serverText.sliced(scheme.size())};
-    return {Transport::Plain, serverText};
+    ServerTarget target{Transport::Plain, serverText, serverText};
+    for (const auto &[scheme, transport] : kSchemes) {
+        if (startsWithScheme(serverText, scheme)) {
+            target.transport = transport;
+            target.host = serverText.sliced(scheme.size());
+            break;
+        }
+    }
+    target.connectHost = target.host;
+    // Brackets are how a URL writes an IPv6 address beside a port; a name
+    // lookup of the bracketed text would find nothing.
+    if (target.host.size() > 2 && target.host.startsWith(u'[') && target.host.endsWith(u']')) {
+        const QStringView inside = target.host.sliced(1, target.host.size() - 2);
+        // The address parser forgives blanks around the address; a text
+        // with a blank is a name, as it always was.
+        const bool blank = std::any_of(inside.begin(), inside.end(), [](QChar c) { return c.unicode() <= u' '; });
+        QHostAddress address;
+        if (!blank && address.setAddress(inside.toString()) && address.protocol() == QAbstractSocket::IPv6Protocol)
+            target.connectHost = inside;
+    }
+    return target;
 }
 
 RequestFields::RequestFields()
@@ -201,8 +220,15 @@ QString certificateProblem(const QList<QSslError> &errors)
     return QStringLiteral("Zertifikat nicht vertrauenswürdig: ") + reasons.join(QStringLiteral(", "));
 }
 
-QString handshakeProblem(QAbstractSocket::SocketError error)
+QString handshakeProblem(QAbstractSocket::SocketError error, QStringView libraryText)
 {
+    // OpenSSL's reasons when the two sides have no protocol version in
+    // common: the server's alert, or a version the client does not speak.
+    static constexpr QStringView kVersionReasons[] = {
+        u"protocol version", u"unsupported protocol", u"no protocols available", u"version too low"};
+    for (QStringView r : kVersionReasons)
+        if (libraryText.contains(r, Qt::CaseInsensitive))
+            return QStringLiteral("TLS-Version vom Server nicht unterstützt: Varnok spricht TLS 1.2 und 1.3");
     // The commonest cause is a port where no TLS server listens.
     QString reason;
     switch (error) {

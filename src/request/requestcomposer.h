@@ -45,11 +45,14 @@ enum class Transport {
 struct ServerTarget
 {
     Transport transport = Transport::Plain;
-    QStringView host; // the text after the scheme: where to connect, the Host header
+    QStringView host;        // the text after the scheme: the Host header, the TLS server name
+    QStringView connectHost; // where the socket connects: host, an IPv6 literal without its brackets
 };
 
 // The scheme (any letter case) and the host of a Server text. A text
-// without one of the three schemes is the host itself, for plain TCP.
+// without one of the three schemes is the host itself, for plain TCP. A
+// host that is an IPv6 address in brackets ("[::1]", "[fe80::1%eth0]")
+// connects to that address; the Host header keeps the brackets.
 ServerTarget serverTarget(QStringView serverText);
 
 // The request as text (CR LF line ends, header end, then the body). The
@@ -75,7 +78,9 @@ QString socketErrorReason(QAbstractSocket::SocketError error);
 QString certificateProblem(const QList<QSslError> &errors);
 
 // The status label's text when a TLS handshake fails for another reason
-// than the certificate (the socket error that ended it).
-QString handshakeProblem(QAbstractSocket::SocketError error);
+// than the certificate (the socket error that ended it, and the TLS
+// library's own text of it, which tells a refused protocol version from a
+// server that speaks no TLS).
+QString handshakeProblem(QAbstractSocket::SocketError error, QStringView libraryText = {});
 
 } // namespace varnok

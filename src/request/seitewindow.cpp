@@ -2,7 +2,6 @@
 #include "seitewindow.h"
 
 #include "common/textmodel.h"
-#include "interpreter/engine.h"
 #include "request/outputview.h"
 #include "widgets/textbox.h"
 
@@ -12,13 +11,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMdiSubWindow>
-#include <QNetworkProxy>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSslConfiguration>
-#include <QSslSocket>
-#include <QTcpSocket>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -45,37 +39,27 @@ constexpr const char *kFocusOrder[] = {
     "Label32", "Label33", "Label34", "Label35",
 };
 
-const QString kSenden = QStringLiteral("Senden");
-constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
 } // namespace
 
-SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent) : QWidget(parent), m_engine(engine)
+SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent, std::unique_ptr<RequestClock> clock)
+    : QWidget(parent)
 {
     buildControls();
 
-    m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
-    m_parser = std::make_unique<AnswerParser>(*m_sink);
-
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setSingleShot(true); // its handler disables it first
-    m_timer->setInterval(kTimeoutMs);
-    connect(m_timer, &QTimer::timeout, this, &SeiteWindow::onTimeout);
-
-    makeSocket(Transport::Plain);
+    m_session = std::make_unique<RequestSession>(engine, m_models, std::move(clock));
+    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &QLabel::setText);
+    connect(m_session.get(), &RequestSession::captionChanged, m_command1, &QPushButton::setText);
+    connect(m_session.get(), &RequestSession::headerEnded, m_command1,
+            [button = m_command1] { button->setEnabled(true); });
 }
 
 SeiteWindow::~SeiteWindow()
 {
-    // The socket is a child and goes down after this object's members; a
-    // connection it still holds must not call back into a half-destroyed
-    // window.
+    // The session goes before the controls it reports to.
     m_closed = true;
-    m_timer->stop();
-    stopWatching();
-    m_socket->disconnect(this);
-    m_socket->abort();
+    m_session->shutDown();
+    m_session.reset();
 }
 
 // ---- controls ------------------------------------------------------------------
@@ -112,7 +96,7 @@ void SeiteWindow::buildControls()
     for (const SeiteFieldRow &row : kSeiteFields) {
         if (row.field == SeiteField::Rueckgabe) {
             // The button row closes the left column.
-            m_command1 = new QPushButton(kSenden, this);
+            m_command1 = new QPushButton(QStringLiteral("Senden"), this);
             m_command1->setObjectName(QStringLiteral("Command1"));
             m_command1->setAutoDefault(false);
             connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -197,14 +181,6 @@ bool SeiteWindow::focusNextPrevChild(bool next)
     return QWidget::focusNextPrevChild(next);
 }
 
-std::shared_ptr<TextModel> SeiteWindow::model(QAnyStringView controlName) const
-{
-    for (const SeiteFieldRow &row : kSeiteFields)
-        if (controlName == row.control)
-            return m_models[row.field];
-    return nullptr;
-}
-
 QWidget *SeiteWindow::control(QAnyStringView controlName) const
 {
     for (const SeiteFieldRow &row : kSeiteFields)
@@ -230,15 +206,25 @@ SeiteFields SeiteWindow::fields() const
 
 RequestFields SeiteWindow::requestFields() const
 {
-    RequestFields f;
-    for (std::size_t i = 0; i < kRequestFieldCount; ++i)
-        f[SeiteField(i)] = m_models.items[i]->text();
-    return f;
+    return m_session->requestFields();
 }
 
 void SeiteWindow::setIndex(int index)
 {
     m_index = index;
+    m_session->setIndex(index);
+}
+
+void SeiteWindow::setReceptionWatch(std::weak_ptr<ReceptionWatch> watch)
+{
+    m_session->setReceptionWatch(std::move(watch));
+}
+
+void SeiteWindow::setTrustedCertificates(const QList<QSslCertificate> &certificates)
+{
+    ConnectionSettings settings = m_session->settings();
+    settings.trustedCertificates = certificates;
+    m_session->setSettings(std::move(settings));
 }
 
 bool SeiteWindow::sendEnabled() const
@@ -258,12 +244,12 @@ QString SeiteWindow::statusLabelText() const
 
 void SeiteWindow::setTimeoutInterval(int ms)
 {
-    m_timer->setInterval(ms);
+    m_session->setTimeoutInterval(ms);
 }
 
 int SeiteWindow::timeoutInterval() const
 {
-    return m_timer->interval();
+    return m_session->timeoutInterval();
 }
 
 // ---- geometry ------------------------------------------------------------------
@@ -376,7 +362,6 @@ void SeiteWindow::showEvent(QShowEvent *event)
     if (m_loaded)
         return;
     m_loaded = true;
-    m_requestState = 0;
     if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
         frame->resize(twipsToPixelsX(10000), twipsToPixelsY(10000));
     applyLayout();
@@ -396,9 +381,7 @@ void SeiteWindow::closeEvent(QCloseEvent *event)
     // The request ends with the window: no more socket or timer events, no
     // more Status.
     m_closed = true;
-    m_timer->stop();
-    closeSocket();
-    m_socket->disconnect(this);
+    m_session->shutDown();
     emit closed(m_index);
 }
 
@@ -412,336 +395,10 @@ void SeiteWindow::updateSelectionReadout()
 
 // ---- request -------------------------------------------------------------------
 
-void SeiteWindow::makeSocket(Transport transport)
-{
-    const bool tls = transport != Transport::Plain;
-    if (m_socket && tls == (qobject_cast<QSslSocket *>(m_socket) != nullptr))
-        return;
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_socket->deleteLater();
-    }
-    if (tls) {
-        auto *ssl = new QSslSocket(this);
-        connect(ssl, &QSslSocket::connected, this, [this] {
-            m_tcpConnected = true;
-            watchSocket();
-        });
-        connect(ssl, &QSslSocket::encrypted, this, &SeiteWindow::onConnected);
-        connect(ssl, &QSslSocket::sslErrors, this, &SeiteWindow::onCertificateErrors);
-        m_socket = ssl;
-    } else {
-        m_socket = new QTcpSocket(this);
-        connect(m_socket, &QTcpSocket::connected, this, &SeiteWindow::onConnected);
-    }
-    m_socket->setObjectName(QStringLiteral("Winsock1"));
-    // Straight to the host the user typed, never through a proxy.
-    m_socket->setProxy(QNetworkProxy::NoProxy);
-    // Each notification takes what the system holds, up to a bound that
-    // keeps a fast server on a busy machine from piling tens of megabytes
-    // into one arrival; the window hands all of it on before it returns.
-    m_socket->setReadBufferSize(kReadBufferSize);
-    connect(m_socket, &QTcpSocket::readyRead, this, &SeiteWindow::onDataArrival);
-    connect(m_socket, &QTcpSocket::disconnected, this, &SeiteWindow::onPeerClosed);
-    connect(m_socket, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError e) { onSocketError(int(e)); });
-}
-
-void SeiteWindow::connectSocket(const ServerTarget &target, quint16 port)
-{
-    m_transport = target.transport;
-    const QString host = target.host.toString();
-    auto *ssl = qobject_cast<QSslSocket *>(m_socket);
-    if (!ssl) {
-        m_socket->connectToHost(host, port);
-        return;
-    }
-    QSslConfiguration config = ssl->sslConfiguration();
-    config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
-    if (!m_trusted.isEmpty())
-        config.setCaCertificates(m_trusted);
-    ssl->setSslConfiguration(config);
-    ssl->setPeerVerifyMode(target.transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
-                                                                        : QSslSocket::VerifyPeer);
-    // The host name is also the name sent for SNI and the name the
-    // certificate must carry.
-    ssl->connectToHostEncrypted(host, port);
-}
-
-void SeiteWindow::setTrustedCertificates(const QList<QSslCertificate> &certificates)
-{
-    m_trusted = certificates;
-}
-
-void SeiteWindow::setStatus(QStringView value)
-{
-    if (m_index > 0 && !m_closed)
-        m_engine.setWindowStatus(u"SeiteFenster", m_index, value);
-}
-
-void SeiteWindow::setStatusLabel(const QString &text)
-{
-    // Whatever a connection without a certificate check shows says so.
-    if (m_connected && m_transport == Transport::TlsUnverified && !text.isEmpty())
-        m_label10->setText(text + QStringLiteral(" (ohne Zertifikatsprüfung)"));
-    else
-        m_label10->setText(text);
-}
-
-void SeiteWindow::restartTimer()
-{
-    m_timer->stop();
-    m_timer->start();
-}
-
-void SeiteWindow::setReceptionWatch(std::weak_ptr<ReceptionWatch> watch)
-{
-    m_watch = std::move(watch);
-}
-
-void SeiteWindow::watchSocket()
-{
-    // The socket has a descriptor once its connection is up.
-    const auto watch = m_watch.lock();
-    const qintptr fd = m_socket->socketDescriptor();
-    if (!watch || fd < 0 || fd == m_watched)
-        return;
-    stopWatching();
-    watch->add(fd);
-    m_watched = fd;
-}
-
-void SeiteWindow::stopWatching()
-{
-    if (m_watched < 0)
-        return;
-    if (const auto watch = m_watch.lock())
-        watch->remove(m_watched);
-    m_watched = -1;
-}
-
-void SeiteWindow::closeSocket()
-{
-    stopWatching();
-    ++m_ownClose;
-    m_socket->abort();
-    --m_ownClose;
-    m_connected = false;
-    m_tcpConnected = false;
-    m_certificateProblem.clear();
-    m_handshakeError = QAbstractSocket::RemoteHostClosedError;
-}
-
 void SeiteWindow::Command1_Click()
 {
-    if (m_closed)
-        return;
-    if (m_command1->text() == kSenden)
-        sendAction();
-    else
-        stopAction();
-}
-
-void SeiteWindow::sendAction()
-{
-    const QString server = m_models[SeiteField::Server]->text();
-    const QString portText = m_models[SeiteField::Port]->text();
-
-    m_parser->reset();
-    // The output box, the further headers, then the answer fields in order.
-    m_models[SeiteField::Text]->setText(QString());
-    m_models[SeiteField::Weiteres]->setText(QString());
-    for (const SeiteFieldRow &row : kSeiteFields)
-        if (row.node == SeiteNode::Output && row.field != SeiteField::Weiteres)
-            m_models[row.field]->setText(QString());
-
-    // Whatever the socket still holds belongs to an earlier request.
-    closeSocket();
-    m_reasonAfterStop.clear();
-    const ServerTarget target = serverTarget(server);
-    QString problem = connectProblem(server, portText);
-    if (problem.isEmpty() && target.transport != Transport::Plain && !QSslSocket::supportsSsl())
-        problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
-    m_connectedDuringSend = false;
-    m_errorDuringSend.clear();
-    if (problem.isEmpty()) {
-        makeSocket(target.transport);
-        // The socket may report success or failure from inside the call;
-        // both are taken up once the window has entered state 1.
-        m_inSend = true;
-        connectSocket(target, quint16(*requestPort(portText)));
-        m_inSend = false;
-    }
-
-    setStatusLabel(QStringLiteral("Verbinde..."));
-    setStatus(u"1");
-    if (m_closed)
-        return;
-    m_requestState = 1;
-    m_command1->setText(QStringLiteral("Stopp"));
-    restartTimer();
-
-    // A connection that cannot be made keeps state 1 and is retried after
-    // the timeout, as any other; the label says why.
-    if (!problem.isEmpty())
-        setStatusLabel(problem);
-    else if (!m_errorDuringSend.isEmpty())
-        setStatusLabel(m_errorDuringSend);
-    else if (m_connectedDuringSend)
-        onConnected();
-}
-
-void SeiteWindow::stopAction()
-{
-    closeSocket();
-    m_command1->setText(kSenden);
-    setStatusLabel(QString());
-    setStatus(u"0");
-    m_requestState = 0;
-}
-
-void SeiteWindow::onConnected()
-{
-    if (m_closed)
-        return;
-    if (m_inSend) {
-        m_connectedDuringSend = true;
-        return;
-    }
-    m_connected = true;
-    watchSocket();
-    setStatusLabel(QStringLiteral("Verbunden"));
-    m_socket->write(composeRequest(requestFields()));
-    setStatusLabel(QStringLiteral("Befehl gesendet"));
-    restartTimer();
-}
-
-void SeiteWindow::onDataArrival()
-{
-    if (m_closed || m_ownClose)
-        return;
-    restartTimer();
-    // Decided before the new bytes are looked at: the arrival that ends the
-    // header still reports the header.
-    if (m_parser->inHeader()) {
-        setStatusLabel(QStringLiteral("Empfange Header..."));
-        setStatus(u"2");
-        m_requestState = 2;
-    } else {
-        setStatusLabel(QStringLiteral("Empfange Daten..."));
-        setStatus(u"3");
-        m_requestState = 3;
-    }
-    if (m_closed)
-        return;
-    // Everything the socket holds now, so nothing waits for the next turn
-    // of the event loop. While the socket's buffer is one block, as it is
-    // after a plain socket's notification, the read hands that block over
-    // without a copy.
-    for (qint64 waiting = m_socket->bytesAvailable(); waiting > 0;
-         waiting = m_socket->bytesAvailable()) {
-        const QByteArray piece = m_socket->read(waiting);
-        if (piece.isEmpty())
-            return;
-        m_parser->feed(piece);
-        if (m_closed || m_ownClose)
-            return;
-    }
-}
-
-void SeiteWindow::onPeerClosed()
-{
-    if (m_closed || m_ownClose)
-        return;
-    if (tlsHandshaking()) {
-        // A handshake that broke off is a connection that could not be
-        // made: state 1 stays until Stopp or the timeout, the label says why.
-        m_tcpConnected = false;
-        setStatusLabel(tlsProblem());
-        return;
-    }
-    // Bytes that came with the close are still part of the answer.
-    if (m_socket->bytesAvailable() > 0)
-        onDataArrival();
-    if (m_closed || m_requestState == 0)
-        return;
-    const QString reason = m_reasonAfterStop;
-    Command1_Click();
-    if (!reason.isEmpty() && m_requestState == 0)
-        setStatusLabel(reason);
-}
-
-void SeiteWindow::onSocketError(int error)
-{
-    if (m_closed || m_ownClose)
-        return;
-    const auto e = QAbstractSocket::SocketError(error);
-    if (tlsHandshaking()) {
-        m_handshakeError = e;
-        setStatusLabel(tlsProblem());
-        return;
-    }
-    if (e == QAbstractSocket::RemoteHostClosedError) {
-        // A plain socket's closed notification follows. A TLS socket that
-        // received the server's close_notify reports only this error and
-        // stays open: the end of the answer all the same.
-        if (m_transport != Transport::Plain && m_connected)
-            onPeerClosed();
-        return;
-    }
-    const QString reason = socketErrorReason(e);
-    if (m_inSend) {
-        m_errorDuringSend = reason;
-        return;
-    }
-    if (m_requestState == 0)
-        return;
-    if (m_connected) {
-        // A broken connection ends like a closed one; the reason is shown
-        // after the Stop action has emptied the label.
-        m_reasonAfterStop = reason;
-        return;
-    }
-    setStatusLabel(reason);
-}
-
-void SeiteWindow::onCertificateErrors(const QList<QSslError> &errors)
-{
-    if (m_closed || m_ownClose)
-        return;
-    // Not ignored: the handshake fails and nothing of the request is sent.
-    m_certificateProblem = certificateProblem(errors);
-    setStatusLabel(m_certificateProblem);
-}
-
-bool SeiteWindow::tlsHandshaking() const
-{
-    return m_tcpConnected && !m_connected;
-}
-
-QString SeiteWindow::tlsProblem() const
-{
-    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError) : m_certificateProblem;
-}
-
-void SeiteWindow::onTimeout()
-{
-    if (m_closed)
-        return;
-    m_timer->stop();
-    if (m_requestState == 0)
-        return;
-    setStatusLabel(QStringLiteral("Timeout"));
-    m_models[SeiteField::Rueckgabe]->setText(QStringLiteral("Timeout"));
-    Command1_Click();
-    Command1_Click();
-}
-
-void SeiteWindow::onHeaderEnded()
-{
-    m_command1->setText(QStringLiteral("Stop"));
-    m_command1->setEnabled(true);
+    if (!m_closed)
+        m_session->toggle();
 }
 
 } // namespace varnok

@@ -5,7 +5,9 @@
 // connects to Server:Port, sends the request composed from the fields and
 // shows the raw answer; the window's Status (0 ready, 1 connecting, 2
 // receiving the header, 3 receiving data) is published to scripts through
-// the engine.
+// the engine. The request itself is the window's RequestSession; the
+// window holds the controls, shows the caption and the status label the
+// session reports and presses its toggle.
 //
 // Use by the main window:
 //   auto *w = new SeiteWindow(engine);
@@ -24,14 +26,11 @@
 // not from inside the closed() signal.
 
 #include "objects/windowobjects.h"
-#include "request/answerparser.h"
-#include "request/receptionwatch.h"
-#include "request/requestcomposer.h"
+#include "request/requestsession.h"
 
 #include <QAnyStringView>
 #include <QList>
 #include <QSslCertificate>
-#include <QSslError>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -39,8 +38,6 @@
 class QFrame;
 class QLabel;
 class QPushButton;
-class QTcpSocket;
-class QTimer;
 
 namespace varnok {
 
@@ -53,9 +50,11 @@ class SeiteWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int kTimeoutMs = 60000;
+    static constexpr int kTimeoutMs = RequestSession::kTimeoutMs;
 
-    explicit SeiteWindow(Engine &engine, QWidget *parent = nullptr);
+    // Without a clock the session uses the system's.
+    explicit SeiteWindow(Engine &engine, QWidget *parent = nullptr,
+                         std::unique_ptr<RequestClock> clock = nullptr);
     ~SeiteWindow() override;
 
     // The Tag; the main window sets the caption "Seite N" itself.
@@ -72,7 +71,7 @@ public:
     void setTimeoutInterval(int ms);
     int timeoutInterval() const;
     // 0 idle, 1 connecting or request sent, 2 header, 3 data.
-    int requestState() const { return m_requestState; }
+    int requestState() const { return m_session->requestState(); }
     // Where the window names its open connection's socket, for a script
     // run that waits in a loop (the main window's yield).
     void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch);
@@ -80,12 +79,17 @@ public:
     // system's store (none: the system's store).
     void setTrustedCertificates(const QList<QSslCertificate> &certificates);
 
+    // The window's request engine.
+    RequestSession &session() const { return *m_session; }
+
     // For tests and the main window's own look-ups.
     QString buttonCaption() const;
     QString statusLabelText() const;
-    // The model and the widget of a text box by its control name (Text1 ..
-    // Text13, Label25 .. Label35); null for any other name.
-    std::shared_ptr<TextModel> model(QAnyStringView controlName) const;
+    // The model and the widget of a text box by its field, and any control
+    // by its control name (Text1 .. Text13, Label25 .. Label35, Command1,
+    // Label10, the captions); null for any other name.
+    const std::shared_ptr<TextModel> &model(SeiteField field) const { return m_models[field]; }
+    QWidget *widget(SeiteField field) const { return m_widgets[field]; }
     QWidget *control(QAnyStringView controlName) const;
     OutputView *outputView() const { return m_output; }
     RequestFields requestFields() const;
@@ -113,60 +117,22 @@ private:
     void place(QWidget *w, double left, double top, double width, double height);
     TextBox *addBox(const SeiteFieldRow &row);
     QLabel *addCaption(QStringView name, QStringView caption);
-    void setStatus(QStringView value);
-    void setStatusLabel(const QString &text);
-    void restartTimer();
     void updateSelectionReadout();
 
-    void sendAction();
-    void stopAction();
-    void makeSocket(Transport transport);
-    void connectSocket(const ServerTarget &target, quint16 port);
-    void closeSocket();
-    void watchSocket();
-    void stopWatching();
-    bool tlsHandshaking() const;
-    QString tlsProblem() const;
-    void onConnected();
-    void onCertificateErrors(const QList<QSslError> &errors);
-    void onDataArrival();
-    void onPeerClosed();
-    void onSocketError(int error);
-    void onTimeout();
-    void onHeaderEnded();
-
-    Engine &m_engine;
     int m_index = 0;
-    int m_requestState = 0;
     bool m_loaded = false;
     bool m_closed = false;
-    bool m_connected = false;  // the current connection was established (TLS: encrypted)
-    bool m_tcpConnected = false; // TLS: the TCP connection under the handshake is up
-    Transport m_transport = Transport::Plain;
-    QString m_certificateProblem; // why the server's certificate was refused
-    QAbstractSocket::SocketError m_handshakeError = QAbstractSocket::RemoteHostClosedError;
-    QList<QSslCertificate> m_trusted;
-    int m_ownClose = 0;        // >0 while the window closes its own socket
-    bool m_inSend = false;     // inside the Send action's connect call
-    bool m_connectedDuringSend = false;
-    QString m_errorDuringSend;
-    QString m_reasonAfterStop; // why an established connection broke
-    std::weak_ptr<ReceptionWatch> m_watch;
-    qintptr m_watched = -1;    // the socket named to m_watch
 
     SeiteModels m_models;                 // every text box's model, by field
     SeiteFieldMap<QWidget *> m_widgets;    // and its widget
     std::vector<QLabel *> m_captions;
-    std::unique_ptr<ModelAnswerSink> m_sink;
-    std::unique_ptr<AnswerParser> m_parser;
+    std::unique_ptr<RequestSession> m_session;
 
     QPushButton *m_command1 = nullptr;
     QLabel *m_label10 = nullptr;
     QFrame *m_line1 = nullptr;
     QFrame *m_line2 = nullptr;
     OutputView *m_output = nullptr;
-    QTimer *m_timer = nullptr;
-    QTcpSocket *m_socket = nullptr;
 };
 
 } // namespace varnok

@@ -2,6 +2,7 @@
 #include "hilfeform.h"
 
 #include "maker.h"
+#include "interpreter/builtins.h"
 #include "widgets/linklabel.h"
 #include "widgets/textbox.h"
 
@@ -144,21 +145,22 @@ void SideWindow::placeSizedToText(QLabel *label, const QRect &designBox) const
 
 namespace {
 
+// A row of the object list: a fixed row, or the place where the built-in
+// table's rows of that help place are listed (in table order, each under
+// the last word of its path, as a function).
 struct Row {
     int level;
     const char16_t *name;
     const char16_t *kind;
+    HelpPlace functions = HelpPlace::None;
 };
 
 const Row kObjects[] = {
     {0, u"Skript", u"Verknüpfung"},
-    {0, u"MyIndex", u"Funktion"},
+    {0, nullptr, nullptr, HelpPlace::Root},
     {0, u"Skript()", u"Objekt"},
     {1, u"User", u"Objekt"},
-    {2, u"NewFunction", u"Funktion"},
-    {2, u"NewArray", u"Funktion"},
-    {2, u"NewVariable", u"Funktion"},
-    {2, u"NewShortcut", u"Funktion"},
+    {2, nullptr, nullptr, HelpPlace::RunUser},
     {1, u"Error", u"Objekt"},
     {2, u"Nummer", u"Eigenschaft"},
     {2, u"Text", u"Eigenschaft"},
@@ -168,7 +170,7 @@ const Row kObjects[] = {
     {2, u"Parameter()", u"Eigenschaft"},
     {2, u"AnzahlParameter", u"Eigenschaft"},
     {2, u"Rueckgabe", u"Eigenschaft"},
-    {1, u"MyFunktion", u"Funktion"},
+    {1, nullptr, nullptr, HelpPlace::RunObject},
     {0, u"SeiteFenster()", u"Objekt"},
     {1, u"Status", u"Eigenschaft"},
     {1, u"Input", u"Objekt"},
@@ -197,65 +199,28 @@ const Row kObjects[] = {
     {2, u"Location", u"Eigenschaft"},
     {2, u"weiteres", u"Eigenschaft"},
     {1, u"Text", u"Eigenschaft"},
-    {1, u"Senden", u"Funktion"},
-    {1, u"Close", u"Funktion"},
+    {1, nullptr, nullptr, HelpPlace::SeiteFenster},
     {0, u"SkriptFenster()", u"Objekt"},
     {1, u"Status", u"Eigenschaft"},
     {1, u"Text", u"Eigenschaft"},
-    {1, u"Neu", u"Funktion"},
-    {1, u"Laden", u"Funktion"},
-    {1, u"Speichern", u"Funktion"},
-    {1, u"Ausfuehren", u"Funktion"},
-    {1, u"Close", u"Funktion"},
+    {1, nullptr, nullptr, HelpPlace::SkriptFenster},
     {0, u"File", u"Objekt"},
-    {1, u"Read", u"Funktion"},
-    {1, u"Write", u"Funktion"},
-    {1, u"Delete", u"Funktion"},
-    {1, u"Create", u"Funktion"},
-    {1, u"Copy", u"Funktion"},
+    {1, nullptr, nullptr, HelpPlace::File},
     {0, u"Main", u"Objekt"},
     {1, u"Mathe", u"Objekt"},
-    {2, u"Plus", u"Funktion"},
-    {2, u"Minus", u"Funktion"},
-    {2, u"Mal", u"Funktion"},
-    {2, u"Durch", u"Funktion"},
-    {2, u"Hoch", u"Funktion"},
-    {2, u"Wurzel", u"Funktion"},
+    {2, nullptr, nullptr, HelpPlace::MainMathe},
     {1, u"Text", u"Objekt"},
-    {2, u"Plus", u"Funktion"},
-    {2, u"Left", u"Funktion"},
-    {2, u"Right", u"Funktion"},
-    {2, u"Mid", u"Funktion"},
-    {2, u"Len", u"Funktion"},
-    {2, u"LTrim", u"Funktion"},
-    {2, u"RTrim", u"Funktion"},
-    {2, u"ZTrim", u"Funktion"},
-    {2, u"UCase", u"Funktion"},
-    {2, u"LCase", u"Funktion"},
+    {2, nullptr, nullptr, HelpPlace::MainText},
     {1, u"Convert", u"Objekt"},
-    {2, u"Chr", u"Funktion"},
-    {2, u"Asc", u"Funktion"},
-    {2, u"Text", u"Funktion"},
+    {2, nullptr, nullptr, HelpPlace::MainConvert},
     {1, u"Bedingung", u"Objekt"},
     {2, u"Mathe", u"Objekt"},
-    {3, u"Groesser", u"Funktion"},
-    {3, u"GroesserGleich", u"Funktion"},
-    {3, u"Kleiner", u"Funktion"},
-    {3, u"KleinerGleich", u"Funktion"},
-    {3, u"Gleich", u"Funktion"},
-    {3, u"Ungleich", u"Funktion"},
+    {3, nullptr, nullptr, HelpPlace::MainBedingungMathe},
     {2, u"Text", u"Objekt"},
-    {3, u"Gleich", u"Funktion"},
-    {3, u"Ungleich", u"Funktion"},
-    {1, u"Und", u"Funktion"},
-    {1, u"Oder", u"Funktion"},
-    {1, u"Xor", u"Funktion"},
-    {1, u"Nicht", u"Funktion"},
-    {1, u"Random", u"Funktion"},
-    {1, u"Timer", u"Funktion"},
+    {3, nullptr, nullptr, HelpPlace::MainBedingungText},
+    {1, nullptr, nullptr, HelpPlace::Main},
     {0, u"Text", u"Verknüpfung"},
-    {0, u"NewSkriptFenster", u"Funktion"},
-    {0, u"NewSeiteFenster", u"Funktion"},
+    {0, nullptr, nullptr, HelpPlace::RootEnd},
 };
 
 const char16_t *const kIntroduction[] = {
@@ -362,9 +327,20 @@ QString HilfeForm::referenceList()
     constexpr qsizetype kNameColumn = 20;
     QString out;
     addTitle(out, QStringLiteral("Objekte"), true);
+    const auto addRow = [&out](int level, const QString &name, const QString &kind) {
+        addLine(out, (QString(level, u' ') + name).leftJustified(kNameColumn, u' ') + kind);
+    };
     for (const Row &row : kObjects) {
-        const QString name = QString(row.level, u' ') + QString::fromUtf16(row.name);
-        addLine(out, name.leftJustified(kNameColumn, u' ') + QString::fromUtf16(row.kind));
+        if (row.functions == HelpPlace::None) {
+            addRow(row.level, QString::fromUtf16(row.name), QString::fromUtf16(row.kind));
+            continue;
+        }
+        for (const Builtin &b : builtinTable()) {
+            if (b.help != row.functions)
+                continue;
+            const QStringView path = b.site.path;
+            addRow(row.level, path.mid(path.lastIndexOf(u'.') + 1).toString(), QStringLiteral("Funktion"));
+        }
     }
     addLine(out, QString());
     addLine(out, QString());

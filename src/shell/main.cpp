@@ -3,16 +3,36 @@
 // each opened in a script window (a double-click on a script file ends up
 // here); without them it starts with the empty main window.
 
+#include "common/standardstreams.h"
 #include "shell/application.h"
 #include "shell/buildinfo.h"
+#include "shell/desktopcall.h"
 #include "widgets/dialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
+#include <QFile>
+
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    varnok::openClosedStandardStreams();
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    const varnok::DesktopCall call = varnok::parseDesktopCall(arguments);
+    if (!call.error.isEmpty()) {
+        const QString lines = QStringLiteral("varnok: ") + call.error + QLatin1Char('\n')
+                              + QLatin1String(varnok::kDesktopUsage) + QLatin1Char('\n');
+        varnok::writeToStream(STDERR_FILENO, lines.toUtf8());
+        return 2;
+    }
+
+    // Qt sees no argument: every one is a file name (see desktopcall.h).
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnok"));
     QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     // Lets the desktop match the windows to the menu entry and its icon.
@@ -21,6 +41,6 @@ int main(int argc, char **argv)
     varnok::WidgetDialogs dialogs;
     varnok::MainForm form(dialogs);
     form.show();
-    form.openScriptFiles(QApplication::arguments().mid(1));
+    form.openScriptFiles(call.files);
     return app.exec();
 }

@@ -2,6 +2,7 @@
 #include "mainform.h"
 
 #include "editor/skriptwindow.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 #include "shell/application.h"
 
@@ -113,7 +114,7 @@ int MainForm::OpenSeiteWindow()
     placeNewSubWindow(sub, sub->size());
     window->setIndex(index);
     window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
-    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields());
+    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), builtinSites());
     m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
     return index;
 }
@@ -146,7 +147,7 @@ int MainForm::OpenSkriptWindow()
     placeNewSubWindow(sub, QSize(std::max(620, workspace.width() * 3 / 5),
                                  std::max(440, workspace.height() * 3 / 4)));
     window->setIndex(index);
-    RegisterSkriptFenster(m_engine.root(), qint16(index), window->text1());
+    RegisterSkriptFenster(m_engine.root(), qint16(index), window->text1(), builtinSites());
     m_engine.setWindowStatus(u"SkriptFenster", index, u"0");
     // Activation came before the index; show this window's menu now.
     showMenuFor(m_mdi->activeSubWindow());

@@ -9,6 +9,7 @@
 // number when SIGINT (130) or SIGTERM (143) stopped it.
 
 #include "common/fileaccess.h"
+#include "common/standardstreams.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
@@ -24,7 +25,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <optional>
 #include <variant>
 #include <sys/socket.h>
@@ -42,9 +42,13 @@ volatile std::sig_atomic_t g_signal = 0;
 
 void onSignal(int sig)
 {
-    // A second signal means the run does not come to an end by itself.
-    if (g_signal != 0)
+    // A second signal means the run does not come to an end by itself. A
+    // file being replaced at this moment keeps its old content, and the
+    // new one, half written, goes.
+    if (g_signal != 0) {
+        varnok::removeReplacementInProgress();
         _exit(128 + sig);
+    }
     g_signal = sig;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &byte, 1);
@@ -57,20 +61,19 @@ void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
         return;
-    const QByteArray line = (QStringLiteral("Qt: ") + text + QLatin1Char('\n')).toUtf8();
-    std::fputs(line.constData(), stderr);
+    varnok::writeToStream(STDERR_FILENO, (QStringLiteral("Qt: ") + text + QLatin1Char('\n')).toUtf8());
 }
 
-void print(std::FILE *stream, const QString &text)
+// What cannot be written is lost; it changes neither the run nor its exit
+// status.
+void print(int fd, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    varnok::writeToStream(fd, text.toUtf8());
 }
 
 int usageError(const QString &message)
 {
-    print(stderr, QStringLiteral("varnok-run: ") + message + QLatin1Char('\n') + kUsage);
+    print(STDERR_FILENO, QStringLiteral("varnok-run: ") + message + QLatin1Char('\n') + kUsage);
     return kExitUsage;
 }
 
@@ -135,11 +138,11 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
     parser.addOption(version);
     const bool parsed = parser.parse(arguments);
     if (parsed && parser.isSet(help)) {
-        print(stdout, helpText({help, version}));
+        print(STDOUT_FILENO, helpText({help, version}));
         return 0;
     }
     if (parsed && parser.isSet(version)) {
-        print(stdout, versionText());
+        print(STDOUT_FILENO, versionText());
         return 0;
     }
     if (!parsed) {
@@ -216,6 +219,8 @@ bool looksLikeUtf8(const QByteArray &bytes)
 
 int main(int argc, char **argv)
 {
+    varnok::openClosedStandardStreams();
+
     // Read before Qt starts, and never by Qt: its own options (-platform,
     // -style, ...) would take arguments meant for the script's file name.
     QStringList arguments;
@@ -228,7 +233,7 @@ int main(int argc, char **argv)
     const bool fromStdin = fileName == QStringLiteral("-");
 
     const auto loadFailed = [&] {
-        print(stderr, QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName));
+        print(STDERR_FILENO, QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName));
         return 2;
     };
     const std::optional<QByteArray> bytes = fromStdin ? readStandardInput() : readFile(fileName);
@@ -248,7 +253,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     const auto translator = varnok::installGermanTranslations(app);
 
-    varnok::HeadlessDialogs dialogs(stderr);
+    varnok::HeadlessDialogs dialogs(STDERR_FILENO);
     varnok::MainForm form(dialogs);
     // The windows exist and behave as on screen, but nothing is shown.
     form.setAttribute(Qt::WA_DontShowOnScreen);
@@ -270,7 +275,7 @@ int main(int argc, char **argv)
     else if (!skript->LoadDatei(fileName))
         return loadFailed();
     if (looksLikeUtf8(*bytes))
-        print(stderr, QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
+        print(STDERR_FILENO, QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
                                      "Skripte als Windows-1252, Umlaute und andere Nicht-ASCII-Zeichen "
                                      "werden daher anders gelesen.\n")
                           .arg(fromStdin ? QStringLiteral("die Standardeingabe") : fileName));

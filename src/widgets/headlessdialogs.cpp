@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "headlessdialogs.h"
 
+#include "common/standardstreams.h"
+
 namespace varnok {
 
 QString HeadlessDialogs::line(const QString &title, const QString &text)
@@ -17,8 +19,7 @@ void HeadlessDialogs::message(QWidget *, const QString &title, const QString &te
     const QString where = m_location ? m_location() : QString();
     const QString prefix = where.isEmpty() ? QString() : where + QStringLiteral(": ");
     const QByteArray bytes = (prefix + line(title, text) + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    writeToStream(m_fd, bytes);
 }
 
 bool HeadlessDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)

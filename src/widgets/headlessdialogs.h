@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Dialogs for running without a person: every box becomes one line
-// "TITLE: TEXT" on an output stream, is answered OK (questions: No), and
-// every file dialog is cancelled.
+// "TITLE: TEXT" on an output descriptor, is answered OK (questions: No),
+// and every file dialog is cancelled. A line that cannot be written is
+// lost and changes nothing else: the box is answered all the same.
 
 #include "dialogs.h"
 
-#include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 namespace varnok {
 
 class HeadlessDialogs : public Dialogs
 {
 public:
-    explicit HeadlessDialogs(std::FILE *out = stderr) : m_out(out) {}
+    explicit HeadlessDialogs(int fd = STDERR_FILENO) : m_fd(fd) {}
     // Asked for every box: where it happened ("FILE:LINE"), or the empty
     // text; a place is written before the box's line, as compilers do.
     void setLocation(std::function<QString()> location) { m_location = std::move(location); }
@@ -28,7 +29,7 @@ public:
     static QString line(const QString &title, const QString &text);
 
 private:
-    std::FILE *m_out;
+    int m_fd;
     std::function<QString()> m_location;
 };
 

@@ -3,13 +3,47 @@
 
 #include "objects/builtintree.h"
 #include "objects/objecttree.h"
+#include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
 
 #include "common/textmodel.h"
+#include "interpreter/engine.h"
 
 #include <QTest>
 
 using namespace varnok;
+
+namespace {
+
+// Every list of a node and its sub-objects in order, one entry a line, the
+// way a script's lookups see them.
+void dump(const ScriptObjects &node, int level, QString &out)
+{
+    const QString indent(level * 2, u' ');
+    for (const ShortcutPtr &s : node.shortcuts())
+        out += indent + QStringLiteral("shortcut ") + s->GetName() + QStringLiteral(" -> ") + s->GetVerknuepfung() + u'\n';
+    for (const VariablePtr &v : node.variables())
+        out += indent + QStringLiteral("variable ") + v->GetName() + u'\n';
+    for (const FunctionPtr &f : node.functions())
+        out += indent + QStringLiteral("function ") + f->GetName() + QStringLiteral(" = ") + f->GetFunktion() + u'\n';
+    for (const ValueArrayPtr &a : node.valueArrays())
+        out += indent + QStringLiteral("values ") + a->GetName() + u'\n';
+    for (const ObjectArrayPtr &a : node.objectArrays())
+        out += indent + QStringLiteral("objects ") + a->GetName() + QStringLiteral(" (") + QString::number(a->count()) + QStringLiteral(")\n");
+    for (const NodePtr &n : node.objects()) {
+        out += indent + QStringLiteral("object ") + n->GetName() + u'\n';
+        dump(*n, level + 1, out);
+    }
+}
+
+QString dump(const ScriptObjects &node)
+{
+    QString out;
+    dump(node, 0, out);
+    return out;
+}
+
+} // namespace
 
 class TestObjectTree : public QObject
 {
@@ -165,7 +199,7 @@ private slots:
 
     void builtInTree()
     {
-        const NodePtr root = BuildObjectTree();
+        const NodePtr root = BuildObjectTree(builtinSites());
         QCOMPARE(root->objectCount(), size_t(2));
         QCOMPARE(root->objects()[0]->GetName(), QStringLiteral("FILE"));
         QCOMPARE(root->objects()[1]->GetName(), QStringLiteral("MAIN"));
@@ -195,13 +229,138 @@ private slots:
         QCOMPARE(root->functions().back()->GetName(), QStringLiteral("NEWSEITEFENSTER"));
     }
 
-    void windowNodes()
+    // The whole tree a script sees, list by list in order: the start-up
+    // tree, a run's own object and the two window objects.
+    void treesInFull()
     {
-        const NodePtr root = BuildObjectTree();
+        NullHost host;
+        Engine engine(host);
+        QCOMPARE(dump(engine.root()), QStringLiteral(R"(shortcut SKRIPT -> Skript(MyIndex())
+shortcut TEXT -> Main.Convert.Text
+function MYINDEX = MYINDEX
+function NEWSKRIPTFENSTER = NEWSKRIPTFENSTER
+function NEWSEITEFENSTER = NEWSEITEFENSTER
+objects SKRIPT (0)
+objects SEITEFENSTER (0)
+objects SKRIPTFENSTER (0)
+object FILE
+  function READ = FILEREAD
+  function WRITE = FILEWRITE
+  function DELETE = FILEDELETE
+  function CREATE = FILECREATE
+object MAIN
+  function UND = MAINUND
+  function ODER = MAINODER
+  function XOR = MAINXOR
+  function NICHT = MAINNICHT
+  function RANDOM = MAINRANDOM
+  function TIMER = MAINTIMER
+  object MATHE
+    function PLUS = MAINMATHEPLUS
+    function MINUS = MAINMATHEMINUS
+    function MAL = MAINMATHEMAL
+    function DURCH = MAINMATHEDURCH
+    function HOCH = MAINMATHEHOCH
+    function WURZEL = MAINMATHEWURZEL
+  object TEXT
+    function PLUS = MAINTEXTPLUS
+    function LEFT = MAINTEXTLEFT
+    function RIGHT = MAINTEXTRIGHT
+    function MID = MAINTEXTMID
+    function LEN = MAINTEXTLEN
+    function LTRIM = MAINTEXTLTRIM
+    function RTRIM = MAINTEXTRTRIM
+    function ZTRIM = MAINTEXTZTRIM
+    function UCASE = MAINTEXTUCASE
+    function LCASE = MAINTEXTLCASE
+  object CONVERT
+    function CHR = MAINCONVERTCHR
+    function ASC = MAINCONVERTASC
+    function TEXT = MAINCONVERTTEXT
+  object BEDINGUNG
+    object MATHE
+      function GROESSER = MAINBEDINGUNGMATHEGROESSER
+      function GROESSERGLEICH = MAINBEDINGUNGMATHEGROESSERGLEICH
+      function KLEINER = MAINBEDINGUNGMATHEKLEINER
+      function KLEINERGLEICH = MAINBEDINGUNGMATHEKLEINERGLEICH
+      function GLEICH = MAINBEDINGUNGMATHEGLEICH
+      function UNGLEICH = MAINBEDINGUNGMATHEUNGLEICH
+    object TEXT
+      function GLEICH = MAINBEDINGUNGTEXTGLEICH
+      function UNGLEICH = MAINBEDINGUNGTEXTUNGLEICH
+  object FILE
+    function READ = MAINFILEREAD
+    function WRITE = MAINFILEWRITE
+    function CREATE = MAINFILECREATE
+    function DELETE = MAINFILEDELETE
+    function COPY = MAINFILECOPY
+)"));
+        const RunRef run = engine.NewSkriptObject();
+        QCOMPARE(dump(*engine.root().objectArray(u"Skript")->peekObject(run.index)), QStringLiteral(R"(shortcut FUNKTION -> Skript.Funktion(Skript.MyFunktion())
+function MYFUNKTION = SKRIPTMYFUNKTION
+objects FUNKTION (0)
+object USER
+  function NEWFUNCTION = SKRIPTUSERNEWFUNCTION
+  function NEWARRAY = SKRIPTUSERNEWARRAY
+  function NEWVARIABLE = SKRIPTUSERNEWVARIABLE
+  function NEWSHORTCUT = SKRIPTUSERNEWSHORTCUT
+object ERROR
+  shortcut CLEAR -> Main.Und(Skript.Error.Text() Skript.Error.Nummer(0))
+  variable NUMMER
+  variable TEXT
+)"));
         SeiteFields f;
         for (auto &field : f.items)
             field = std::make_shared<TextModel>();
-        RegisterSeiteFenster(*root, 12, f);
+        RegisterSeiteFenster(engine.root(), 3, f, builtinSites());
+        QCOMPARE(dump(*engine.root().objectArray(u"SeiteFenster")->peekObject(3)), QStringLiteral(R"(variable STATUS
+variable TEXT
+function SENDEN = SEITEFENSTERSENDEN 3
+function CLOSE = SEITEFENSTERCLOSE 3
+object INPUT
+  variable SERVER
+  variable PORT
+  variable BEFEHL
+  variable REFERER
+  variable RANGE
+  variable ACCEPT
+  variable ACCEPT-LANGUAGE
+  variable ACCEPT-ENCODING
+  variable USER-AGENT
+  variable ANHANG
+  variable CONTENT-TYPE
+object OUTPUT
+  variable RUECKGABE
+  variable SERVER
+  variable DATE
+  variable CONTENT-TYPE
+  variable LAST-MODIFIED
+  variable ETAG
+  variable CONTENT-LENGTH
+  variable CONTENT-RANGE
+  variable CONTENT-LOCATION
+  variable ACCEPT-RANGES
+  variable LOCATION
+  variable WEITERES
+)"));
+        RegisterSkriptFenster(engine.root(), 4, std::make_shared<TextModel>(), builtinSites());
+        QCOMPARE(dump(*engine.root().objectArray(u"SkriptFenster")->peekObject(4)), QStringLiteral(R"(variable STATUS
+variable TEXT
+function NEU = SKRIPTFENSTERNEU 4
+function LADEN = SKRIPTFENSTERLADEN 4
+function SPEICHERN = SKRIPTFENSTERSPEICHERN 4
+function AUSFUEHREN = SKRIPTFENSTERAUSFUEHREN 4
+function CLOSE = SKRIPTFENSTERCLOSE 4
+)"));
+    }
+
+    void windowNodes()
+    {
+        const NodePtr root = BuildObjectTree(builtinSites());
+        SeiteFields f;
+        for (auto &field : f.items)
+            field = std::make_shared<TextModel>();
+        RegisterSeiteFenster(*root, 12, f, builtinSites());
         const NodePtr n = root->objectArray(u"SeiteFenster")->GetObject(12);
         QCOMPARE(n->function(u"Senden")->GetFunktion(), QStringLiteral("SEITEFENSTERSENDEN 12"));
         n->object(u"Input")->variable(u"Server")->SetInhalt(QStringLiteral("in"));
@@ -220,13 +379,13 @@ private slots:
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
         // Registering again changes nothing.
-        RegisterSeiteFenster(*root, 12, f);
+        RegisterSeiteFenster(*root, 12, f, builtinSites());
         QCOMPARE(n->variableCount(), size_t(2));
         UnregisterSeiteFenster(*root, 12);
         QVERIFY(!root->objectArray(u"SeiteFenster")->GetObject(12)->variable(u"Status"));
 
         auto text = std::make_shared<TextModel>();
-        RegisterSkriptFenster(*root, 2, text);
+        RegisterSkriptFenster(*root, 2, text, builtinSites());
         QCOMPARE(root->objectArray(u"SkriptFenster")->GetObject(2)->function(u"Speichern")->GetFunktion(),
                  QStringLiteral("SKRIPTFENSTERSPEICHERN 2"));
     }

@@ -194,22 +194,37 @@ private slots:
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("transport");
         QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("connectTo");
         const int plain = int(Transport::Plain), tls = int(Transport::Tls),
                   unverified = int(Transport::TlsUnverified);
-        QTest::newRow("none") << "example.test" << plain << "example.test";
-        QTest::newRow("http") << "http://example.test" << plain << "example.test";
-        QTest::newRow("HTTP") << "HTTP://example.test" << plain << "example.test";
-        QTest::newRow("https") << "https://example.test" << tls << "example.test";
-        QTest::newRow("HttpS") << "HttpS://example.test" << tls << "example.test";
-        QTest::newRow("unsicher") << "https+unsicher://127.0.0.1" << unverified << "127.0.0.1";
-        QTest::newRow("UNSICHER") << "HTTPS+UNSICHER://h" << unverified << "h";
-        QTest::newRow("only scheme") << "https://" << tls << "";
+        QTest::newRow("none") << "example.test" << plain << "example.test" << "example.test";
+        QTest::newRow("http") << "http://example.test" << plain << "example.test" << "example.test";
+        QTest::newRow("HTTP") << "HTTP://example.test" << plain << "example.test" << "example.test";
+        QTest::newRow("https") << "https://example.test" << tls << "example.test" << "example.test";
+        QTest::newRow("HttpS") << "HttpS://example.test" << tls << "example.test" << "example.test";
+        QTest::newRow("unsicher") << "https+unsicher://127.0.0.1" << unverified << "127.0.0.1" << "127.0.0.1";
+        QTest::newRow("UNSICHER") << "HTTPS+UNSICHER://h" << unverified << "h" << "h";
+        QTest::newRow("only scheme") << "https://" << tls << "" << "";
         // Anything else is a host name as typed.
-        QTest::newRow("ftp") << "ftp://example.test" << plain << "ftp://example.test";
-        QTest::newRow("one slash") << "https:/example.test" << plain << "https:/example.test";
-        QTest::newRow("blank first") << " https://example.test" << plain << " https://example.test";
+        QTest::newRow("ftp") << "ftp://example.test" << plain << "ftp://example.test" << "ftp://example.test";
+        QTest::newRow("one slash") << "https:/example.test" << plain << "https:/example.test" << "https:/example.test";
+        QTest::newRow("blank first") << " https://example.test" << plain << " https://example.test" << " https://example.test";
         QTest::newRow("long s") << QString::fromUtf8("http\u017F://x") << plain
-                                << QString::fromUtf8("http\u017F://x");
+                                << QString::fromUtf8("http\u017F://x") << QString::fromUtf8("http\u017F://x");
+        // An IPv6 address in brackets connects to the address; the Host
+        // line keeps the brackets. Everything else stays a name as typed.
+        QTest::newRow("[::1]") << "[::1]" << plain << "[::1]" << "::1";
+        QTest::newRow("http [::1]") << "http://[::1]" << plain << "[::1]" << "::1";
+        QTest::newRow("https [::1]") << "https://[::1]" << tls << "[::1]" << "::1";
+        QTest::newRow("unsicher [2001:db8::7]") << "https+unsicher://[2001:db8::7]" << unverified
+                                                << "[2001:db8::7]" << "2001:db8::7";
+        QTest::newRow("scope") << "[fe80::1%eth0]" << plain << "[fe80::1%eth0]" << "fe80::1%eth0";
+        QTest::newRow("bare ::1") << "::1" << plain << "::1" << "::1";
+        QTest::newRow("port inside") << "[::1]:8080" << plain << "[::1]:8080" << "[::1]:8080";
+        QTest::newRow("IPv4 in brackets") << "[127.0.0.1]" << plain << "[127.0.0.1]" << "[127.0.0.1]";
+        QTest::newRow("name in brackets") << "[localhost]" << plain << "[localhost]" << "[localhost]";
+        QTest::newRow("empty brackets") << "[]" << plain << "[]" << "[]";
+        QTest::newRow("blank inside") << "[ ::1]" << plain << "[ ::1]" << "[ ::1]";
     }
 
     void schemes()
@@ -217,9 +232,11 @@ private slots:
         QFETCH(QString, server);
         QFETCH(int, transport);
         QFETCH(QString, host);
+        QFETCH(QString, connectTo);
         const ServerTarget t = serverTarget(server);
         QCOMPARE(int(t.transport), transport);
         QCOMPARE(t.host.toString(), host);
+        QCOMPARE(t.connectHost.toString(), connectTo);
         // The Host line carries the host after the scheme.
         RequestFields f;
         f[SeiteField::Server] = server;
@@ -237,6 +254,19 @@ private slots:
         QVERIFY(handshakeProblem(QAbstractSocket::SslHandshakeFailedError)
                     .startsWith(u"TLS-Handshake fehlgeschlagen: "));
         QVERIFY(handshakeProblem(QAbstractSocket::SslHandshakeFailedError).contains(u"Port"));
+        // A server without TLS: OpenSSL reads its HTTP answer as a record
+        // of a wrong version, which is not a refused protocol version.
+        QCOMPARE(handshakeProblem(QAbstractSocket::SslHandshakeFailedError,
+                                  u"error:0A00010B:SSL routines::wrong version number"),
+                 QStringLiteral("TLS-Handshake fehlgeschlagen: keine gültige TLS-Antwort (Port richtig?)"));
+        const QString version =
+            QStringLiteral("TLS-Version vom Server nicht unterstützt: Varnok spricht TLS 1.2 und 1.3");
+        QCOMPARE(handshakeProblem(QAbstractSocket::SslHandshakeFailedError,
+                                  u"error:0A00042E:SSL routines::tlsv1 alert protocol version"),
+                 version);
+        QCOMPARE(handshakeProblem(QAbstractSocket::SslHandshakeFailedError,
+                                  u"error:0A000102:SSL routines::unsupported protocol"),
+                 version);
     }
 
     void connectProblems()

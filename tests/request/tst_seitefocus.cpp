@@ -34,6 +34,15 @@ QString focusOwner(const SeiteWindow &w)
     return QStringLiteral("<%1 %2>").arg(QLatin1String(f->metaObject()->className()), f->objectName());
 }
 
+// The field of a text box's control name.
+SeiteField fieldOf(const QString &control)
+{
+    for (const SeiteFieldRow &row : kSeiteFields)
+        if (row.control == control)
+            return row.field;
+    qFatal("no such box");
+}
+
 void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QTest::keyClick(QApplication::focusWidget(), key, modifiers);
@@ -94,7 +103,7 @@ private slots:
         ActiveSeite s;
         QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
         const QString text = QStringLiteral("a\r\nb");
-        s.window->model(box)->setText(text);
+        s.window->model(fieldOf(box))->setText(text);
 
         s.window->control(box)->setFocus();
         press(Qt::Key_Tab);
@@ -102,7 +111,7 @@ private slots:
         s.window->control(box)->setFocus();
         press(Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(focusOwner(*s.window), before);
-        QCOMPARE(s.window->model(box)->text(), text);
+        QCOMPARE(s.window->model(fieldOf(box))->text(), text);
     }
 
     void ctrlITypesATabCharacterIntoABody()
@@ -113,14 +122,14 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("a"));
         press(Qt::Key_I, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b"));
-        QCOMPARE(s.text("Text9"), QStringLiteral("a\tb"));
+        QCOMPARE(s.text(SeiteField::Anhang), QStringLiteral("a\tb"));
         QCOMPARE(focusOwner(*s.window), QStringLiteral("Text9"));
         // A box the user may not edit takes no tab either.
-        s.set("Text13", QStringLiteral("x"));
+        s.set(SeiteField::Weiteres, QStringLiteral("x"));
         qobject_cast<TextBox *>(s.window->control(u"Text13"))->setUserReadOnly(true);
         s.focus("Text13");
         press(Qt::Key_I, Qt::ControlModifier);
-        QCOMPARE(s.text("Text13"), QStringLiteral("x"));
+        QCOMPARE(s.text(SeiteField::Weiteres), QStringLiteral("x"));
     }
 
     void ctrlReturnPressesTheButtonFromAnyField_data()
@@ -135,8 +144,8 @@ private slots:
         ActiveSeite s;
         QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
         // No server: the Send action runs without touching the network.
-        s.set("Text1", QString());
-        const QString body = s.text("Text9");
+        s.set(SeiteField::Server, QString());
+        const QString body = s.text(SeiteField::Anhang);
         s.window->control(field)->setFocus();
         press(Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(s.window->buttonCaption(), QStringLiteral("Stopp"));
@@ -144,7 +153,7 @@ private slots:
         press(Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
         QCOMPARE(s.window->buttonCaption(), QStringLiteral("Senden"));
         QCOMPARE(s.status(), QStringLiteral("0"));
-        QCOMPARE(s.text("Text9"), body);
+        QCOMPARE(s.text(SeiteField::Anhang), body);
     }
 };
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A request window against a real HTTP server process (python3 -m
+// A request engine against a real HTTP server process (python3 -m
 // http.server on 127.0.0.1), driven through its window object: by single
 // evaluations and by a script that waits for the answer.
-#include "seitefixture.h"
+#include "sessionfixture.h"
 
 #include "common/conventions.h"
 #include "editor/runcontrol.h"
@@ -75,7 +75,7 @@ private slots:
 
     void binaryFileThroughEvaluations()
     {
-        SeiteSetup s;
+        SessionSetup s;
         const EvalContext ctx;
         s.engine.Evaluate(u"SeiteFenster(1).Input.Server(Text(127.0.0.1))", ctx);
         s.engine.Evaluate(QStringLiteral("SeiteFenster(1).Input.Port(%1)").arg(m_port), ctx);
@@ -96,7 +96,7 @@ private slots:
 
     void scriptWaitsForTheAnswer()
     {
-        SeiteSetup s;
+        SessionSetup s;
         const QString script = QStringLiteral(
             "EXEC SeiteFenster(1).Input.Server(Text(127.0.0.1))\r\n"
             "EXEC SeiteFenster(1).Input.Port(%1)\r\n"
@@ -108,21 +108,21 @@ private slots:
                                    .arg(m_port);
         runScript(s.engine, script);
         QCOMPARE(s.status(), QStringLiteral("0"));
-        QCOMPARE(s.text("Text4"), QStringLiteral("text/html"));
-        QCOMPARE(encodeCp1252(s.text("Text10")), m_page);
-        QCOMPARE(s.text("Label31"), QString::number(m_page.size()));
+        QCOMPARE(s.text(SeiteField::Referer), QStringLiteral("text/html"));
+        QCOMPARE(encodeCp1252(s.text(SeiteField::Text)), m_page);
+        QCOMPARE(s.text(SeiteField::ContentLength), QString::number(m_page.size()));
     }
 
     void missingFileShowsTheServersAnswer()
     {
-        SeiteSetup s;
-        s.set("Text1", QStringLiteral("127.0.0.1"));
-        s.set("Text2", QString::number(m_port));
-        s.set("Text3", QStringLiteral("GET /fehlt.html HTTP/1.0"));
+        SessionSetup s;
+        s.set(SeiteField::Server, QStringLiteral("127.0.0.1"));
+        s.set(SeiteField::Port, QString::number(m_port));
+        s.set(SeiteField::Befehl, QStringLiteral("GET /fehlt.html HTTP/1.0"));
         s.engine.Evaluate(u"SeiteFenster(1).Senden()", {});
         QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("0"), 20000);
-        QVERIFY(s.text("Label25").startsWith(u"HTTP/1.0 404"));
-        QVERIFY(!s.text("Text10").isEmpty());
+        QVERIFY(s.text(SeiteField::Rueckgabe).startsWith(u"HTTP/1.0 404"));
+        QVERIFY(!s.text(SeiteField::Text).isEmpty());
     }
 };
 

@@ -433,12 +433,12 @@ private slots:
         form->OpenSeiteWindow();
         auto *seite = qobject_cast<SeiteWindow *>(form->seiteWindow(1));
         seite->control(control)->setFocus();
-        const QString body = seite->model(u"Text9")->text();
+        const QString body = seite->model(varnok::SeiteField::Anhang)->text();
         QCOMPARE(form->mdiArea()->activeSubWindow(), subOf(seite));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
         QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
         QTRY_COMPARE(form->mdiArea()->activeSubWindow(), subOf(form->skriptWindow(1)));
-        QCOMPARE(seite->model(u"Text9")->text(), body);
+        QCOMPARE(seite->model(varnok::SeiteField::Anhang)->text(), body);
         // And back, from inside the script editor.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
         QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);

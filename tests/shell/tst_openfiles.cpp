@@ -3,10 +3,13 @@
 
 #include "editor/skriptwindow.h"
 #include "scripteddialogs.h"
+#include "shell/desktopcall.h"
 #include "shell/mainform.h"
+#include "support/spawn.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +64,63 @@ private slots:
                                           .arg(dir.filePath(QStringLiteral("mit Blank.varnok-skript"))));
         QVERIFY(!zwei->isModified());
         QVERIFY(!form.IsSkriptWindowOpen(3));
+    }
+
+    void argumentsAreFileNamesNotQtOptions()
+    {
+        // Qt would take -reverse (and -style, -platform, …) for itself, and
+        // the user's file of that name would never open.
+        QTemporaryDir dir;
+        const QString oldCurrent = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile(QStringLiteral("-reverse")).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::link(QStringLiteral("nirgends"), QStringLiteral("-link")));
+        const auto files = [](const QStringList &args) {
+            const DesktopCall call = parseDesktopCall(args);
+            return call.error.isEmpty() ? call.files : QStringList{QStringLiteral("Fehler: ") + call.error};
+        };
+        QCOMPARE(files({QStringLiteral("-reverse")}), QStringList{QStringLiteral("-reverse")});
+        QCOMPARE(files({QStringLiteral("./-reverse"), QStringLiteral("a b")}),
+                 (QStringList{QStringLiteral("./-reverse"), QStringLiteral("a b")}));
+        // A link that leads nowhere is still a name the user gave.
+        QCOMPARE(files({QStringLiteral("-link")}), QStringList{QStringLiteral("-link")});
+        QCOMPARE(files({QStringLiteral("a"), QStringLiteral("-x")}),
+                 QStringList{QStringLiteral("Fehler: unbekannte Option: -x")});
+        QCOMPARE(files({QStringLiteral("-platform"), QStringLiteral("xcb")}),
+                 QStringList{QStringLiteral("Fehler: unbekannte Option: -platform")});
+        QCOMPARE(files({QStringLiteral("--"), QStringLiteral("-x"), QStringLiteral("--")}),
+                 (QStringList{QStringLiteral("-x"), QStringLiteral("--")}));
+        // "-" is no option; a missing file of any name is the box's business.
+        QCOMPARE(files({QStringLiteral("-"), QStringLiteral("fehlt")}),
+                 (QStringList{QStringLiteral("-"), QStringLiteral("fehlt")}));
+        QDir::setCurrent(oldCurrent);
+    }
+
+    void anUnknownOptionEndsTheProgramWithStatusTwo()
+    {
+        QProcess p;
+        p.start(QStringLiteral(VARNOK_PATH), {QStringLiteral("-x")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 2);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+                 QStringLiteral("varnok: unbekannte Option: -x\nAufruf: varnok [DATEI ...]\n"));
+    }
+
+    void closedDescriptorsBecomeTheNullDevice()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        using test::Stream;
+        const pid_t pid =
+            test::spawnWithStreams(VARNOK_PATH, {}, {Stream::Closed, Stream::Closed, Stream::Closed}, env);
+        QVERIFY(pid > 0);
+        // Qt's event loop holds descriptors of its own once it runs.
+        QTRY_VERIFY_WITH_TIMEOUT(test::descriptorCount(pid) >= 5, 60000);
+        for (int fd = 0; fd < 3; ++fd)
+            QCOMPARE(test::descriptorTarget(pid, fd), QStringLiteral("/dev/null"));
+        ::kill(pid, SIGTERM);
+        test::waitForExit(pid);
     }
 };
 

@@ -2,6 +2,8 @@
 #include "testhost.h"
 
 #include "editor/scriptfile.h"
+#include "interpreter/builtins.h"
+#include "objects/windowobjects.h"
 
 namespace varnok::test {
 
@@ -28,7 +30,7 @@ int TestHost::openSeiteWindow()
         auto w = std::make_unique<FakeSeiteWindow>();
         for (auto &field : w->fields.items)
             field = std::make_shared<TextModel>();
-        RegisterSeiteFenster(m_engine->root(), qint16(i), w->fields);
+        RegisterSeiteFenster(m_engine->root(), qint16(i), w->fields, builtinSites());
         m_seite[size_t(i)] = std::move(w);
         m_engine->setWindowStatus(u"SeiteFenster", i, u"0");
         return i;
@@ -52,7 +54,7 @@ int TestHost::openSkriptWindow()
             [this] { return m_now; });
         w->control->setWindowIndex(i);
         m_skript[size_t(i)] = std::move(w);
-        RegisterSkriptFenster(m_engine->root(), qint16(i), m_skript[size_t(i)]->text);
+        RegisterSkriptFenster(m_engine->root(), qint16(i), m_skript[size_t(i)]->text, builtinSites());
         m_engine->setWindowStatus(u"SkriptFenster", i, u"0");
         return i;
     }

@@ -8,10 +8,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/files.h"
+#include "support/spawn.h"
+
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <thread>
 
 namespace {
 
@@ -61,6 +66,32 @@ Outcome run(const QStringList &args, const QByteArray &input = QByteArray(),
         p.waitForFinished();
     }
     return collect(p);
+}
+
+using varnok::test::Stream;
+using varnok::test::Streams;
+
+// varnok-run started with the given standard descriptors (File: `errFile`
+// for descriptor 2); its exit status, or -1.
+int runWithStreams(const QStringList &args, const Streams &streams, const QString &errFile = QString())
+{
+    return varnok::test::waitForExit(
+        varnok::test::spawnWithStreams(VARNOK_RUN_PATH, args, streams, headless(), errFile));
+}
+
+// True once a signal sent to the process is no longer pending, i.e. its
+// handler has run or is running (two signals of one kind sent while the
+// first still waits are delivered as one).
+bool signalTaken(qint64 pid, int sig)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return true;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("ShdPnd:") || line.startsWith("SigPnd:"))
+            if ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (sig - 1)) & 1)
+                return false;
+    return true;
 }
 
 } // namespace
@@ -417,6 +448,103 @@ private slots:
                  (QStringList{s + QStringLiteral(":3: Speichern: Wollen sie den aktuellen Skript vorher noch speichern?"),
                               s + QStringLiteral(":4: Fehler: Nicht möglich während der Skript ausgeführt wird.")}));
         QCOMPARE(o.exitCode, 0);
+    }
+
+    void closedOrBrokenStreamsChangeNothing_data()
+    {
+        QTest::addColumn<Streams>("streams");
+        using S = Stream;
+        QTest::newRow("0 closed") << Streams{S::Closed, S::DevNull, S::File};
+        QTest::newRow("1 closed") << Streams{S::DevNull, S::Closed, S::File};
+        QTest::newRow("2 closed") << Streams{S::DevNull, S::DevNull, S::Closed};
+        QTest::newRow("0 and 2 closed") << Streams{S::Closed, S::DevNull, S::Closed};
+        QTest::newRow("all closed") << Streams{S::Closed, S::Closed, S::Closed};
+        QTest::newRow("2 a pipe without reader") << Streams{S::DevNull, S::BrokenPipe, S::BrokenPipe};
+        QTest::newRow("2 a full disk") << Streams{S::DevNull, S::DevFull, S::DevFull};
+    }
+    void closedOrBrokenStreamsChangeNothing()
+    {
+        // A closed descriptor 2 was taken by the socket pair that hands
+        // signals to the event loop, so the first box line pressed Stopp; a
+        // pipe without reader ended the process with SIGPIPE at the first
+        // box. Either way the run must go on to its end and its exit status
+        // say what the run did.
+        QFETCH(Streams, streams);
+        const QString marker = dir.filePath(QStringLiteral("weiter"));
+        QFile::remove(marker);
+        const QString s = script(QStringLiteral("streams.varnok-skript"),
+                                 "EXEC NewSkriptFenster()\r\n"
+                                 "EXEC SkriptFenster(2).Text(Text(x))\r\n"
+                                 "EXEC SkriptFenster(2).Close()\r\n"
+                                 "EXEC Main.File.Write(Text(" + marker.toUtf8() + ") 1 Text(ja))\r\n"
+                                 "EXEC Foo.Bar()\r\n");
+        const QString err = dir.filePath(QStringLiteral("stderr.txt"));
+        QCOMPARE(runWithStreams({s}, streams, err), 1);
+        QCOMPARE(varnok::test::readAll(marker), QByteArray("ja"));
+        if (streams[2] == Stream::File)
+            QCOMPARE(varnok::test::readAll(err),
+                     s.toUtf8() + ":3: Speichern: Wollen sie den aktuellen Skript vorher noch speichern?\n" + s.toUtf8()
+                         + ":5: Fehler 4: Objekt nicht gefunden\n");
+        // A run that ends without a box still says 0.
+        QCOMPARE(runWithStreams({script(QStringLiteral("q.varnok-skript"), "QUIT\r\n")}, streams, err), 0);
+        // So does the help on a closed or broken standard output.
+        QCOMPARE(runWithStreams({QStringLiteral("--help")}, streams, err), 0);
+    }
+
+    void closedDescriptorsBecomeTheNullDevice()
+    {
+        // Opened before anything else, so no file or socket of the program
+        // takes their place.
+        const QString marker = dir.filePath(QStringLiteral("gestartet"));
+        const QString s = script(QStringLiteral("null.varnok-skript"),
+                                 "EXEC Main.File.Write(Text(" + marker.toUtf8() + ") 1 Text(x))\r\nWAITTILL 0\r\n");
+        const pid_t pid = varnok::test::spawnWithStreams(VARNOK_RUN_PATH, {s},
+                                                         {Stream::Closed, Stream::Closed, Stream::Closed}, headless());
+        QVERIFY(pid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 60000);
+        for (int fd = 0; fd < 3; ++fd)
+            QCOMPARE(varnok::test::descriptorTarget(pid, fd), QStringLiteral("/dev/null"));
+        ::kill(pid, SIGTERM);
+        QCOMPARE(varnok::test::waitForExit(pid), 143);
+    }
+
+    void aSecondSignalDuringACopyLeavesNoFile()
+    {
+        // The second signal ends the process at once; the copy it cuts short
+        // must neither leave its half-written temporary file nor touch the
+        // target.
+        QTemporaryDir work;
+        const QString source = work.filePath(QStringLiteral("gross"));
+        {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(2) << 30)); // sparse: costs no disk to make
+        }
+        const QString targetFolder = work.filePath(QStringLiteral("ziel"));
+        QVERIFY(QDir().mkpath(targetFolder));
+        const QString target = targetFolder + QStringLiteral("/kopie");
+        const QString s = script(QStringLiteral("copy.varnok-skript"),
+                                 "EXEC Main.File.Copy(Text(" + source.toUtf8() + ") Text(" + target.toUtf8()
+                                     + "))\r\n");
+        QProcess p;
+        p.setProcessEnvironment(headless());
+        p.start(QStringLiteral(VARNOK_RUN_PATH), {s});
+        QVERIFY(p.waitForStarted());
+        const QDir folder(targetFolder);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (folder.entryList(QDir::Files | QDir::Hidden).isEmpty() && p.state() == QProcess::Running
+               && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        QVERIFY2(!QFile::exists(target), "the copy ended before the signals came; the test needs a larger file");
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 1);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        while (!signalTaken(p.processId(), SIGTERM))
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 143);
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     void signalPressesStopp_data()
