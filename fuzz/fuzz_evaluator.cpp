@@ -148,11 +148,11 @@ void perform(test::TestHost &host, const Event &e)
         host.tick(e.window);
         break;
     case Event::Kind::Close:
-        if (host.isSkriptWindowOpen(e.window))
+        if (host.hasSkriptWindow(e.window))
             host.skriptClose(e.window);
         break;
     case Event::Kind::SeiteClose:
-        if (host.isSeiteWindowOpen(e.window))
+        if (host.hasSeiteWindow(e.window))
             host.seiteClose(e.window);
         break;
     }
@@ -195,8 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(::chdir(folders().box.c_str()) == 0);
     {
         test::TestHost host;
-        FUZZ_CHECK(host.openSkriptWindow() == 1);
-        FUZZ_CHECK(host.openSkriptWindow() == 2);
+        FUZZ_CHECK(host.createSkriptWindow() == 1);
+        FUZZ_CHECK(host.createSkriptWindow() == 2);
 
         QElapsedTimer clock;
         clock.start();

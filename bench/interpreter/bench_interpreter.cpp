@@ -37,7 +37,7 @@ long maxRssKb()
 double runLoop(int passes, int padLines, qint64 *statements)
 {
     TestHost host;
-    host.openSkriptWindow();
+    host.createSkriptWindow();
     host.skript(1)->text->setText(countingLoopScript(passes, padLines));
     const double start = cpuSeconds();
     host.ausfuehren(1);
@@ -100,8 +100,8 @@ QString fibonacci(int n, int padLines, bool atTop)
 double runFibonacci(const QString &script, QString *result)
 {
     TestHost host;
-    host.openSkriptWindow();
-    host.openSkriptWindow();
+    host.createSkriptWindow();
+    host.createSkriptWindow();
     host.skript(1)->text->setText(script);
     const double start = cpuSeconds();
     host.ausfuehren(1);

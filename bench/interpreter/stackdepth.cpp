@@ -5,7 +5,7 @@ using namespace varnok; using namespace varnok::test;
 int main(int argc, char **argv)
 {
   int depth = argc > 1 ? atoi(argv[1]) : 200;
-  TestHost host; host.openSkriptWindow(); host.openSkriptWindow();
+  TestHost host; host.createSkriptWindow(); host.createSkriptWindow();
   host.engine().limits().evaluationDepth = 1000000; host.engine().limits().callDepth = 1000000;
   char base; uintptr_t lo = (uintptr_t)&base;
   host.onYield = [&]{ char c; if ((uintptr_t)&c < lo) lo = (uintptr_t)&c; };

@@ -20,10 +20,10 @@ public:
     virtual void showScriptError(int number, const QString &message) = 0;
 
     // Window registry and the windows' own handlers.
-    virtual int openSeiteWindow() = 0;  // index 1..100, or 0 when all are in use
-    virtual int openSkriptWindow() = 0; // likewise
-    virtual bool isSeiteWindowOpen(int index) const = 0;
-    virtual bool isSkriptWindowOpen(int index) const = 0;
+    virtual int createSeiteWindow() = 0;  // index 1..100, or 0 when all are in use
+    virtual int createSkriptWindow() = 0; // likewise
+    virtual bool hasSeiteWindow(int index) const = 0;
+    virtual bool hasSkriptWindow(int index) const = 0;
     virtual void seiteSenden(int index) = 0; // Command1_Click when the button is enabled
     virtual void seiteClose(int index) = 0;
     virtual void skriptNeu(int index) = 0;
@@ -41,10 +41,10 @@ class NullHost : public Host
 public:
     void yield() override {}
     void showScriptError(int, const QString &) override {}
-    int openSeiteWindow() override { return 0; }
-    int openSkriptWindow() override { return 0; }
-    bool isSeiteWindowOpen(int) const override { return false; }
-    bool isSkriptWindowOpen(int) const override { return false; }
+    int createSeiteWindow() override { return 0; }
+    int createSkriptWindow() override { return 0; }
+    bool hasSeiteWindow(int) const override { return false; }
+    bool hasSkriptWindow(int) const override { return false; }
     void seiteSenden(int) override {}
     void seiteClose(int) override {}
     void skriptNeu(int) override {}

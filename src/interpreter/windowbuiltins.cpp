@@ -17,7 +17,7 @@ int openWindow(Engine &engine, const Params &p, bool seite, int &out)
         return 2;
     out = *i16;
     const Host &host = engine.host();
-    return (seite ? host.isSeiteWindowOpen(out) : host.isSkriptWindowOpen(out)) ? 0 : 4;
+    return (seite ? host.hasSeiteWindow(out) : host.hasSkriptWindow(out)) ? 0 : 4;
 }
 
 // Runs `action` on the window named by parameter 1 when it is open;
@@ -73,12 +73,12 @@ QString skriptClose(Engine &engine, Params &p, const EvalContext &ctx)
 
 QString newSkriptFenster(Engine &engine, Params &, const EvalContext &)
 {
-    return integerText(engine.host().openSkriptWindow());
+    return integerText(engine.host().createSkriptWindow());
 }
 
 QString newSeiteFenster(Engine &engine, Params &, const EvalContext &)
 {
-    return integerText(engine.host().openSeiteWindow());
+    return integerText(engine.host().createSeiteWindow());
 }
 
 } // namespace varnok::builtin

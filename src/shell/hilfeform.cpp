@@ -6,142 +6,9 @@
 #include "widgets/linklabel.h"
 #include "widgets/textbox.h"
 
-#include <QCloseEvent>
-#include <QFontInfo>
-#include <QFontMetrics>
-#include <QGuiApplication>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QVariant>
-#include <QWindow>
+#include <QLabel>
 
 namespace varnok {
-
-namespace sidewindow {
-
-namespace {
-// How many side windows hold a window disabled; kept on that window.
-constexpr const char *kLockCount = "varnokSideWindowLocks";
-} // namespace
-
-MainWindowLock::MainWindowLock(QWidget *window) : m_window(window)
-{
-    if (!m_window)
-        return;
-    m_window->setProperty(kLockCount, m_window->property(kLockCount).toInt() + 1);
-    m_window->setEnabled(false);
-}
-
-MainWindowLock::~MainWindowLock()
-{
-    if (!m_window)
-        return;
-    const int left = m_window->property(kLockCount).toInt() - 1;
-    m_window->setProperty(kLockCount, left);
-    if (left <= 0)
-        m_window->setEnabled(true);
-}
-
-QFont tahoma(qreal pointSize)
-{
-    QFont font;
-    // Where Tahoma is missing, a narrow sans of similar width keeps the
-    // captions inside the boxes they were laid out for.
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans Condensed"),
-                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    return font;
-}
-
-void shrinkToWidth(QLabel *label, int width)
-{
-    // Last resort for a substitute font that is still too wide: a slightly
-    // smaller caption beats a cut-off one.
-    QFont font = label->font();
-    while (font.pointSizeF() > 6
-           && QFontMetrics(font).horizontalAdvance(label->text()) > width) {
-        font.setPointSizeF(font.pointSizeF() - 0.25);
-    }
-    label->setFont(font);
-}
-
-SideWindow::SideWindow(const QString &title, int clientWidthTwips, int clientHeightTwips,
-                       QWidget *mainWindow, ShellOpen openWithShell)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowCloseButtonHint),
-      m_mainWindow(mainWindow), m_openWithShell(std::move(openWithShell))
-{
-    setWindowTitle(title);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QScreen *screen = mainWindow && mainWindow->screen() ? mainWindow->screen()
-                                                         : QGuiApplication::primaryScreen();
-    if (screen) {
-        m_dpiX = screen->logicalDotsPerInchX();
-        m_dpiY = screen->logicalDotsPerInchY();
-    }
-    const QSize client(twipsX(clientWidthTwips), twipsY(clientHeightTwips));
-    setFixedSize(client);
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(client.width() / 2, client.height() / 2));
-    }
-    // A window the main window was closed under has nothing left to help with.
-    if (mainWindow)
-        connect(mainWindow, &QObject::destroyed, this, &QWidget::close);
-    // Its own top-level window, yet transient for the main window: the
-    // window manager keeps it above the disabled main window, so a click on
-    // that cannot bury it. (A Qt parent would be disabled with the main
-    // window; a plain Qt::Window is never made transient on X11, a dialog
-    // window is.)
-    if (mainWindow && mainWindow->window()->windowHandle()) {
-        create();
-        windowHandle()->setTransientParent(mainWindow->window()->windowHandle());
-    }
-}
-
-SideWindow::~SideWindow() = default;
-
-int SideWindow::twipsX(double twips) const { return qRound(twips * m_dpiX / 1440.0); }
-int SideWindow::twipsY(double twips) const { return qRound(twips * m_dpiY / 1440.0); }
-
-QRect SideWindow::twipsRect(int left, int top, int width, int height) const
-{
-    const int x = twipsX(left);
-    const int y = twipsY(top);
-    return {x, y, twipsX(left + width) - x, twipsY(top + height) - y};
-}
-
-void SideWindow::showEvent(QShowEvent *event)
-{
-    if (!m_lock)
-        m_lock.emplace(m_mainWindow.data());
-    QWidget::showEvent(event);
-}
-
-void SideWindow::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (event->isAccepted())
-        m_lock.reset();
-}
-
-void SideWindow::shellOpen(const QString &text) const
-{
-    if (m_openWithShell)
-        m_openWithShell(text);
-}
-
-void SideWindow::placeSizedToText(QLabel *label, const QRect &designBox) const
-{
-    label->adjustSize();
-    QRect r(QPoint(0, 0), label->sizeHint());
-    r.moveCenter(designBox.center());
-    r.moveTop(designBox.top());
-    label->setGeometry(r);
-}
-
-} // namespace sidewindow
 
 namespace {
 
@@ -375,8 +242,8 @@ QString HilfeForm::helpText()
     return introduction() + referenceList();
 }
 
-HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
-    : SideWindow(QStringLiteral("Anleitung"), 6750, 5595, mainWindow, std::move(openWithShell)),
+HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen linkOpener)
+    : SideWindow(QStringLiteral("Anleitung"), 6750, 5595, mainWindow, std::move(linkOpener)),
       m_model(std::make_shared<TextModel>(helpText()))
 {
     m_text = new TextBox(m_model, TextBox::Mode::MultiLine, this);
@@ -403,14 +270,14 @@ HilfeForm::HilfeForm(QWidget *mainWindow, ShellOpen openWithShell)
     link->setFont(linkFont);
     link->setToolTip(maker::webServerToolTip());
     placeSizedToText(link, twipsRect(2385, 5280, 1965, 240));
-    connect(link, &LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
+    connect(link, &LinkLabel::clicked, this, [this] { openLink(maker::webUrl()); });
 }
 
 HilfeForm::~HilfeForm() = default;
 
-HilfeForm *HilfeForm::open(QWidget *mainWindow, ShellOpen openWithShell)
+HilfeForm *HilfeForm::open(QWidget *mainWindow, ShellOpen linkOpener)
 {
-    auto *form = new HilfeForm(mainWindow, std::move(openWithShell));
+    auto *form = new HilfeForm(mainWindow, std::move(linkOpener));
     form->show();
     form->raise();
     form->activateWindow();

@@ -72,10 +72,10 @@ public:
     // Host
     void yield() override;
     void showScriptError(int number, const QString &message) override;
-    int openSeiteWindow() override { return OpenSeiteWindow(); }
-    int openSkriptWindow() override { return OpenSkriptWindow(); }
-    bool isSeiteWindowOpen(int index) const override { return IsSeiteWindowOpen(index); }
-    bool isSkriptWindowOpen(int index) const override { return IsSkriptWindowOpen(index); }
+    int createSeiteWindow() override { return OpenSeiteWindow(); }
+    int createSkriptWindow() override { return OpenSkriptWindow(); }
+    bool hasSeiteWindow(int index) const override { return IsSeiteWindowOpen(index); }
+    bool hasSkriptWindow(int index) const override { return IsSkriptWindowOpen(index); }
     void seiteSenden(int index) override;
     void seiteClose(int index) override;
     void skriptNeu(int index) override;

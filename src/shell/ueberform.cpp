@@ -12,8 +12,8 @@ QString UeberForm::freewareText()
     return QStringLiteral("Dieses Programm ist Freeware und darf kostenlos weitergegeben werden.");
 }
 
-UeberForm::UeberForm(QWidget *mainWindow, ShellOpen openWithShell)
-    : SideWindow(QStringLiteral("Über"), 4680, 3255, mainWindow, std::move(openWithShell))
+UeberForm::UeberForm(QWidget *mainWindow, ShellOpen linkOpener)
+    : SideWindow(QStringLiteral("Über"), 4680, 3255, mainWindow, std::move(linkOpener))
 {
     const QFont normal = sidewindow::tahoma(9.75);
     QFont bold = normal;
@@ -49,7 +49,7 @@ UeberForm::UeberForm(QWidget *mainWindow, ShellOpen openWithShell)
     web->setFont(link);
     web->setToolTip(maker::webServerToolTip());
     placeSizedToText(web, twipsRect(1365, 1200, 1965, 240));
-    connect(web, &LinkLabel::clicked, this, [this] { shellOpen(maker::webUrl()); });
+    connect(web, &LinkLabel::clicked, this, [this] { openLink(maker::webUrl()); });
 
     auto *mail = new LinkLabel(maker::mailAddress(), this);
     mail->setObjectName(QStringLiteral("Label6"));
@@ -57,14 +57,14 @@ UeberForm::UeberForm(QWidget *mainWindow, ShellOpen openWithShell)
     mail->setToolTip(QStringLiteral("meine E-Mail-Adresse"));
     placeSizedToText(mail, twipsRect(1275, 2040, 2145, 240));
     connect(mail, &LinkLabel::clicked, this,
-            [this] { shellOpen(maker::mailLink()); });
+            [this] { openLink(maker::mailLink()); });
 }
 
 UeberForm::~UeberForm() = default;
 
-UeberForm *UeberForm::open(QWidget *mainWindow, ShellOpen openWithShell)
+UeberForm *UeberForm::open(QWidget *mainWindow, ShellOpen linkOpener)
 {
-    auto *form = new UeberForm(mainWindow, std::move(openWithShell));
+    auto *form = new UeberForm(mainWindow, std::move(linkOpener));
     form->show();
     form->raise();
     form->activateWindow();

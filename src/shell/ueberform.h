@@ -8,7 +8,7 @@
 // Like the help window it is a top-level window of its own, deletes itself
 // when closed and keeps `mainWindow` disabled while it is open.
 
-#include "hilfeform.h"
+#include "sidewindow.h"
 
 namespace varnok {
 
@@ -16,11 +16,11 @@ class UeberForm : public sidewindow::SideWindow
 {
     Q_OBJECT
 public:
-    UeberForm(QWidget *mainWindow, ShellOpen openWithShell);
+    UeberForm(QWidget *mainWindow, ShellOpen linkOpener);
     ~UeberForm() override;
 
     // Creates, shows and activates an About window; it deletes itself on close.
-    static UeberForm *open(QWidget *mainWindow, ShellOpen openWithShell);
+    static UeberForm *open(QWidget *mainWindow, ShellOpen linkOpener);
 
     static QString freewareText();
 };

@@ -109,8 +109,8 @@ private slots:
     void userFunctionSeesAtMostHundredParameters()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         QString args;
         for (int i = 1; i <= 102; ++i)
             args += QString::number(i) + u' ';

@@ -235,7 +235,7 @@ private slots:
         EvalFixture f;
         QCOMPARE(f.errors(u"SeiteFenster(3).Status"), QStringLiteral("4"));
         QCOMPARE(f.errors(u"SeiteFenster(40000).Status"), QStringLiteral("2"));
-        const int i = f.host.openSeiteWindow();
+        const int i = f.host.createSeiteWindow();
         QCOMPARE(i, 1);
         QCOMPARE(f.value(u"SeiteFenster(1).Status"), QStringLiteral("0"));
         f.value(u"seitefenster(1).input.user-agent(Text(Agent))");

@@ -66,12 +66,12 @@ private slots:
         QCOMPARE(e.root().objectArray(u"SeiteFenster")->count(), size_t(32767));
 
         // New windows still get their objects ...
-        QCOMPARE(host.openSeiteWindow(), 1);
+        QCOMPARE(host.createSeiteWindow(), 1);
         QCOMPARE(e.GetValueByPath(u"SeiteFenster(1).Status", {}, 0), QStringLiteral("0"));
         e.SetValueByPath(u"SeiteFenster(1).Input.Server", u"example.org", {}, 0);
         QCOMPARE(host.seite(1)->fields[SeiteField::Server]->text(), QStringLiteral("example.org"));
-        QCOMPARE(host.openSkriptWindow(), 1);
-        QCOMPARE(host.openSkriptWindow(), 2);
+        QCOMPARE(host.createSkriptWindow(), 1);
+        QCOMPARE(host.createSkriptWindow(), 2);
         QCOMPARE(e.GetValueByPath(u"SkriptFenster(2).Status", {}, 0), QStringLiteral("0"));
 
         // ... and runs theirs, also for user-function calls whose frames a

@@ -31,7 +31,7 @@ private slots:
     {
         for (const QString &script : {QString(), QStringLiteral("\r\n\r\n"), lines({"' nur", "   ", "' Kommentar"})}) {
             TestHost host;
-            host.openSkriptWindow();
+            host.createSkriptWindow();
             host.skript(1)->text->setText(script);
             host.skript(1)->text->setSelection(1, 0);
             host.ausfuehren(1);
@@ -46,7 +46,7 @@ private slots:
     void statementIsSelectedAndCaretRestored()
     {
         TestHost host;
-        host.openSkriptWindow();
+        host.createSkriptWindow();
         const QString script = lines({"  EXEC Main.Mathe.Plus(1 2)  ", "EXEC Skript.User.NewVariable(Text(x))"});
         host.skript(1)->text->setText(script);
         host.skript(1)->text->setSelection(5, 0);
@@ -65,8 +65,8 @@ private slots:
     void lfInsideLineBelongsToStatement()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         // The LF makes the argument "Text(a\nb)": one statement.
         host.runScript(QStringLiteral("EXEC SkriptFenster(2).Text(Text(a\nb))\r\n"));
         QCOMPARE(host.skript(2)->text->text(), QStringLiteral("a\nb"));
@@ -75,8 +75,8 @@ private slots:
     void stopRequestEndsAfterCurrentStatement()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         int statements = 0;
         host.onYield = [&] {
             if (++statements == 3)
@@ -92,8 +92,8 @@ private slots:
     void waitsContinueOnlyAtTicksAndStopEndsThem()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         host.skript(1)->text->setText(lines({"WAITTILL Main.Bedingung.Text.Gleich(SkriptFenster(2).Text Text(los))",
                                              "EXEC SkriptFenster(2).Text(Text(weiter))"}));
         host.ausfuehren(1);
@@ -134,7 +134,7 @@ private slots:
     void waitConditionErrorEndsTheWait()
     {
         TestHost host;
-        host.openSkriptWindow();
+        host.createSkriptWindow();
         host.skript(1)->text->setText(QStringLiteral("WAITTILL Foo()"));
         host.ausfuehren(1);
         host.tick(1);
@@ -146,9 +146,9 @@ private slots:
     void runIndicesAndNestedRuns()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         // Window 3 waits holding run 1; window 1 then gets run 2 and runs
         // window 2 nested inside it, which gets run 3.
         host.skript(3)->text->setText(QStringLiteral("WAITTILL 0"));
@@ -167,8 +167,8 @@ private slots:
         // handler); the caller's remaining work must neither report again nor
         // write into a later run that took the same index.
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         host.runScript(lines({"EXEC Skript.User.NewFunction(Text(F) Text(F))",
                               "EXEC SkriptFenster(2).Text(Main.Text.Plus(Skript.User.F() Foo()))",
                               "QUIT", ":F", "EXEC Bar()", "EXITFUNCTION"}));
@@ -179,7 +179,7 @@ private slots:
     void errorBoxEndsRunAndRestoresCaret()
     {
         TestHost host;
-        host.openSkriptWindow();
+        host.createSkriptWindow();
         host.skript(1)->text->setText(lines({"EXEC Foo.Bar()", "EXEC Main.Mathe.Plus(1 1)"}));
         host.skript(1)->text->setSelection(4, 0);
         host.ausfuehren(1);
@@ -193,8 +193,8 @@ private slots:
     void errorNumberEmptyUntilFirstError()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         host.runScript(QStringLiteral("EXEC SkriptFenster(2).Text(Main.Text.Plus(Text(<) Main.Text.Plus(Skript.Error.Nummer Text(>))))"));
         QCOMPARE(host.skript(2)->text->text(), QStringLiteral("<>"));
     }
@@ -204,8 +204,8 @@ private slots:
         // The runner remembers what it read from each line; a change of the
         // text makes it read the lines again.
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         const QString b = out(QStringLiteral("Text(b)"));
         const QString again = QStringLiteral("LOOPWHILE Main.Bedingung.Text.Ungleich(SkriptFenster(2).Text Text(a|b|))");
         int yields = 0;
@@ -224,8 +224,8 @@ private slots:
         // A user function's label moves while the run goes on: the next
         // call finds the first label of that name in the text as it is now.
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         const QStringList head = {QStringLiteral("EXEC Skript.User.NewFunction(Text(F) Text(f))"),
                                   QStringLiteral("EXEC Skript.User.F()"), QStringLiteral("EXEC Skript.User.F()"),
                                   QStringLiteral("QUIT")};
@@ -262,8 +262,8 @@ private slots:
         // Appending to a variable's own text works in place; every other
         // holder of the old text keeps it.
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         host.runScript(lines({"EXEC Skript.User.NewVariable(Text(V))", "EXEC Skript.User.NewVariable(Text(W))",
                               "EXEC Skript.User.NewArray(Text(A))", "EXEC Skript.User.V(Text(ab))",
                               "EXEC Skript.User.W(Skript.User.V)", "EXEC Skript.User.A(1 Skript.User.V)",
@@ -277,8 +277,8 @@ private slots:
     void deepRecursionWorks()
     {
         TestHost host;
-        host.openSkriptWindow();
-        host.openSkriptWindow();
+        host.createSkriptWindow();
+        host.createSkriptWindow();
         host.runScript(lines({"EXEC Skript.User.NewFunction(Text(Tief) Text(TIEF))",
                               "EXEC SkriptFenster(2).Text(Skript.User.Tief(1000))", "QUIT", ":TIEF",
                               "IF Main.Bedingung.Mathe.Groesser(Skript.Funktion.Parameter(1) 0)",
@@ -291,13 +291,13 @@ private slots:
     void endlessRecursionEndsInOrder()
     {
         TestHost host;
-        host.openSkriptWindow();
+        host.createSkriptWindow();
         host.runScript(lines({"EXEC Skript.User.NewFunction(Text(F) Text(F))", "EXEC Skript.User.F()", "QUIT",
                               ":F", "EXEC Skript.User.F()", "EXITFUNCTION"}));
         QCOMPARE(host.messages, QStringList{QStringLiteral("Fehler 2: ungültige Parameter")});
         // The same with a handler inside the function: still one orderly end.
         TestHost host2;
-        host2.openSkriptWindow();
+        host2.createSkriptWindow();
         host2.runScript(lines({"EXEC Skript.User.NewFunction(Text(F) Text(F))", "EXEC Skript.User.F()", "QUIT",
                                ":F", "ONERROR GOTO F", "EXEC Skript.User.F()", "EXITFUNCTION"}));
         QVERIFY(!host2.messages.isEmpty());
@@ -318,7 +318,7 @@ private slots:
         const QString longLine = QStringLiteral("EXEC Main.Text.Len(Text(") + QString(1 << 20, u'x') + QStringLiteral("))");
         for (const QString &script : {deep, parens, open, longLine}) {
             TestHost host;
-            host.openSkriptWindow();
+            host.createSkriptWindow();
             host.runScript(script);
             QVERIFY(host.messages.size() <= 1);
             QVERIFY(!host.skript(1)->running);
@@ -339,7 +339,7 @@ private slots:
                     script += QLatin1Char(alphabet[rng.bounded(int(sizeof alphabet) - 1)]);
             }
             TestHost host;
-            host.openSkriptWindow();
+            host.createSkriptWindow();
             int guard = 0;
             host.onYield = [&] {
                 if (++guard > 20000)

@@ -26,15 +26,15 @@ public:
     int index = 1;
 
     void yield() override { QCoreApplication::processEvents(); }
-    bool isSeiteWindowOpen(int i) const override { return i == index && window; }
+    bool hasSeiteWindow(int i) const override { return i == index && window; }
     void seiteSenden(int i) override
     {
-        if (isSeiteWindowOpen(i) && window->sendEnabled())
+        if (hasSeiteWindow(i) && window->sendEnabled())
             window->Command1_Click();
     }
     void seiteClose(int i) override
     {
-        if (isSeiteWindowOpen(i))
+        if (hasSeiteWindow(i))
             window->close();
     }
 };

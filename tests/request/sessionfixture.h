@@ -25,10 +25,10 @@ public:
     RequestSession *session = nullptr;
 
     void yield() override { QCoreApplication::processEvents(); }
-    bool isSeiteWindowOpen(int i) const override { return i == 1 && session && !session->isShutDown(); }
+    bool hasSeiteWindow(int i) const override { return i == 1 && session && !session->isShutDown(); }
     void seiteSenden(int i) override
     {
-        if (isSeiteWindowOpen(i))
+        if (hasSeiteWindow(i))
             session->toggle();
     }
 };

@@ -112,16 +112,25 @@ inline int waitForExit(pid_t pid, std::chrono::milliseconds timeout = std::chron
 }
 
 // What descriptor `fd` of process `pid` stands for ("/dev/null",
-// "socket:[…]", …), empty when it is closed.
+// "socket:[…]", "anon_inode:[eventfd]", …), empty when it is closed.
 inline QString descriptorTarget(pid_t pid, int fd)
 {
-    return QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd));
+    const QByteArray link = QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(fd).toLocal8Bit();
+    char target[4096];
+    const ssize_t n = ::readlink(link.constData(), target, sizeof target);
+    return n > 0 ? QFile::decodeName(QByteArray(target, int(n))) : QString();
 }
 
-// The number of open descriptors of process `pid`.
-inline int descriptorCount(pid_t pid)
+// True once process `pid` holds an eventfd above descriptor 2: Qt's event
+// loop, so start-up is over (while the dynamic loader runs, libraries are
+// open on the lowest free descriptors for a moment).
+inline bool eventLoopCreated(pid_t pid)
 {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+    const QStringList fds = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    for (const QString &fd : fds)
+        if (fd.toInt() > 2 && descriptorTarget(pid, fd.toInt()) == QLatin1String("anon_inode:[eventfd]"))
+            return true;
+    return false;
 }
 
 } // namespace varnok::test

@@ -22,7 +22,7 @@ void TestHost::showScriptError(int number, const QString &message)
     messages << QStringLiteral("Fehler ") + QString::number(number) + QStringLiteral(": ") + message;
 }
 
-int TestHost::openSeiteWindow()
+int TestHost::createSeiteWindow()
 {
     for (int i = 1; i <= 100; ++i) {
         if (m_seite[size_t(i)])
@@ -38,7 +38,7 @@ int TestHost::openSeiteWindow()
     return 0;
 }
 
-int TestHost::openSkriptWindow()
+int TestHost::createSkriptWindow()
 {
     for (int i = 1; i <= 100; ++i) {
         if (m_skript[size_t(i)])
@@ -61,12 +61,12 @@ int TestHost::openSkriptWindow()
     return 0;
 }
 
-bool TestHost::isSeiteWindowOpen(int index) const
+bool TestHost::hasSeiteWindow(int index) const
 {
     return index >= 1 && index <= 100 && m_seite[size_t(index)];
 }
 
-bool TestHost::isSkriptWindowOpen(int index) const
+bool TestHost::hasSkriptWindow(int index) const
 {
     return index >= 1 && index <= 100 && m_skript[size_t(index)];
 }
@@ -151,7 +151,7 @@ void TestHost::runUntilIdle(int maxTicks)
 QStringList TestHost::runScript(const QString &script, int maxTicks)
 {
     if (!skript(1))
-        openSkriptWindow();
+        createSkriptWindow();
     skript(1)->text->setText(script);
     ausfuehren(1);
     runUntilIdle(maxTicks);

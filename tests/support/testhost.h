@@ -41,10 +41,10 @@ public:
 
     void yield() override;
     void showScriptError(int number, const QString &message) override;
-    int openSeiteWindow() override;
-    int openSkriptWindow() override;
-    bool isSeiteWindowOpen(int index) const override;
-    bool isSkriptWindowOpen(int index) const override;
+    int createSeiteWindow() override;
+    int createSkriptWindow() override;
+    bool hasSeiteWindow(int index) const override;
+    bool hasSkriptWindow(int index) const override;
     void seiteSenden(int index) override;
     void seiteClose(int index) override;
     void skriptNeu(int index) override;
