@@ -4,7 +4,9 @@
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 
+#include <QHostAddress>
 #include <QNetworkProxy>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -18,6 +20,67 @@ constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
 } // namespace
 
+// The parser writes the answer fields; the Mitschnitt notes the codings
+// and the body's length from the same calls, so the answer is split once.
+class RequestSession::TeeSink : public AnswerSink
+{
+public:
+    TeeSink(AnswerSink &fields, RequestSession &session) : m_fields(fields), m_session(session) {}
+    void statusLine(const QString &line) override { m_fields.statusLine(line); }
+    void knownHeader(SeiteField field, const QString &value) override { m_fields.knownHeader(field, value); }
+    void otherHeader(const QString &line) override
+    {
+        m_session.m_transcript->noteOtherHeader(line);
+        m_fields.otherHeader(line);
+    }
+    void headerEnded() override
+    {
+        m_session.m_transcript->noteHeaderEnded();
+        m_fields.headerEnded();
+    }
+    void body(QByteArrayView bytes) override
+    {
+        m_session.m_transcript->addBodyBytes(bytes.size());
+        m_fields.body(bytes);
+    }
+
+private:
+    AnswerSink &m_fields;
+    RequestSession &m_session;
+};
+
+// One variable of SeiteFenster(i).Mitschnitt: made from the current
+// request's Mitschnitt when read; a script's write stands until the next
+// Senden.
+class RequestSession::MitschnittField : public TextField
+{
+public:
+    MitschnittField(const RequestSession &session, MitschnittValue value) : m_session(session), m_value(value) {}
+    QString text() const override
+    {
+        if (m_written)
+            return *m_written;
+        const Transcript &t = *m_session.m_transcript;
+        switch (m_value) {
+        case MitschnittValue::Gesendet: return t.gesendetText();
+        case MitschnittValue::Empfangen: return t.empfangenText();
+        case MitschnittValue::Zeiten: return t.zeitenText();
+        case MitschnittValue::Ankuenfte: return t.ankuenfteText();
+        case MitschnittValue::Meldung: return t.meldungText();
+        case MitschnittValue::Tls: return t.tlsText();
+        case MitschnittValue::Dekodiert: return t.dekodiertText();
+        }
+        return QString();
+    }
+    void setText(const QString &text) override { m_written = text; }
+    void forget() { m_written.reset(); }
+
+private:
+    const RequestSession &m_session;
+    MitschnittValue m_value;
+    std::optional<QString> m_written;
+};
+
 RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_ptr<RequestClock> clock,
                                QObject *parent)
     : QObject(parent),
@@ -27,11 +90,14 @@ RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_p
       m_caption(kSenden)
 {
     m_clock->setTimeoutHandler([this] { onTimeout(); });
-    m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_modelSink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_sink = std::make_unique<TeeSink>(*m_modelSink, *this);
     m_parser = std::make_unique<AnswerParser>(*m_sink);
     for (auto &model : m_verbindung)
         model = std::make_shared<TextModel>();
     m_lookup = makeSystemHostLookup();
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        m_mitschnitt[i] = std::make_shared<MitschnittField>(*this, MitschnittValue(i));
     makeSocket(Transport::Plain);
 }
 
@@ -56,6 +122,25 @@ RequestSession::~RequestSession()
     m_socket->abort();
 }
 
+MitschnittFields RequestSession::mitschnittFields() const
+{
+    MitschnittFields out;
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        out[i] = m_mitschnitt[i];
+    return out;
+}
+
+void RequestSession::record(TranscriptEvent event)
+{
+    m_transcript->addEvent(event, m_clock->nanoseconds());
+}
+
+void RequestSession::noteTls()
+{
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        m_transcript->setTls(tlsDetailLines(ssl->sslConfiguration(), ssl->isEncrypted()));
+}
+
 RequestFields RequestSession::requestFields() const
 {
     RequestFields f;
@@ -69,6 +154,8 @@ void RequestSession::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_requestState != 0)
+        record(TranscriptEvent::Gestoppt);
     m_clock->stopTimer();
     closeSocket();
     m_socket->disconnect(this);
@@ -94,6 +181,7 @@ void RequestSession::setStatusLabel(const QString &text)
 
 void RequestSession::showFailure(const QString &reason)
 {
+    m_transcript->setMeldung(reason);
     setStatusLabel(reason);
     emit failed(reason);
 }
@@ -124,17 +212,34 @@ void RequestSession::makeSocket(Transport transport)
     if (tls) {
         auto *ssl = new QSslSocket(this);
         connect(ssl, &QSslSocket::connected, this, [this] {
+            record(TranscriptEvent::Verbunden);
             m_tcpConnected = true;
             watchSocket();
         });
-        connect(ssl, &QSslSocket::encrypted, this, &RequestSession::noteTlsDetails);
+        connect(ssl, &QSslSocket::encrypted, this, [this] {
+            record(TranscriptEvent::Tls);
+            noteTls();
+        });
         connect(ssl, &QSslSocket::encrypted, this, &RequestSession::onConnected);
         connect(ssl, &QSslSocket::sslErrors, this, &RequestSession::onCertificateErrors);
         m_socket = ssl;
     } else {
         m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::connected, this, [this] { record(TranscriptEvent::Verbunden); });
         connect(m_socket, &QTcpSocket::connected, this, &RequestSession::onConnected);
     }
+    connect(m_socket, &QTcpSocket::hostFound, this, [this] {
+        // A literal address is no name that was resolved.
+        if (m_literalHost)
+            return;
+        record(TranscriptEvent::Aufgeloest);
+    });
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
+        const qint64 before = m_written;
+        m_written += n;
+        if (before < m_transcript->sent().size() && m_written >= m_transcript->sent().size())
+            record(TranscriptEvent::Gesendet);
+    });
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -149,21 +254,22 @@ void RequestSession::makeSocket(Transport transport)
 
 void RequestSession::connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port)
 {
+    // A literal address is no name that was resolved.
+    m_literalHost = !QHostAddress(host).isNull();
     auto *ssl = qobject_cast<QSslSocket *>(m_socket);
     if (!ssl) {
         m_socket->connectToHost(host, port);
         return;
     }
-    QSslConfiguration config = ssl->sslConfiguration();
+    // Fresh for every connection: the socket is kept between requests, and
+    // a CA or client certificate of the last one must not stay with it.
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
     if (!plan.caCertificates.isEmpty())
         config.setCaCertificates(plan.caCertificates);
     if (!plan.identity.isNull()) {
         config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity.certificate} + plan.identity.chain);
         config.setPrivateKey(plan.identity.key);
-    } else {
-        config.setLocalCertificateChain({});
-        config.setPrivateKey(QSslKey());
     }
     ssl->setSslConfiguration(config);
     ssl->setPeerVerifyMode(m_transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
@@ -177,9 +283,12 @@ void RequestSession::lookUpAndConnect(const ConnectionPlan &plan, quint16 port)
 {
     const quint64 serial = m_connectSerial;
     const QHostAddress literal(plan.connectTo);
-    auto connectToFirst = [this, plan, port, serial](const QList<QHostAddress> &addresses) {
+    const bool named = literal.isNull();
+    auto connectToFirst = [this, plan, port, serial, named](const QList<QHostAddress> &addresses) {
         if (m_shutDown || serial != m_connectSerial || m_requestState == 0)
             return;
+        if (named && !addresses.isEmpty())
+            record(TranscriptEvent::Aufgeloest);
         for (const QHostAddress &a : addresses) {
             if (a.protocol() == plan.family) {
                 connectSocket(plan, a.toString(), port);
@@ -192,12 +301,6 @@ void RequestSession::lookUpAndConnect(const ConnectionPlan &plan, quint16 port)
         connectToFirst({literal});
     else
         m_lookup->lookUp(plan.connectTo, this, connectToFirst);
-}
-
-void RequestSession::noteTlsDetails()
-{
-    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
-        m_tlsDetails = tlsDetailLines(ssl->sslConfiguration(), ssl->isEncrypted());
 }
 
 void RequestSession::watchSocket()
@@ -252,6 +355,13 @@ void RequestSession::sendAction()
     const QString server = m_models[SeiteField::Server]->text();
     const QString portText = m_models[SeiteField::Port]->text();
 
+    // The Mitschnitt of this request, from now until the next Senden.
+    m_transcript = std::make_shared<Transcript>(
+        m_clock->nanoseconds(), serverTarget(server).host.toString() + QLatin1Char(':') + portText);
+    for (const auto &field : m_mitschnitt)
+        field->forget();
+    m_written = 0;
+
     m_parser->reset();
     // The output box, the further headers, then the answer fields in order.
     m_models[SeiteField::Text]->setText(QString());
@@ -269,7 +379,6 @@ void RequestSession::sendAction()
         problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
     m_connectedDuringSend = false;
     m_errorDuringSend.clear();
-    m_tlsDetails.clear();
     ConnectionPlan plan;
     if (problem.isEmpty()) {
         VerbindungTexts texts;
@@ -318,6 +427,9 @@ void RequestSession::sendAction()
 
 void RequestSession::stopAction(RequestEnd how)
 {
+    record(how == RequestEnd::Closed    ? TranscriptEvent::Geschlossen
+           : how == RequestEnd::Stopped ? TranscriptEvent::Gestoppt
+                                        : TranscriptEvent::Timeout);
     closeSocket();
     setCaption(kSenden);
     setStatusLabel(QString());
@@ -341,6 +453,7 @@ void RequestSession::onConnected()
     emit connected();
     setStatusLabel(QStringLiteral("Verbunden"));
     const QByteArray request = composeRequest(requestFields());
+    m_transcript->addSent(request);
     m_socket->write(request);
     emit requestWritten(request.size());
     setStatusLabel(QStringLiteral("Befehl gesendet"));
@@ -374,6 +487,7 @@ void RequestSession::onDataArrival()
         const QByteArray piece = m_socket->read(waiting);
         if (piece.isEmpty())
             return;
+        m_transcript->addArrival(m_clock->nanoseconds(), piece);
         emit arrived(piece.size());
         m_parser->feed(piece);
         if (m_shutDown || m_ownClose)
@@ -448,7 +562,7 @@ void RequestSession::onCertificateErrors(const QList<QSslError> &errors)
     if (m_shutDown || m_ownClose)
         return;
     // Not ignored: the handshake fails and nothing of the request is sent.
-    noteTlsDetails();
+    noteTls();
     m_certificateProblem = certificateProblem(errors);
     showFailure(m_certificateProblem);
 }
@@ -481,6 +595,7 @@ void RequestSession::onTimeout()
 
 void RequestSession::onHeaderEnded()
 {
+    record(TranscriptEvent::HeaderEnde);
     setCaption(QStringLiteral("Stop"));
     emit headerEnded();
 }

@@ -26,6 +26,8 @@
 #include "request/receptionwatch.h"
 #include "request/requestclock.h"
 #include "request/requestcomposer.h"
+#include "request/transcript.h"
+#include "objects/windowobjects.h"
 
 #include <QAbstractSocket>
 #include <QList>
@@ -112,7 +114,7 @@ public:
     // The TLS details of the latest connection whose handshake got as far
     // as the server's certificate, lines as tlsDetailLines makes them;
     // empty before, and for plain requests.
-    const QStringList &tlsDetails() const { return m_tlsDetails; }
+    const QStringList &tlsDetails() const { return m_transcript->tlsLines(); }
     // Where the open connection's socket is named, for a script run that
     // waits in a loop (the main window's yield).
     void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch) { m_watch = std::move(watch); }
@@ -120,6 +122,17 @@ public:
     const SeiteModels &models() const { return m_models; }
     // The input fields' texts as they are now.
     RequestFields requestFields() const;
+
+    // The Mitschnitt of the current request (since the last Senden; an
+    // empty one before the first). A new one is made at every Senden, so
+    // one taken here stays as it was when its request is over.
+    std::shared_ptr<const Transcript> transcript() const { return m_transcript; }
+    // What the variables of SeiteFenster(i).Mitschnitt read: the current
+    // request's Mitschnitt, or what a script wrote until the next Senden.
+    MitschnittFields mitschnittFields() const;
+    // The target of the current request as its failure line names it,
+    // "HOST:PORT" (the host without its scheme, the port as typed).
+    const QString &target() const { return m_transcript->target(); }
 
 signals:
     void statusLabelChanged(const QString &text);
@@ -139,6 +152,9 @@ signals:
     void failed(const QString &reason);
 
 private:
+    class TeeSink;
+    class MitschnittField;
+
     void sendAction();
     void stopAction(RequestEnd how);
     void setStatus(QStringView value);
@@ -150,7 +166,6 @@ private:
     void makeSocket(Transport transport);
     void connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port);
     void lookUpAndConnect(const ConnectionPlan &plan, quint16 port);
-    void noteTlsDetails();
     void closeSocket();
     void watchSocket();
     void stopWatching();
@@ -163,6 +178,8 @@ private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onTimeout();
     void onHeaderEnded();
+    void record(TranscriptEvent event);
+    void noteTls();
 
     Engine &m_engine;
     SeiteModels m_models;
@@ -183,7 +200,6 @@ private:
     std::array<std::shared_ptr<TextModel>, kVerbindungValueCount> m_verbindung;
     std::unique_ptr<HostLookup> m_lookup;
     quint64 m_connectSerial = 0; // counts connection attempts; a late lookup of an old one is dropped
-    QStringList m_tlsDetails;
     int m_ownClose = 0;        // >0 while the engine closes its own socket
     bool m_inSend = false;     // inside the Send action's connect call
     bool m_connectedDuringSend = false;
@@ -192,7 +208,13 @@ private:
     std::weak_ptr<ReceptionWatch> m_watch;
     qintptr m_watched = -1;    // the socket named to m_watch
 
-    std::unique_ptr<ModelAnswerSink> m_sink;
+    std::shared_ptr<Transcript> m_transcript = std::make_shared<Transcript>();
+    qint64 m_written = 0;
+    bool m_literalHost = false; // the host is an address, not a name to resolve      // bytes of the request the socket has written
+    std::array<std::shared_ptr<MitschnittField>, kMitschnittValueCount> m_mitschnitt;
+
+    std::unique_ptr<ModelAnswerSink> m_modelSink;
+    std::unique_ptr<TeeSink> m_sink;
     std::unique_ptr<AnswerParser> m_parser;
     QTcpSocket *m_socket = nullptr; // a child of this object
 };

@@ -3,6 +3,7 @@
 
 #include "common/textmodel.h"
 #include "request/outputview.h"
+#include "request/statuslabel.h"
 #include "widgets/textbox.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent, std::unique_ptr<Reques
     buildControls();
 
     m_session = std::make_unique<RequestSession>(engine, m_models, std::move(clock));
-    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &QLabel::setText);
+    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &StatusLabel::setFullText);
     connect(m_session.get(), &RequestSession::captionChanged, m_command1, &QPushButton::setText);
     connect(m_session.get(), &RequestSession::headerEnded, m_command1,
             [button = m_command1] { button->setEnabled(true); });
@@ -108,9 +109,8 @@ void SeiteWindow::buildControls()
                 connect(senden, &QShortcut::activated, this, [this] { Command1_Click(); });
             }
 
-            m_label10 = new QLabel(this);
+            m_label10 = new StatusLabel(this);
             m_label10->setObjectName(QStringLiteral("Label10"));
-            m_label10->setTextFormat(Qt::PlainText);
             m_label10->setFrameStyle(QFrame::Box | QFrame::Plain);
             m_label10->setLineWidth(1);
             m_label10->setIndent(2);
@@ -239,7 +239,7 @@ QString SeiteWindow::buttonCaption() const
 
 QString SeiteWindow::statusLabelText() const
 {
-    return m_label10->text();
+    return m_label10->fullText();
 }
 
 void SeiteWindow::setTimeoutInterval(int ms)

@@ -15,7 +15,8 @@
 //   sub->show();                                      // load: frame 10000 x 10000 twips
 //   w->setIndex(i);                                   // the Tag
 //   sub->setWindowTitle("Seite " + QString::number(i));
-//   RegisterSeiteFenster(engine.root(), i, w->fields(), builtinSites(), w->session().verbindungFields());
+//   RegisterSeiteFenster(engine.root(), i, w->fields(), builtinSites(), w->session().mitschnittFields(),
+//                        w->session().verbindungFields());
 //   engine.setWindowStatus(u"SeiteFenster", i, u"0");
 //   connect(w, &SeiteWindow::closed, ...);            // free slot, UnregisterSeiteFenster
 //
@@ -43,6 +44,7 @@ namespace varnok {
 
 class Engine;
 class OutputView;
+class StatusLabel;
 class TextBox;
 class TextModel;
 
@@ -129,7 +131,7 @@ private:
     std::unique_ptr<RequestSession> m_session;
 
     QPushButton *m_command1 = nullptr;
-    QLabel *m_label10 = nullptr;
+    StatusLabel *m_label10 = nullptr;
     QFrame *m_line1 = nullptr;
     QFrame *m_line2 = nullptr;
     OutputView *m_output = nullptr;

@@ -333,6 +333,14 @@ private slots:
         tls.answer(kAnswer);
         QTRY_COMPARE(s.status(), QStringLiteral("0"));
 
+        // Emptied, the CA is trusted no more: the socket is kept between
+        // requests, its settings are not.
+        setVerbindung(s, VerbindungValue::Ca, QString());
+        s.sendTo(QStringLiteral("https://varnok.test"), tls.port());
+        QTRY_VERIFY(s.session->statusLabel().startsWith(u"Zertifikat nicht vertrauenswürdig: "));
+        QCOMPARE(tls.connections.size(), 1);
+        s.session->toggle();
+
         // The name goes out as SNI in the ClientHello, in clear.
         Listener hello(QHostAddress::LocalHost);
         s.sendTo(QStringLiteral("https://varnok.test"), hello.port());

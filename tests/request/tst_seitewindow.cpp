@@ -8,6 +8,7 @@
 
 #include "common/conventions.h"
 #include "request/outputview.h"
+#include "request/statuslabel.h"
 #include "widgets/textbox.h"
 
 #include <QFontInfo>
@@ -214,6 +215,27 @@ private slots:
         QCOMPARE(s.window->buttonCaption(), QStringLiteral("Senden"));
         QCOMPARE(s.window->statusLabelText(), QString());
         QCOMPARE(s.status(), QStringLiteral("0"));
+    }
+
+    void statusLabelElidesWhatDoesNotFitAndShowsItAsTooltip()
+    {
+        SeiteSetup s;
+        auto *label = qobject_cast<StatusLabel *>(s.window->control(u"Label10"));
+        QVERIFY(label);
+        const QString reason = QStringLiteral(
+            "Zertifikat nicht vertrauenswürdig: selbst signiert, für einen anderen Namen ausgestellt");
+        label->setFullText(reason);
+        QVERIFY(label->isElided());
+        QVERIFY(label->text().endsWith(QChar(0x2026)));
+        QCOMPARE(label->toolTip(), reason);
+        QCOMPARE(label->fullText(), reason);
+        // Wide enough, the whole text and no tooltip.
+        s.window->resize(3000, 620);
+        QVERIFY(!label->isElided());
+        QCOMPARE(label->text(), reason);
+        QCOMPARE(label->toolTip(), QString());
+        label->setFullText(QStringLiteral("Verbinde..."));
+        QCOMPARE(label->toolTip(), QString());
     }
 
     void binaryBodyIsShownAsSymbols()
