@@ -28,9 +28,11 @@
 
 #include "objects/windowobjects.h"
 #include "request/requestsession.h"
+#include "request/verbindungdialog.h"
 
 #include <QAnyStringView>
 #include <QList>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QWidget>
 #include <memory>
@@ -44,6 +46,7 @@ namespace varnok {
 
 class Engine;
 class OutputView;
+
 class StatusLabel;
 class TextBox;
 class TextModel;
@@ -99,6 +102,11 @@ public:
     int twipsToPixelsX(double twips) const;
     int twipsToPixelsY(double twips) const;
 
+    // Opens the "Verbindung" dialog (Ctrl+Shift+V, or the window's context
+    // menu) or brings the open one forward; it is closed with the window.
+    void openVerbindungDialog();
+    VerbindungDialog *verbindungDialog() const { return m_verbindungDialog; }
+
 signals:
     // Emitted once, from the unload handling (closeEvent accepted); the main
     // window frees the slot and unregisters the node.
@@ -109,6 +117,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // Right-click where no box has a menu of its own: "Verbindung...".
+    void contextMenuEvent(QContextMenuEvent *event) override;
     // Tab and Shift+Tab follow the window's fixed focus order.
     bool focusNextPrevChild(bool next) override;
 
@@ -123,6 +133,7 @@ private:
 
     int m_index = 0;
     bool m_loaded = false;
+    QPointer<VerbindungDialog> m_verbindungDialog;
     bool m_closed = false;
 
     SeiteModels m_models;                 // every text box's model, by field
