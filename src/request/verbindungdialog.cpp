@@ -26,9 +26,9 @@ struct Row
 constexpr Row kRows[] = {
     {VerbindungValue::Ca, u"CA-Datei:", u"PEM-Datei mit weiteren vertrauten Zertifikaten"},
     {VerbindungValue::Zertifikat, u"Client-Zertifikat:", u"PEM-Datei (mit Kette) oder PKCS#12-Datei"},
-    {VerbindungValue::Schluessel, u"Schlüssel:", u"PEM-Datei des privaten Schlüssels; leer: in der Zertifikatsdatei"},
+    {VerbindungValue::Schluessel, u"Schlüssel:", u"PEM-Datei; leer: in der Zertifikatsdatei"},
     {VerbindungValue::Passwort, u"Passwort:", u"für den Schlüssel oder die PKCS#12-Datei"},
-    {VerbindungValue::Adresse, u"Adresse:", u"hierhin verbinden; Host-Zeile und TLS-Name bleiben die des Servers"},
+    {VerbindungValue::Adresse, u"Adresse:", u"Host oder IP-Adresse; Host-Zeile und TLS-Name bleiben"},
 };
 
 std::size_t slot(VerbindungValue v)
@@ -49,7 +49,8 @@ VerbindungDialog::VerbindungDialog(const Models &models, const QStringList &tlsD
         auto *edit = new QLineEdit(this);
         edit->setObjectName(kVerbindungNames[slot(row.value)].toString());
         edit->setPlaceholderText(QString::fromUtf16(row.hint));
-        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 48);
+        edit->setToolTip(QString::fromUtf16(row.hint));
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 64);
         if (row.value == VerbindungValue::Passwort)
             edit->setEchoMode(QLineEdit::Password);
         m_edits[slot(row.value)] = edit;
