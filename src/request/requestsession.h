@@ -111,9 +111,10 @@ public:
     // How names are looked up when IP limits the address family (the
     // system's resolver unless a test gives another).
     void setHostLookup(std::unique_ptr<HostLookup> lookup) { m_lookup = std::move(lookup); }
-    // The TLS details of the latest connection whose handshake got as far
-    // as the server's certificate, lines as tlsDetailLines makes them;
-    // empty before, and for plain requests.
+    // The TLS details of the current request (since the last Senden), once
+    // its handshake got as far as the server's certificate: the lines of
+    // Mitschnitt.TLS, as tlsDetailLines makes them; empty before that and
+    // for plain requests.
     const QStringList &tlsDetails() const { return m_transcript->tlsLines(); }
     // Where the open connection's socket is named, for a script run that
     // waits in a loop (the main window's yield).
