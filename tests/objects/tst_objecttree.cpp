@@ -349,6 +349,21 @@ object OUTPUT
   variable ACCEPT-RANGES
   variable LOCATION
   variable WEITERES
+object MITSCHNITT
+  variable GESENDET
+  variable EMPFANGEN
+  variable ZEITEN
+  variable ANKUENFTE
+  variable MELDUNG
+  variable TLS
+  variable DEKODIERT
+object VERBINDUNG
+  variable CA
+  variable ZERTIFIKAT
+  variable SCHLUESSEL
+  variable PASSWORT
+  variable ADRESSE
+  variable IP
 )"));
         RegisterSkriptFenster(engine.root(), 4, std::make_shared<TextModel>(), builtinSites());
         QCOMPARE(dump(*engine.root().objectArray(u"SkriptFenster")->peekObject(4)), QStringLiteral(R"(variable STATUS
@@ -385,6 +400,16 @@ function CLOSE = SKRIPTFENSTERCLOSE 4
         }
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
+        // The Mitschnitt and Verbindung come after every entry the node always had; a
+        // node registered without its values reads them as empty.
+        QCOMPARE(n->objects().size(), size_t(4));
+        QCOMPARE(n->objects()[2]->GetName(), QStringLiteral("MITSCHNITT"));
+        QCOMPARE(n->objects()[3]->GetName(), QStringLiteral("VERBINDUNG"));
+        QCOMPARE(n->object(u"Mitschnitt")->variableCount(), kMitschnittValueCount);
+        QCOMPARE(n->object(u"Mitschnitt")->variable(u"Dekodiert")->GetInhalt(), QString());
+        // Without texts given they read as empty and ignore writes.
+        n->object(u"Verbindung")->variable(u"IP")->SetInhalt(QStringLiteral("6"));
+        QCOMPARE(n->object(u"Verbindung")->variable(u"IP")->GetInhalt(), QString());
         // Registering again changes nothing.
         RegisterSeiteFenster(*root, 12, f, builtinSites());
         QCOMPARE(n->variableCount(), size_t(2));
