@@ -92,8 +92,9 @@ void RunReport::tap(const QString &line)
 
 void RunReport::tapTestPoint(bool ok, const QString &description, const ScriptPlace *place, int number)
 {
-    tap((ok ? QStringLiteral("ok ") : QStringLiteral("not ok ")) + QString::number(number) + QStringLiteral(" - ")
-        + tapText(description));
+    // An empty name leaves the description out rather than end in " - ".
+    tap((ok ? QStringLiteral("ok ") : QStringLiteral("not ok ")) + QString::number(number)
+        + (description.isEmpty() ? QString() : QStringLiteral(" - ") + tapText(description)));
     if (!ok && place && !place->file.isEmpty()) {
         QStringList yaml{QStringLiteral("  ---"), QStringLiteral("  file: ") + yamlText(place->file)};
         if (place->line > 0)

@@ -258,13 +258,16 @@ private slots:
                                       "EXEC Main.Konsole.Schreibe(Text(Antwort: ok))\r\n"
                                       "\r\n"
                                       "EXEC Main.Test.Pruefe(0 Text(Kopf # Teil))\r\n"
-                                      "EXEC Main.Konsole.Schreibe(Main.Text.Plus(Text(eins) Main.Text.Plus(Main.Convert.Chr(10) Text(ok 3))))\r\n")},
+                                      "EXEC Main.Konsole.Schreibe(Main.Text.Plus(Text(eins) Main.Text.Plus(Main.Convert.Chr(10) Text(ok 3))))\r\n"
+                                      "EXEC Main.Test.Pruefe(1 Text())\r\n")},
                               dir.path());
         QCOMPARE(o.exitCode, 3);
         QCOMPARE(o.errLines, QStringList());
         const TapStream s = TapParser(o.out).parse();
         QVERIFY2(s.error.isEmpty(), qPrintable(s.error + QStringLiteral("\n") + QString::fromUtf8(o.out)));
-        QCOMPARE(s.points.size(), 2);
+        QCOMPARE(s.points.size(), 3);
+        QVERIFY(s.points[2].ok && s.points[2].description.isEmpty());
+        QVERIFY(o.out.contains("\nok 3\n"));
         QVERIFY(s.points[0].ok);
         QCOMPARE(s.points[0].description, QStringLiteral("Status ist 200"));
         QVERIFY(!s.points[1].ok);
