@@ -23,7 +23,7 @@ const QList<Option> &options()
 {
     static const QList<Option> list = {
         {{QStringLiteral("D")}, QStringLiteral("NAME=WERT"),
-         QStringLiteral("Parameter für Main.Parameter(NAME); geht der Umgebungsvariablen NAME vor")},
+         QStringLiteral("WERT für Main.Parameter(NAME), vor der Umgebungsvariablen")},
         {{QStringLiteral("tap")}, QString(),
          QStringLiteral("einen TAP-Bericht (Version 14) auf die Standardausgabe schreiben")},
         {{QStringLiteral("junit")}, QStringLiteral("DATEI"),
