@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -47,12 +48,22 @@ OutputView::OutputView(std::shared_ptr<TextModel> model, QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setAttribute(Qt::WA_InputMethodEnabled, false);
 
+    m_appendTimer = new QTimer(this);
+    m_appendTimer->setSingleShot(true);
+    m_appendTimer->setInterval(16);
+    connect(m_appendTimer, &QTimer::timeout, this, &OutputView::showAppendedNow);
+
     TextModel *m = m_model.get();
-    connect(m, &TextModel::textReset, this, &OutputView::onReset);
-    connect(m, &TextModel::textEdited, this, &OutputView::onReset);
+    connect(m, &TextModel::textReset, this, [this] {
+        onReset();
+        emit selectionReadoutRequested();
+    });
+    connect(m, &TextModel::textEdited, this, [this] {
+        onReset();
+        emit selectionReadoutRequested();
+    });
     connect(m, &TextModel::textAppended, this, &OutputView::onAppended);
     connect(m, &TextModel::selectionPending, this, &OutputView::onSelectionPending);
-    connect(m, &TextModel::changed, this, &OutputView::selectionReadoutRequested);
     onReset();
 }
 
@@ -62,48 +73,39 @@ OutputView::~OutputView() = default;
 
 bool OutputView::endsWithCrLf(qsizetype line) const
 {
-    const size_t l = size_t(line);
-    if (l + 1 >= m_lineStarts.size())
-        return false;
-    const qsizetype lf = m_lineStarts[l + 1] - 1;
-    return lf - 1 >= m_lineStarts[l] && m_model->scriptText()[lf - 1] == u'\r';
+    return line < m_lines.count() && m_lines.isPair(line);
 }
 
 qsizetype OutputView::lineLength(qsizetype line) const
 {
-    const size_t l = size_t(line);
-    if (l + 1 >= m_lineStarts.size())
-        return m_model->scriptText().size() - m_lineStarts[l];
-    const qsizetype next = m_lineStarts[l + 1];
-    return (endsWithCrLf(line) ? next - 2 : next) - m_lineStarts[l];
+    const qsizetype start = lineStart(line);
+    if (line >= m_lines.count())
+        return m_model->scriptText().size() - start;
+    const qsizetype lf = m_lines.lfPosition(line);
+    return (m_lines.isPair(line) ? lf - 1 : lf + 1) - start;
 }
 
 qsizetype OutputView::caretLength(qsizetype line) const
 {
-    const size_t l = size_t(line);
-    if (l + 1 >= m_lineStarts.size())
-        return m_model->scriptText().size() - m_lineStarts[l];
-    const qsizetype next = m_lineStarts[l + 1];
-    return (endsWithCrLf(line) ? next - 2 : next - 1) - m_lineStarts[l];
+    const qsizetype start = lineStart(line);
+    if (line >= m_lines.count())
+        return m_model->scriptText().size() - start;
+    const qsizetype lf = m_lines.lfPosition(line);
+    return (m_lines.isPair(line) ? lf - 1 : lf) - start;
 }
 
 qsizetype OutputView::lineOf(qsizetype position) const
 {
-    const auto it = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), position);
-    return std::max<qsizetype>(0, (it - m_lineStarts.begin()) - 1);
+    return m_lines.lineOf(std::max<qsizetype>(position, 0));
 }
 
-void OutputView::indexFrom(qsizetype searchFrom)
+void OutputView::indexFrom(qsizetype from)
 {
     const QStringView text(m_model->scriptText());
-    qsizetype start = m_lineStarts.back();
-    for (qsizetype lf = text.indexOf(u'\n', std::max(searchFrom, start)); lf >= 0;
-         lf = text.indexOf(u'\n', lf + 1)) {
-        const bool pair = lf > start && text[lf - 1] == u'\r';
-        m_longestLine = std::max(m_longestLine, (pair ? lf - 1 : lf + 1) - start);
-        start = lf + 1;
-        m_lineStarts.push_back(start);
-    }
+    const qsizetype before = m_lines.count();
+    m_lines.update(text, from, from, text.size());
+    for (qsizetype line = before; line < m_lines.count(); ++line)
+        m_longestLine = std::max(m_longestLine, lineLength(line));
 }
 
 qsizetype OutputView::longestLineLength() const
@@ -114,7 +116,9 @@ qsizetype OutputView::longestLineLength() const
 
 void OutputView::onReset()
 {
-    m_lineStarts.assign(1, 0);
+    m_appendTimer->stop();
+    m_firstChangedLine = -1;
+    m_lines.clear();
     m_longestLine = 0;
     indexFrom(0);
     m_model->takeSelectionDirty();
@@ -135,11 +139,26 @@ void OutputView::onAppended(qsizetype from)
     // line break; the line's look is worked out when it is drawn.
     const qsizetype firstChanged = lineCount() - 1;
     indexFrom(from);
+    if (m_firstChangedLine < 0)
+        m_firstChangedLine = firstChanged;
+    // The scroll bars and the screen follow once per frame, not once per
+    // arriving piece: repainting them is what would take the time.
+    if (!m_appendTimer->isActive())
+        m_appendTimer->start();
+}
+
+void OutputView::showAppendedNow()
+{
+    if (m_firstChangedLine < 0)
+        return;
+    const qsizetype firstChanged = m_firstChangedLine;
+    m_firstChangedLine = -1;
     updateScrollBars();
     // Text arriving below the visible lines changes nothing on screen but the
-    // scroll bars: no repaint for every arrival of a long answer.
+    // scroll bars.
     if (firstChanged <= firstVisibleLine() + visibleLines())
         viewport()->update();
+    emit selectionReadoutRequested();
 }
 
 void OutputView::onSelectionPending()
@@ -273,6 +292,7 @@ QPoint OutputView::pointOf(qsizetype position) const
 
 void OutputView::ensureVisible(qsizetype position)
 {
+    showAppendedNow(); // the scroll bars must know every line
     position = std::clamp<qsizetype>(position, 0, m_model->scriptText().size());
     const qsizetype line = lineOf(position);
     QScrollBar *v = verticalScrollBar();
@@ -522,6 +542,7 @@ void OutputView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void OutputView::keyPressEvent(QKeyEvent *e)
 {
+    showAppendedNow();
     const qsizetype size = m_model->scriptText().size();
     const qsizetype line = lineOf(m_caret);
     const qsizetype column = m_caret - lineStart(line);

@@ -17,6 +17,7 @@
 // the exact model text; the selection is kept in the model, where the
 // selection read-out and scripts find it.
 
+#include "common/lineendmap.h"
 #include "common/textmodel.h"
 
 #include <QAbstractScrollArea>
@@ -24,6 +25,7 @@
 #include <vector>
 
 class QTextLayout;
+class QTimer;
 
 namespace varnok {
 
@@ -38,8 +40,10 @@ public:
 
     // Lines as the viewer splits the text (after every LF); never fewer
     // than one.
-    qsizetype lineCount() const { return qsizetype(m_lineStarts.size()); }
-    qsizetype lineStart(qsizetype line) const { return m_lineStarts[size_t(line)]; }
+    qsizetype lineCount() const { return m_lines.lineCount(); }
+    qsizetype lineStart(qsizetype line) const { return m_lines.lineStart(line); }
+    // Bytes the line index takes (about four per line).
+    std::size_t lineIndexBytes() const { return m_lines.memoryBytes(); }
     // Characters the line shows: without its CR LF, with a lone LF's symbol.
     qsizetype lineLength(qsizetype line) const;
     // Where the caret can stand on the line: up to before its line break
@@ -91,12 +95,13 @@ private:
     void onReset();
     void onAppended(qsizetype from);
     void onSelectionPending();
-    void indexFrom(qsizetype lineSearchFrom);
+    void indexFrom(qsizetype from);
+    void showAppendedNow();
     void updateScrollBars();
     void pushSelectionToModel();
     void moveCaret(qsizetype position, bool keepAnchor);
     qsizetype lineOf(qsizetype position) const;
-    qsizetype lineEnd(qsizetype line) const { return m_lineStarts[size_t(line)] + caretLength(line); }
+    qsizetype lineEnd(qsizetype line) const { return lineStart(line) + caretLength(line); }
     bool endsWithCrLf(qsizetype line) const;
     int visibleLines() const;
     int visibleColumns() const;
@@ -108,9 +113,12 @@ private:
     void layoutSlice(QTextLayout &layout, const QString &slice) const;
 
     std::shared_ptr<TextModel> m_model;
-    // Start of every line: 0 and the position after every LF.
-    std::vector<qsizetype> m_lineStarts;
+    // Every LF of the text; a line starts at 0 and after each of them.
+    LineEndMap m_lines;
     qsizetype m_longestLine = 0; // of the lines already ended by an LF
+    // Appends reach the scroll bars and the screen once per frame.
+    QTimer *m_appendTimer = nullptr;
+    qsizetype m_firstChangedLine = -1; // since the screen last looked
     qsizetype m_anchor = 0;
     qsizetype m_caret = 0;
     bool m_selecting = false;

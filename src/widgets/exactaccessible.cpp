@@ -137,7 +137,7 @@ QAccessibleInterface *exactTextFactory(const QString &, QObject *object)
     if (!editor)
         return nullptr;
     auto *box = qobject_cast<TextBox *>(editor->parentWidget());
-    if (!box || (editor != box->plainTextEdit() && editor != box->lineEdit()))
+    if (!box || editor != box->innerEditor())
         return nullptr;
     return new ExactTextAccessible(editor, box);
 }

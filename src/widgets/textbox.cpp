@@ -30,7 +30,10 @@ namespace varnok {
 namespace {
 
 constexpr int kSelectionIntervalMs = 33; // about the screen's rate
-constexpr std::size_t kUndoLimit = 500;
+// The program's changes are shown at most this often, and an append of a
+// long text a piece per frame, so the event loop never waits long for one.
+constexpr int kShowIntervalMs = 16;
+constexpr qsizetype kAppendCharsPerFrame = qsizetype(1) << 16;
 const QChar kShownBreak(QChar::ParagraphSeparator); // a block break in QTextDocument
 
 bool isLineBreakInput(QChar c)
@@ -349,19 +352,27 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
             showModelSelection();
     });
 
+    // The program's changes reach the screen at most once per frame: an
+    // answer may append hundreds of thousands of header lines one by one.
+    m_showTimer = new QTimer(this);
+    m_showTimer->setSingleShot(true);
+    m_showTimer->setInterval(kShowIntervalMs);
+    connect(m_showTimer, &QTimer::timeout, this, &TextBox::showPending);
+
     TextModel *m = m_model.get();
-    connect(m, &TextModel::textReset, this, &TextBox::showWholeModel);
-    connect(m, &TextModel::textAppended, this, &TextBox::showAppended);
+    connect(m, &TextModel::textReset, this, &TextBox::onModelReplaced);
+    connect(m, &TextModel::textAppended, this, &TextBox::onModelAppended);
     connect(m, &TextModel::textEdited, this, [this] {
         // Our own edits are already on screen; another viewer's are not.
-        if (!m_ownModelChange)
-            showWholeModel();
+        if (m_ownModelChange)
+            emit selectionReadoutRequested();
+        else
+            onModelReplaced();
     });
-    connect(m, &TextModel::changed, this, &TextBox::selectionReadoutRequested);
     connect(m, &TextModel::selectionPending, this, &TextBox::onSelectionPending);
     connect(m, &TextModel::readOnlyChanged, this, &TextBox::updateReadOnly);
 
-    showWholeModel();
+    showWholeModelNow();
     updateReadOnly();
 }
 
@@ -481,8 +492,24 @@ bool TextBox::event(QEvent *event)
 bool TextBox::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+    case QEvent::ContextMenu:
+        // The user acts on what the screen shows: it must show the model.
+        flushDisplay();
+        break;
+    default:
+        break;
+    }
+    switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
+        flushDisplay();
+        emit selectionReadoutRequested();
+        break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
         emit selectionReadoutRequested();
@@ -495,32 +522,20 @@ bool TextBox::eventFilter(QObject *watched, QEvent *event)
 
 // ---- position mapping --------------------------------------------------------
 
-int TextBox::modelToDisplay(qsizetype modelPos) const
+int TextBox::toShown(qsizetype modelPos) const
 {
-    modelPos = std::clamp<qsizetype>(modelPos, 0, m_model->scriptText().size());
-    const auto after = std::lower_bound(
-        m_lineEnds.begin(), m_lineEnds.end(), modelPos,
-        [](const LineEnd &e, qsizetype m) { return e.pos < m; });
-    if (after == m_lineEnds.begin())
+    modelPos = std::clamp<qsizetype>(modelPos, 0, m_shownModelLength);
+    if (m_mode != Mode::MultiLine)
         return int(modelPos);
-    const LineEnd &e = *(after - 1);
-    if (e.pair && modelPos == e.pos + 1) // between CR and LF
-        return int(e.pos + e.offsetBefore);
-    return int(modelPos + e.offsetAfter());
+    return int(m_lines.shownPosition(modelPos));
 }
 
-qsizetype TextBox::displayToModel(int displayPos) const
+qsizetype TextBox::toModel(int displayPos) const
 {
     const qsizetype d = std::clamp<qsizetype>(displayPos, 0, m_shownLength);
-    const auto after = std::lower_bound(
-        m_lineEnds.begin(), m_lineEnds.end(), d,
-        [](const LineEnd &e, qsizetype dp) { return e.pos + e.offsetBefore < dp; });
-    if (after == m_lineEnds.begin())
+    if (m_mode != Mode::MultiLine)
         return d;
-    const LineEnd &e = *(after - 1);
-    if (!e.pair && d == e.pos + e.offsetBefore + 1) // after a lone LF's symbol
-        return e.pos + 1;
-    return d - e.offsetAfter();
+    return std::min(m_lines.modelPosition(d), m_shownModelLength);
 }
 
 std::pair<qsizetype, qsizetype> TextBox::shownSelectionInModel() const
@@ -537,8 +552,8 @@ std::pair<qsizetype, qsizetype> TextBox::shownSelectionInModel() const
     } else {
         anchor = pos = m_line->cursorPosition();
     }
-    const qsizetype from = displayToModel(std::min(anchor, pos));
-    const qsizetype to = displayToModel(std::max(anchor, pos));
+    const qsizetype from = toModel(std::min(anchor, pos));
+    const qsizetype to = toModel(std::max(anchor, pos));
     return {from, to - from};
 }
 
@@ -552,21 +567,53 @@ void TextBox::insertExactText(const QString &text)
 {
     if (!acceptsUserEdits())
         return;
+    flushDisplay();
     const auto [from, length] = shownSelectionInModel();
+    m_history.closeStep(); // a paste is a step of its own
     if (m_plain) {
-        applyMultiLineEdit(from, from + length, text, modelToDisplay(from),
-                           modelToDisplay(from + length), 0, true);
+        applyMultiLineEdit(from, from + length, text, toShown(from),
+                           toShown(from + length), 0, true);
         showModelSelection();
     } else {
         if (!commitUserEdit(from, length, text, true))
             return;
         ++m_quiet;
-        m_line->setText(render(0, m_model->scriptText().size()));
+        m_line->setText(render(0, m_shownModelLength));
         m_line->setCursorPosition(int(from + text.size()));
         --m_quiet;
         emit userEdited();
     }
+    m_history.closeStep();
     pushWidgetSelection();
+}
+
+int TextBox::modelToDisplay(qsizetype modelPos) const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    return toShown(modelPos);
+}
+
+qsizetype TextBox::displayToModel(int displayPos) const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    return toModel(displayPos);
+}
+
+QPlainTextEdit *TextBox::plainTextEdit() const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    return m_plain;
+}
+
+QWidget *TextBox::innerEditor() const
+{
+    return m_plain ? static_cast<QWidget *>(m_plain) : m_line;
+}
+
+QLineEdit *TextBox::lineEdit() const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    return m_line;
 }
 
 std::pair<qsizetype, qsizetype> TextBox::modelSelection() const
@@ -576,6 +623,7 @@ std::pair<qsizetype, qsizetype> TextBox::modelSelection() const
 
 QString TextBox::displayText() const
 {
+    const_cast<TextBox *>(this)->flushDisplay();
     if (m_line)
         return m_line->text();
     QString s = documentText(m_plain->document(), 0, int(m_plain->document()->characterCount() - 1));
@@ -583,57 +631,20 @@ QString TextBox::displayText() const
     return s;
 }
 
-void TextBox::rebuildLineEnds()
+
+
+
+
+void TextBox::noteShownChange(qsizetype start, qsizetype oldEnd, qsizetype newEnd)
 {
-    m_lineEnds.clear();
-    if (m_mode != Mode::MultiLine)
+    m_shownModelLength += newEnd - oldEnd;
+    if (m_mode != Mode::MultiLine) {
+        m_shownLength = m_shownModelLength;
         return;
-    const QString &t = m_model->scriptText();
-    qsizetype offset = 0;
-    for (qsizetype i = t.indexOf(u'\n'); i >= 0; i = t.indexOf(u'\n', i + 1)) {
-        const bool pair = i > 0 && t[i - 1] == u'\r';
-        m_lineEnds.push_back({pair ? i - 1 : i, offset, pair});
-        offset = m_lineEnds.back().offsetAfter();
     }
-}
-
-void TextBox::fixOffsetsFrom(std::size_t index)
-{
-    qsizetype offset = index == 0 ? 0 : m_lineEnds[index - 1].offsetAfter();
-    for (std::size_t i = index; i < m_lineEnds.size(); ++i) {
-        m_lineEnds[i].offsetBefore = offset;
-        offset = m_lineEnds[i].offsetAfter();
-    }
-}
-
-void TextBox::updateLineEnds(qsizetype start, qsizetype oldEnd, qsizetype newEnd)
-{
-    if (m_mode != Mode::MultiLine)
-        return;
-    // An LF whose own character or whose predecessor lies in the edited
-    // range may have come, gone, or changed between lone and paired.
-    const auto first = std::lower_bound(
-        m_lineEnds.begin(), m_lineEnds.end(), start,
-        [](const LineEnd &e, qsizetype p) { return e.lfPos() < p; });
-    const auto last = std::upper_bound(
-        first, m_lineEnds.end(), oldEnd,
-        [](qsizetype p, const LineEnd &e) { return p < e.lfPos(); });
-    const qsizetype delta = newEnd - oldEnd;
-    for (auto it = last; it != m_lineEnds.end(); ++it)
-        it->pos += delta;
-    const std::size_t index = std::size_t(first - m_lineEnds.begin());
-    auto at = m_lineEnds.erase(first, last);
-
-    const QString &t = m_model->scriptText();
-    std::vector<LineEnd> found;
-    const qsizetype scanTo = std::min<qsizetype>(newEnd, t.size() - 1);
-    for (qsizetype i = t.indexOf(u'\n', start); i >= 0 && i <= scanTo; i = t.indexOf(u'\n', i + 1)) {
-        const bool pair = i > 0 && t[i - 1] == u'\r';
-        found.push_back({pair ? i - 1 : i, 0, pair});
-    }
-    m_lineEnds.insert(at, found.begin(), found.end());
-    fixOffsetsFrom(index);
-    m_shownLength = t.size() + (m_lineEnds.empty() ? 0 : m_lineEnds.back().offsetAfter());
+    const QStringView shown = QStringView(m_model->scriptText()).first(m_shownModelLength);
+    m_lines.update(shown, start, oldEnd, newEnd);
+    m_shownLength = m_lines.shownLength(m_shownModelLength);
 }
 
 QString TextBox::render(qsizetype from, qsizetype to) const
@@ -675,44 +686,97 @@ bool TextBox::replaceDisplay(int from, int to, const QString &shown)
 
 // ---- model -> widget ---------------------------------------------------------
 
-void TextBox::showWholeModel()
+void TextBox::onModelReplaced()
 {
-    showWholeModelKeepingHistory();
-    m_undo.clear();
-    m_redo.clear();
+    m_history.clear();
+    m_replacePending = true;
+    // What was set is shown in one piece; what is appended after it, a
+    // piece per frame like any append.
+    m_replacedLength = m_model->scriptText().size();
+    if (!m_showTimer->isActive())
+        m_showTimer->start();
 }
 
-void TextBox::showWholeModelKeepingHistory()
+void TextBox::onModelAppended(qsizetype)
 {
-    ++m_quiet;
-    rebuildLineEnds();
-    const QString shown = render(0, m_model->scriptText().size());
-    m_shownLength = shown.size();
-    if (m_plain)
-        m_plain->setPlainText(shown);
+    m_history.clear();
+    if (!m_showTimer->isActive())
+        m_showTimer->start();
+}
+
+bool TextBox::isDisplayBehind() const
+{
+    return m_replacePending || m_shownModelLength != m_model->scriptText().size();
+}
+
+void TextBox::showPending()
+{
+    if (m_replacePending)
+        showWholeModelNow(m_replacedLength);
     else
-        m_line->setText(shown);
+        showAppendedPart(kAppendCharsPerFrame);
+    if (isDisplayBehind())
+        m_showTimer->start();
+    emit selectionReadoutRequested();
+}
+
+void TextBox::flushDisplay()
+{
+    // Not while this box changes its own editor: whoever asks then (an
+    // accessibility update, a signal of the editor) sees the shown part.
+    if (!m_showTimer || m_quiet || !isDisplayBehind())
+        return;
+    m_showTimer->stop();
+    if (m_replacePending)
+        showWholeModelNow();
+    else
+        showAppendedPart(0);
+    emit selectionReadoutRequested();
+}
+
+void TextBox::showWholeModelNow(qsizetype upTo)
+{
+    m_replacePending = false;
+    ++m_quiet;
+    const QString &t = m_model->scriptText();
+    upTo = std::clamp<qsizetype>(upTo, 0, t.size());
+    if (upTo > 0 && upTo < t.size() && t[upTo - 1].isHighSurrogate())
+        ++upTo;
+    m_shownModelLength = upTo;
+    if (m_plain) {
+        m_lines.reset(QStringView(t).first(upTo));
+        m_shownLength = m_lines.shownLength(upTo);
+        // In one piece: the document is built once, from one rendering.
+        m_plain->setPlainText(render(0, upTo));
+    } else {
+        m_shownLength = upTo;
+        m_line->setText(render(0, upTo));
+    }
     showModelSelection();
     --m_quiet;
 }
 
-void TextBox::showAppended(qsizetype from)
+void TextBox::showAppendedPart(qsizetype maxChars)
 {
     const QString &t = m_model->scriptText();
-    m_undo.clear();
-    m_redo.clear();
+    const qsizetype from = m_shownModelLength;
+    if (from >= t.size())
+        return;
     if (!m_plain) {
         // Single-line boxes hold short texts; showing them anew is cheap.
         ++m_quiet;
         m_line->setText(render(0, t.size()));
-        m_shownLength = t.size();
-        m_line->setCursorPosition(modelToDisplay(m_model->selectionStart()));
+        m_shownModelLength = m_shownLength = t.size();
+        m_line->setCursorPosition(toShown(m_model->selectionStart()));
         --m_quiet;
         return;
     }
-    // A CR that ended the old text and the LF that starts the new part make
-    // one line break: the CR's symbol gives way to it.
-    const bool joins = from > 0 && t[from - 1] == u'\r' && from < t.size() && t[from] == u'\n';
+    qsizetype to = maxChars > 0 ? std::min(t.size(), from + maxChars) : t.size();
+    if (to < t.size() && t[to - 1].isHighSurrogate())
+        ++to;
+    // A CR that ended the shown text and the LF that starts the new part
+    // make one line break: the CR's symbol gives way to it.
+    const bool joins = from > 0 && t[from - 1] == u'\r' && t[from] == u'\n';
     const qsizetype renderFrom = joins ? from - 1 : from;
     const int displayFrom = int(m_shownLength - (joins ? 1 : 0));
     const int displayTo = int(m_shownLength);
@@ -720,12 +784,14 @@ void TextBox::showAppended(qsizetype from)
     ++m_quiet;
     const int caretBefore = m_plain->textCursor().position();
     const int anchorBefore = m_plain->textCursor().anchor();
-    updateLineEnds(from, from, t.size());
-    replaceDisplay(displayFrom, displayTo, render(renderFrom, t.size()));
+    noteShownChange(from, from, to);
+    replaceDisplay(displayFrom, displayTo, render(renderFrom, to));
     // The editor's caret moves along when it stood at the end; the model's
-    // selection did not, so put it back.
+    // selection did not, so put it back. A selection that reached past
+    // what was shown is shown whole now.
     const QTextCursor now = m_plain->textCursor();
-    if (now.position() != caretBefore || now.anchor() != anchorBefore)
+    if (now.position() != caretBefore || now.anchor() != anchorBefore
+        || m_model->selectionStart() + m_model->selectionLength() > from)
         showModelSelection();
     --m_quiet;
 }
@@ -749,8 +815,8 @@ void TextBox::showModelSelection()
 {
     ++m_quiet;
     const qsizetype start = m_model->selectionStart();
-    const int from = modelToDisplay(start);
-    const int to = modelToDisplay(start + m_model->selectionLength());
+    const int from = toShown(start);
+    const int to = toShown(start + m_model->selectionLength());
     if (m_plain) {
         QTextCursor c = m_plain->textCursor();
         c.setPosition(from);
@@ -785,16 +851,13 @@ bool TextBox::commitUserEdit(qsizetype start, qsizetype removedLen, const QStrin
 {
     if (removedLen == 0 && inserted.isEmpty())
         return false;
-    Edit edit{start, m_model->scriptText().mid(start, removedLen), inserted};
+    TextEdit edit{start, m_model->scriptText().mid(start, removedLen), inserted};
     m_ownModelChange = true;
     m_model->replaceRange(start, removedLen, inserted);
     m_ownModelChange = false;
-    if (m_plain)
-        updateLineEnds(start, start + removedLen, start + inserted.size());
-    else
-        m_shownLength = m_model->scriptText().size();
+    noteShownChange(start, start + removedLen, start + inserted.size());
     if (record)
-        recordEdit(std::move(edit));
+        m_history.record(std::move(edit));
     return true;
 }
 
@@ -802,11 +865,11 @@ QString TextBox::shownSlice(int from, int to) const
 {
     if (to <= from)
         return {};
-    qsizetype mFrom = displayToModel(from);
-    if (modelToDisplay(mFrom) > from) // inside a lone LF's two characters
+    qsizetype mFrom = toModel(from);
+    if (toShown(mFrom) > from) // inside a lone LF's two characters
         --mFrom;
-    const qsizetype mTo = displayToModel(to);
-    return render(mFrom, mTo).mid(from - modelToDisplay(mFrom), to - from);
+    const qsizetype mTo = toModel(to);
+    return render(mFrom, mTo).mid(from - toShown(mFrom), to - from);
 }
 
 void TextBox::applyMultiLineEdit(qsizetype start, qsizetype end, const QString &inserted,
@@ -819,14 +882,15 @@ void TextBox::applyMultiLineEdit(qsizetype start, qsizetype end, const QString &
     qsizetype from = std::max<qsizetype>(start - 1, 0);
     if (from > 0 && t[from - 1] == u'\r' && t[from] == u'\n')
         --from;
-    qsizetype to = std::min<qsizetype>(end + 1, t.size());
-    if (to > 0 && to < t.size() && t[to - 1] == u'\r' && t[to] == u'\n')
+    const qsizetype shownEnd = m_shownModelLength;
+    qsizetype to = std::min<qsizetype>(end + 1, shownEnd);
+    if (to > 0 && to < shownEnd && t[to - 1] == u'\r' && t[to] == u'\n')
         ++to;
-    int shownFrom = modelToDisplay(from);
-    int shownTo = modelToDisplay(to);
+    int shownFrom = toShown(from);
+    int shownTo = toShown(to);
     if (shownFrom > displayFrom || shownTo < displayTo) { // cannot happen; stay safe
         from = 0;
-        to = t.size();
+        to = shownEnd;
         shownFrom = 0;
         shownTo = int(m_shownLength);
     }
@@ -836,10 +900,7 @@ void TextBox::applyMultiLineEdit(qsizetype start, qsizetype end, const QString &
         showModelSelection();
     if (m_shownLength != m_plain->document()->characterCount() - 1) {
         // Should never happen; if the editor surprised us, the model wins.
-        ++m_quiet;
-        m_plain->setPlainText(render(0, m_model->scriptText().size()));
-        showModelSelection();
-        --m_quiet;
+        showWholeModelNow();
     }
     if (changed)
         emit userEdited();
@@ -849,6 +910,12 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
 {
     if (m_quiet)
         return;
+    if (m_replacePending) {
+        // The editor still showed a text the model no longer holds (an edit
+        // through one of its slots, not through input the box saw first).
+        showWholeModelNow();
+        return;
+    }
     QTextDocument *doc = m_plain->document();
     const int oldLen = int(m_shownLength);
     const int newLen = doc->characterCount() - 1;
@@ -878,8 +945,8 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
     // The screen is then made to show what the model holds: typed or pasted
     // control characters become symbols, other line breaks become blocks,
     // a deletion that brought a CR next to an LF shows one line break.
-    qsizetype mFrom = displayToModel(dFrom);
-    const qsizetype mTo = displayToModel(dOldTo);
+    qsizetype mFrom = toModel(dFrom);
+    const qsizetype mTo = toModel(dOldTo);
     // Backspace at the start of the line after a lone LF, or Delete at the
     // end of the line before it, removes only the screen break; the user
     // means to join the lines, so the LF goes.
@@ -896,8 +963,12 @@ void TextBox::onLineEdited()
 {
     if (m_quiet)
         return;
+    if (m_replacePending) {
+        showWholeModelNow();
+        return;
+    }
     const QString newShown = m_line->text();
-    const QString oldShown = render(0, m_model->scriptText().size());
+    const QString oldShown = render(0, m_shownModelLength);
     if (!acceptsUserEdits()) {
         // QLineEdit::paste() ignores the read-only flag; the model does not.
         ++m_quiet;
@@ -912,7 +983,7 @@ void TextBox::onLineEdited()
     const QString input = newShown.mid(prefix, newShown.size() - prefix - suffix);
     commitUserEdit(prefix, removedLen, input, true);
 
-    const QString expected = render(0, m_model->scriptText().size());
+    const QString expected = render(0, m_shownModelLength);
     if (expected != newShown) {
         ++m_quiet;
         m_line->setText(expected);
@@ -926,46 +997,18 @@ void TextBox::onLineEdited()
 
 // ---- history -----------------------------------------------------------------
 
-void TextBox::recordEdit(Edit edit)
-{
-    m_redo.clear();
-    if (!m_undo.empty()) {
-        Edit &last = m_undo.back();
-        const bool typing = edit.removed.isEmpty() && edit.inserted.size() == 1
-                            && !edit.inserted.contains(u'\n')
-                            && !last.inserted.isEmpty() && !last.inserted.endsWith(u'\n')
-                            && edit.start == last.start + last.inserted.size();
-        if (typing) {
-            last.inserted += edit.inserted;
-            return;
-        }
-        if (edit.inserted.isEmpty() && last.inserted.isEmpty()) {
-            if (edit.start + edit.removed.size() == last.start) { // backspace
-                last.start = edit.start;
-                last.removed.prepend(edit.removed);
-                return;
-            }
-            if (edit.start == last.start) { // delete
-                last.removed.append(edit.removed);
-                return;
-            }
-        }
-    }
-    m_undo.push_back(std::move(edit));
-    if (m_undo.size() > kUndoLimit)
-        m_undo.erase(m_undo.begin());
-}
+
 
 void TextBox::applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted)
 {
     if (m_plain) {
         const qsizetype end = start + removedLen;
-        applyMultiLineEdit(start, end, inserted, modelToDisplay(start), modelToDisplay(end), 0,
+        applyMultiLineEdit(start, end, inserted, toShown(start), toShown(end), 0,
                            false);
     } else {
         commitUserEdit(start, removedLen, inserted, false);
         ++m_quiet;
-        m_line->setText(render(0, m_model->scriptText().size()));
+        m_line->setText(render(0, m_shownModelLength));
         --m_quiet;
         emit userEdited();
     }
@@ -975,22 +1018,20 @@ void TextBox::applyHistoryEdit(qsizetype start, qsizetype removedLen, const QStr
 
 void TextBox::undo()
 {
-    if (!acceptsUserEdits() || m_undo.empty())
+    if (!acceptsUserEdits())
         return;
-    Edit e = std::move(m_undo.back());
-    m_undo.pop_back();
-    applyHistoryEdit(e.start, e.inserted.size(), e.removed);
-    m_redo.push_back(std::move(e));
+    flushDisplay();
+    if (const std::optional<TextEdit> e = m_history.takeUndo())
+        applyHistoryEdit(e->start, e->inserted.size(), e->removed);
 }
 
 void TextBox::redo()
 {
-    if (!acceptsUserEdits() || m_redo.empty())
+    if (!acceptsUserEdits())
         return;
-    Edit e = std::move(m_redo.back());
-    m_redo.pop_back();
-    applyHistoryEdit(e.start, e.removed.size(), e.inserted);
-    m_undo.push_back(std::move(e));
+    flushDisplay();
+    if (const std::optional<TextEdit> e = m_history.takeRedo())
+        applyHistoryEdit(e->start, e->removed.size(), e->inserted);
 }
 
 } // namespace varnok

@@ -23,11 +23,15 @@
 //   connect(box, &TextBox::userEdited, this, &Window::markModified);
 // Scripts bind to the model (a TextField); the box follows it.
 
+#include "common/edithistory.h"
+#include "common/lineendmap.h"
 #include "common/textmodel.h"
 #include "widgets/textdisplay.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <limits>
 
 #include <memory>
 #include <utility>
@@ -103,12 +107,22 @@ public:
     // control characters come back exactly.
     void undo();
     void redo();
-    bool isUndoAvailable() const { return !m_undo.empty(); }
-    bool isRedoAvailable() const { return !m_redo.empty(); }
+    bool isUndoAvailable() const { return m_history.canUndo(); }
+    bool isRedoAvailable() const { return m_history.canRedo(); }
 
-    // The inner editor (one of the two is null, depending on the mode).
-    QPlainTextEdit *plainTextEdit() const { return m_plain; }
-    QLineEdit *lineEdit() const { return m_line; }
+    // The program's changes of the model are shown at most once per frame
+    // (and a long append a piece per frame); this shows all of them now.
+    // Everything that reads the screen's state (the positions above,
+    // displayText(), the inner editors) and every user input does it first.
+    void flushDisplay();
+    bool isDisplayBehind() const;
+
+    // The inner editor (one of the two is null, depending on the mode),
+    // showing the whole model.
+    QPlainTextEdit *plainTextEdit() const;
+    QLineEdit *lineEdit() const;
+    // The inner editor as it is, without bringing it up to date.
+    QWidget *innerEditor() const;
 
 signals:
     // The user changed the text (typing, paste, delete, cut, drop, undo).
@@ -123,15 +137,14 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    struct Edit {
-        qsizetype start;
-        QString removed;
-        QString inserted;
-    };
-
     // model -> widget
-    void showWholeModel();
-    void showAppended(qsizetype from);
+    void onModelReplaced();
+    void onModelAppended(qsizetype from);
+    void showPending();
+    // Shows the model's first `upTo` characters anew (by default all).
+    void showWholeModelNow(qsizetype upTo = std::numeric_limits<qsizetype>::max());
+    // Shows up to `maxChars` more of an appended text (0: all of it).
+    void showAppendedPart(qsizetype maxChars);
     void onSelectionPending();
     void showModelSelection();
     void updateReadOnly();
@@ -144,38 +157,34 @@ private:
                         bool record);
     void applyMultiLineEdit(qsizetype start, qsizetype end, const QString &inserted,
                             int displayFrom, int displayTo, int displayDelta, bool record);
-    void recordEdit(Edit edit);
     void applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted);
 
-    // line-end bookkeeping (multi-line)
-    struct LineEnd {
-        qsizetype pos;          // model position: the CR of a pair, or the lone LF
-        qsizetype offsetBefore; // display position minus model position before it
-        bool pair;              // CR LF (2 model, 1 display) or lone LF (1 model, 2 display)
-        qsizetype offsetAfter() const { return offsetBefore + (pair ? -1 : 1); }
-        qsizetype lfPos() const { return pair ? pos + 1 : pos; }
-    };
-    void rebuildLineEnds();
-    void updateLineEnds(qsizetype start, qsizetype oldEnd, qsizetype newEnd);
-    void fixOffsetsFrom(std::size_t index);
+    // Positions between the model and what the editor shows now.
+    int toShown(qsizetype modelPos) const;
+    qsizetype toModel(int displayPos) const;
+    // [start, oldEnd) of the shown part became [start, newEnd).
+    void noteShownChange(qsizetype start, qsizetype oldEnd, qsizetype newEnd);
     QString render(qsizetype from, qsizetype to) const;
     bool replaceDisplay(int from, int to, const QString &shown);
     QString shownSlice(int from, int to) const;
-    void showWholeModelKeepingHistory();
 
     std::shared_ptr<TextModel> m_model;
     const Mode m_mode;
     QPlainTextEdit *m_plain = nullptr; // child widget
     QLineEdit *m_line = nullptr;       // child widget
     QTimer *m_selectionTimer = nullptr;
+    QTimer *m_showTimer = nullptr;
 
-    // Every LF of the model, ascending, with what it does to positions.
-    std::vector<LineEnd> m_lineEnds;
-    // Display length the widget has while it agrees with the model.
+    // The editor shows the model's first m_shownModelLength characters as
+    // m_shownLength characters; the rest is waiting for the next frame.
+    // The line ends are those of the shown part (multi-line).
+    LineEndMap m_lines;
+    qsizetype m_shownModelLength = 0;
     qsizetype m_shownLength = 0;
+    bool m_replacePending = false; // the model's text was replaced since
+    qsizetype m_replacedLength = 0; // its length then
 
-    std::vector<Edit> m_undo;
-    std::vector<Edit> m_redo;
+    EditHistory m_history;
 
     bool m_userReadOnly = false;
     int m_quiet = 0;              // >0 while this box changes its own editor
