@@ -15,10 +15,13 @@
 #include "shell/application.h"
 #include "shell/buildinfo.h"
 #include "shell/mainform.h"
+#include "request/requestsession.h"
+#include "shell/requestreport.h"
 #include "widgets/headlessdialogs.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QStringDecoder>
@@ -124,7 +127,8 @@ QString versionText()
 // answered already (help, version, a wrong call).
 struct Call
 {
-    QString fileName; // "-" for standard input
+    QString fileName;   // "-" for standard input
+    QString mitschnitt; // --mitschnitt DIR: where each request's Mitschnitt goes
 };
 
 std::variant<Call, int> parseCommandLine(const QStringList &arguments)
@@ -134,8 +138,11 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
                                   QStringLiteral("diese Hilfe zeigen und beenden"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("die Version zeigen und beenden"));
+    // Not in --help's fixed list; the manual page describes it.
+    const QCommandLineOption mitschnitt(QStringLiteral("mitschnitt"), QString(), QStringLiteral("DIR"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(mitschnitt);
     const bool parsed = parser.parse(arguments);
     if (parsed && parser.isSet(help)) {
         print(STDOUT_FILENO, helpText({help, version}));
@@ -154,8 +161,11 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
         }
         // The only other fault possible here: a value given to an option
         // that takes none ("--help=x").
+        if (arguments.last() == u"--mitschnitt")
+            return usageError(QStringLiteral("Option --mitschnitt erwartet ein Verzeichnis"));
         const auto withValue = std::find_if(arguments.begin() + 1, arguments.end(), [](const QString &a) {
-            return a.startsWith(QStringLiteral("--")) && a.contains(QLatin1Char('='));
+            return a.startsWith(QStringLiteral("--")) && a.contains(QLatin1Char('='))
+                   && !a.startsWith(QStringLiteral("--mitschnitt="));
         });
         if (withValue != arguments.end())
             return usageError(QStringLiteral("Option ") + withValue->section(QLatin1Char('='), 0, 0)
@@ -169,7 +179,10 @@ std::variant<Call, int> parseCommandLine(const QStringList &arguments)
         return usageError(QStringLiteral("zu viele Argumente: ") + files.mid(1).join(QLatin1Char(' ')));
     if (files.first().isEmpty())
         return usageError(QStringLiteral("leerer Dateiname"));
-    return Call{files.first()};
+    const QString folder = parser.value(mitschnitt);
+    if (parser.isSet(mitschnitt) && !QFileInfo(folder).isDir())
+        return usageError(QStringLiteral("--mitschnitt: kein Verzeichnis: ") + folder);
+    return Call{files.first(), folder};
 }
 
 // Both are bounded like a script file that Laden loads: an endless or huge
@@ -230,6 +243,7 @@ int main(int argc, char **argv)
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
     const QString fileName = std::get<Call>(parsed).fileName;
+    const QString mitschnittFolder = std::get<Call>(parsed).mitschnitt;
     const bool fromStdin = fileName == QStringLiteral("-");
 
     const auto loadFailed = [&] {
@@ -258,6 +272,8 @@ int main(int argc, char **argv)
     // The windows exist and behave as on screen, but nothing is shown.
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
+    varnok::RequestReport requests([](const QString &line) { print(STDERR_FILENO, line); }, mitschnittFolder);
+    QObject::connect(&form, &varnok::MainForm::seiteWindowOpened, &requests, &varnok::RequestReport::watch);
 
     const int index = form.OpenSkriptWindow();
     varnok::Skript *skript = form.skriptWindow(index);
