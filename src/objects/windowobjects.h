@@ -5,6 +5,7 @@
 #include "builtintree.h"
 #include "objecttree.h"
 #include "seitefields.h"
+#include "verbindungfields.h"
 
 #include <QStringView>
 
@@ -29,9 +30,11 @@ using MitschnittFields = std::array<std::shared_ptr<TextField>, kMitschnittValue
 // The node's entries in their fixed order; the sub-object Mitschnitt comes
 // after all of them.
 // `sites`: the built-in table's sites (builtinSites()), whose window
-// functions the node receives.
+// functions the node receives. The node's entries come in their fixed
+// order; the sub-objects Mitschnitt and then Verbindung come after all of
+// them.
 void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &fields, FunctionSites sites,
-                          const MitschnittFields &mitschnitt = {});
+                          const MitschnittFields &mitschnitt = {}, const VerbindungFields &verbindung = {});
 void UnregisterSeiteFenster(ScriptObjects &root, qint16 index);
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1,
                            FunctionSites sites);

@@ -18,38 +18,6 @@ namespace {
 const QString kSenden = QStringLiteral("Senden");
 constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
-QString protocolName(QSsl::SslProtocol protocol)
-{
-    switch (protocol) {
-    case QSsl::TlsV1_2: return QStringLiteral("TLSv1.2");
-    case QSsl::TlsV1_3: return QStringLiteral("TLSv1.3");
-    case QSsl::DtlsV1_2: return QStringLiteral("DTLSv1.2");
-    default: return QStringLiteral("unbekannt");
-    }
-}
-
-QString distinguishedName(const QSslCertificate &cert, bool issuer)
-{
-    QStringList parts;
-    const QList<QByteArray> attributes = issuer ? cert.issuerInfoAttributes() : cert.subjectInfoAttributes();
-    for (const QByteArray &attribute : attributes) {
-        const QStringList values = issuer ? cert.issuerInfo(attribute) : cert.subjectInfo(attribute);
-        for (const QString &v : values)
-            parts << QString::fromLatin1(attribute) + QLatin1Char('=') + v;
-    }
-    return parts.join(QStringLiteral(", "));
-}
-
-QStringList chainLines(const QList<QSslCertificate> &chain)
-{
-    QStringList lines;
-    for (const QSslCertificate &c : chain)
-        lines << QStringLiteral("Zertifikat ") + distinguishedName(c, false) + QStringLiteral("; Aussteller ")
-                     + distinguishedName(c, true) + QStringLiteral("; gültig bis ")
-                     + c.expiryDate().toUTC().toString(Qt::ISODate);
-    return lines;
-}
-
 } // namespace
 
 // The parser writes the answer fields; the Mitschnitt notes the codings
@@ -125,9 +93,20 @@ RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_p
     m_modelSink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
     m_sink = std::make_unique<TeeSink>(*m_modelSink, *this);
     m_parser = std::make_unique<AnswerParser>(*m_sink);
+    for (auto &model : m_verbindung)
+        model = std::make_shared<TextModel>();
+    m_lookup = makeSystemHostLookup();
     for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
         m_mitschnitt[i] = std::make_shared<MitschnittField>(*this, MitschnittValue(i));
     makeSocket(Transport::Plain);
+}
+
+VerbindungFields RequestSession::verbindungFields() const
+{
+    VerbindungFields out;
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        out[i] = m_verbindung[i];
+    return out;
 }
 
 RequestSession::~RequestSession()
@@ -158,19 +137,8 @@ void RequestSession::record(TranscriptEvent event)
 
 void RequestSession::noteTls()
 {
-    auto *ssl = qobject_cast<QSslSocket *>(m_socket);
-    if (!ssl)
-        return;
-    QStringList lines;
-    if (ssl->isEncrypted()) {
-        const QSslConfiguration config = ssl->sslConfiguration();
-        const QByteArray alpn = config.nextNegotiatedProtocol();
-        lines << QStringLiteral("Version ") + protocolName(ssl->sessionProtocol())
-              << QStringLiteral("Cipher ") + ssl->sessionCipher().name()
-              << QStringLiteral("ALPN ") + (alpn.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(alpn));
-    }
-    lines << chainLines(ssl->peerCertificateChain());
-    m_transcript->setTls(std::move(lines));
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        m_transcript->setTls(tlsDetailLines(ssl->sslConfiguration(), ssl->isEncrypted()));
 }
 
 RequestFields RequestSession::requestFields() const
@@ -284,26 +252,55 @@ void RequestSession::makeSocket(Transport transport)
     connect(m_socket, &QTcpSocket::errorOccurred, this, &RequestSession::onSocketError);
 }
 
-void RequestSession::connectSocket(const ServerTarget &target, quint16 port)
+void RequestSession::connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port)
 {
-    m_transport = target.transport;
-    const QString host = target.host.toString();
-    m_literalHost = QHostAddress().setAddress(host);
+    // A literal address is no name that was resolved.
+    m_literalHost = !QHostAddress(host).isNull();
     auto *ssl = qobject_cast<QSslSocket *>(m_socket);
     if (!ssl) {
         m_socket->connectToHost(host, port);
         return;
     }
-    QSslConfiguration config = ssl->sslConfiguration();
+    // Fresh for every connection: the socket is kept between requests, and
+    // a CA or client certificate of the last one must not stay with it.
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
-    if (!m_settings.trustedCertificates.isEmpty())
-        config.setCaCertificates(m_settings.trustedCertificates);
+    if (!plan.caCertificates.isEmpty())
+        config.setCaCertificates(plan.caCertificates);
+    if (!plan.identity.isNull()) {
+        config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity.certificate} + plan.identity.chain);
+        config.setPrivateKey(plan.identity.key);
+    }
     ssl->setSslConfiguration(config);
-    ssl->setPeerVerifyMode(target.transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
-                                                                        : QSslSocket::VerifyPeer);
-    // The host name is also the name sent for SNI and the name the
-    // certificate must carry.
-    ssl->connectToHostEncrypted(host, port);
+    ssl->setPeerVerifyMode(m_transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
+                                                                   : QSslSocket::VerifyPeer);
+    // The Server text's host is the name sent for SNI and the name the
+    // certificate must carry, wherever the socket connects.
+    ssl->connectToHostEncrypted(host, port, plan.peerName);
+}
+
+void RequestSession::lookUpAndConnect(const ConnectionPlan &plan, quint16 port)
+{
+    const quint64 serial = m_connectSerial;
+    const QHostAddress literal(plan.connectTo);
+    const bool named = literal.isNull();
+    auto connectToFirst = [this, plan, port, serial, named](const QList<QHostAddress> &addresses) {
+        if (m_shutDown || serial != m_connectSerial || m_requestState == 0)
+            return;
+        if (named && !addresses.isEmpty())
+            record(TranscriptEvent::Aufgeloest);
+        for (const QHostAddress &a : addresses) {
+            if (a.protocol() == plan.family) {
+                connectSocket(plan, a.toString(), port);
+                return;
+            }
+        }
+        showFailure(familyProblem(plan.family, plan.connectTo, !addresses.isEmpty()));
+    };
+    if (!literal.isNull())
+        connectToFirst({literal});
+    else
+        m_lookup->lookUp(plan.connectTo, this, connectToFirst);
 }
 
 void RequestSession::watchSocket()
@@ -337,6 +334,8 @@ void RequestSession::closeSocket()
     m_tcpConnected = false;
     m_certificateProblem.clear();
     m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    m_handshakeErrorText.clear();
+    ++m_connectSerial;
 }
 
 // ---- the toggle ----------------------------------------------------------------
@@ -380,12 +379,28 @@ void RequestSession::sendAction()
         problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
     m_connectedDuringSend = false;
     m_errorDuringSend.clear();
+    ConnectionPlan plan;
+    if (problem.isEmpty()) {
+        VerbindungTexts texts;
+        texts.ca = m_verbindung[std::size_t(VerbindungValue::Ca)]->text();
+        texts.zertifikat = m_verbindung[std::size_t(VerbindungValue::Zertifikat)]->text();
+        texts.schluessel = m_verbindung[std::size_t(VerbindungValue::Schluessel)]->text();
+        texts.passwort = m_verbindung[std::size_t(VerbindungValue::Passwort)]->text();
+        texts.adresse = m_verbindung[std::size_t(VerbindungValue::Adresse)]->text();
+        texts.ip = m_verbindung[std::size_t(VerbindungValue::Ip)]->text();
+        plan = planConnection(target, texts, m_settings.trustedCertificates);
+        problem = plan.problem;
+    }
+    const quint16 port = problem.isEmpty() ? quint16(*requestPort(portText)) : 0;
+    const bool lookUpFirst = problem.isEmpty() && plan.family != QAbstractSocket::AnyIPProtocol;
     if (problem.isEmpty()) {
         makeSocket(target.transport);
+        m_transport = target.transport;
         // The socket may report success or failure from inside the call;
         // both are taken up once the engine has entered state 1.
         m_inSend = true;
-        connectSocket(target, quint16(*requestPort(portText)));
+        if (!lookUpFirst)
+            connectSocket(plan, plan.connectTo, port);
         m_inSend = false;
     }
 
@@ -406,6 +421,8 @@ void RequestSession::sendAction()
         showFailure(m_errorDuringSend);
     else if (m_connectedDuringSend)
         onConnected();
+    else if (lookUpFirst)
+        lookUpAndConnect(plan, port);
 }
 
 void RequestSession::stopAction(RequestEnd how)
@@ -507,6 +524,7 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
         return;
     if (tlsHandshaking()) {
         m_handshakeError = error;
+        m_handshakeErrorText = m_socket->errorString();
         showFailure(tlsProblem());
         return;
     }
@@ -518,7 +536,12 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
             onPeerClosed();
         return;
     }
-    const QString reason = socketErrorReason(error);
+    QString reason = socketErrorReason(error);
+    if (m_connected && m_transport != Transport::Plain) {
+        const QString refusal = clientCertificateRefusal(m_socket->errorString());
+        if (!refusal.isEmpty())
+            reason = refusal;
+    }
     if (m_inSend) {
         m_errorDuringSend = reason;
         return;
@@ -551,7 +574,8 @@ bool RequestSession::tlsHandshaking() const
 
 QString RequestSession::tlsProblem() const
 {
-    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError) : m_certificateProblem;
+    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError, m_handshakeErrorText)
+                                         : m_certificateProblem;
 }
 
 void RequestSession::onTimeout()

@@ -19,7 +19,10 @@
 // Everything runs on the thread that owns the object; the listeners are
 // called from inside the engine's handlers and must not destroy it.
 
+#include "objects/verbindungfields.h"
 #include "request/answerparser.h"
+#include "request/connectionsettings.h"
+#include "request/hostlookup.h"
 #include "request/receptionwatch.h"
 #include "request/requestclock.h"
 #include "request/requestcomposer.h"
@@ -32,6 +35,8 @@
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <memory>
 
 class QTcpSocket;
@@ -39,6 +44,7 @@ class QTcpSocket;
 namespace varnok {
 
 class Engine;
+class TextModel;
 
 // How one request came to its end.
 enum class RequestEnd {
@@ -95,6 +101,21 @@ public:
 
     void setSettings(ConnectionSettings settings) { m_settings = std::move(settings); }
     const ConnectionSettings &settings() const { return m_settings; }
+    // The texts of SeiteFenster(i).Verbindung (CA, Zertifikat, Schluessel,
+    // Passwort, Adresse, IP), owned here; read at every Senden.
+    const std::shared_ptr<TextModel> &verbindung(VerbindungValue value) const
+    {
+        return m_verbindung[std::size_t(value)];
+    }
+    VerbindungFields verbindungFields() const;
+    // How names are looked up when IP limits the address family (the
+    // system's resolver unless a test gives another).
+    void setHostLookup(std::unique_ptr<HostLookup> lookup) { m_lookup = std::move(lookup); }
+    // The TLS details of the current request (since the last Senden), once
+    // its handshake got as far as the server's certificate: the lines of
+    // Mitschnitt.TLS, as tlsDetailLines makes them; empty before that and
+    // for plain requests.
+    const QStringList &tlsDetails() const { return m_transcript->tlsLines(); }
     // Where the open connection's socket is named, for a script run that
     // waits in a loop (the main window's yield).
     void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch) { m_watch = std::move(watch); }
@@ -144,7 +165,8 @@ private:
     void restartTimer();
 
     void makeSocket(Transport transport);
-    void connectSocket(const ServerTarget &target, quint16 port);
+    void connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port);
+    void lookUpAndConnect(const ConnectionPlan &plan, quint16 port);
     void closeSocket();
     void watchSocket();
     void stopWatching();
@@ -174,7 +196,11 @@ private:
     Transport m_transport = Transport::Plain;
     QString m_certificateProblem; // why the server's certificate was refused
     QAbstractSocket::SocketError m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    QString m_handshakeErrorText; // the TLS library's words for it
     ConnectionSettings m_settings;
+    std::array<std::shared_ptr<TextModel>, kVerbindungValueCount> m_verbindung;
+    std::unique_ptr<HostLookup> m_lookup;
+    quint64 m_connectSerial = 0; // counts connection attempts; a late lookup of an old one is dropped
     int m_ownClose = 0;        // >0 while the engine closes its own socket
     bool m_inSend = false;     // inside the Send action's connect call
     bool m_connectedDuringSend = false;

@@ -88,6 +88,7 @@ public:
     // be decoded.
     QString meldungText() const;
     QString tlsText() const { return m_tls.join(QStringLiteral("\r\n")); }
+    const QStringList &tlsLines() const { return m_tls; }
     QString dekodiertText() const;
 
     // The whole exchange as text, as curl --trace-ascii writes it, with the

@@ -19,6 +19,11 @@ public:
     // Asked for every box: where it happened ("FILE:LINE"), or the empty
     // text; a place is written before the box's line, as compilers do.
     void setLocation(std::function<QString()> location) { m_location = std::move(location); }
+    // Told of every box after its line is written: title and text.
+    void setObserver(std::function<void(const QString &, const QString &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
     void message(QWidget *parent, const QString &title, const QString &text) override;
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
@@ -31,6 +36,7 @@ public:
 private:
     int m_fd;
     std::function<QString()> m_location;
+    std::function<void(const QString &, const QString &)> m_observer;
 };
 
 } // namespace varnok

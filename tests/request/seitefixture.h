@@ -60,7 +60,7 @@ struct SeiteSetup
         window->show();
         window->setIndex(1);
         RegisterSeiteFenster(engine.root(), 1, window->fields(), builtinSites(),
-                             window->session().mitschnittFields());
+                             window->session().mitschnittFields(), window->session().verbindungFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 
