@@ -5,6 +5,7 @@
 // function calls to the built-in table. Every step happens in the order and
 // with the outcome a scan of the text would have.
 
+#include "common/limits.h"
 #include "builtinfunctions.h"
 #include "builtins.h"
 #include "expression.h"
@@ -20,19 +21,12 @@ namespace varnok {
 
 namespace {
 
-constexpr int kMaxParameters = 100;
-
-// How far a shortcut's expansion is remembered in the expression it came
-// from (see Evaluator::expand).
-constexpr int kRememberedExpansions = 8;
-constexpr qsizetype kRememberedText = 4096;
-
 using Words = QVarLengthArray<QStringView, 4>;
 
 // A call's words: the name and at most 100 parameters.
 void splitCallWords(QStringView text, Words &words, int &depth)
 {
-    splitWords(text, words, depth, kMaxParameters + 1);
+    splitWords(text, words, depth, limits::kParameters + 1);
 }
 
 bool isLiteralText(QStringView name)
@@ -152,8 +146,9 @@ private:
     // targets per segment: a shortcut that names itself again would
     // otherwise keep every step of its runaway growth, and one whose target
     // keeps changing every target it had.
-    if (next->expansionDepth <= kRememberedExpansions && next->text.size() <= kRememberedText
-        && s.expansions.size() < 4) {
+    if (next->expansionDepth <= limits::kRememberedExpansions
+        && next->text.size() <= limits::kRememberedExpansionLength
+        && s.expansions.size() < limits::kRememberedTargets) {
         s.expansions.push_back({target, next});
         return next.get();
     }
@@ -291,7 +286,7 @@ restart:
     if (!s.pieces) {
         Words pieces;
         int depth = 0;
-        splitWords(x.innerText(s), pieces, depth, kMaxParameters);
+        splitWords(x.innerText(s), pieces, depth, limits::kParameters);
         s.pieces = subExprs(pieces, 0);
     }
     const std::vector<SubExpr> &pieces = *s.pieces;
