@@ -15,6 +15,7 @@
 #include "common/conventions.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace varnok {
@@ -95,9 +96,25 @@ public:
 
 private:
     QString fail(int number, const EvalContext &ctx) { return m_engine.fail(number, ctx); }
-    QString nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
+    // The one rule for released runs (docs/interpreter.md): once the run an
+    // evaluation belongs to is no longer current, it evaluates nothing more.
+    bool released(const EvalContext &ctx) const { return !m_engine.isCurrent(ctx.run); }
+    // Every nested evaluation goes through these: its value, or nothing when
+    // the run was released meanwhile, after which the enclosing evaluation
+    // yields the empty text at once and carries out nothing.
+    std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
-        return Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        QString value = Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        if (released(ctx))
+            return std::nullopt;
+        return value;
+    }
+    std::optional<QString> nested(QStringView text, const EvalContext &ctx)
+    {
+        QString value = m_engine.Evaluate(text, ctx);
+        if (released(ctx))
+            return std::nullopt;
+        return value;
     }
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
@@ -168,10 +185,10 @@ private:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     Purpose purpose;
     purpose.assignTarget = &v;
-    QString value = nested(*s.inner, ctx, purpose);
-    if (!m_engine.isCurrent(ctx.run))
+    std::optional<QString> value = nested(*s.inner, ctx, purpose);
+    if (!value)
         return {};
-    v.SetInhalt(std::move(value));
+    v.SetInhalt(std::move(*value));
     return previous;
 }
 
@@ -180,8 +197,7 @@ private:
 // and the restart after a shortcut share their locals.
 QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose)
 {
-    // A run whose object has been released evaluates nothing more.
-    if (!m_engine.isCurrent(ctx.run))
+    if (released(ctx))
         return {};
     StackGuard &guard = m_engine.guard();
     StackGuard::Nesting nesting(guard, __builtin_frame_address(0));
@@ -229,7 +245,7 @@ restart:
         } else {
             // Reports its own faults.
             anchor = arrayElement(found.objectArray, *x, s, ctx);
-            if (!anchor || !m_engine.isCurrent(ctx.run))
+            if (!anchor || released(ctx))
                 return {};
             node = anchor.get();
         }
@@ -272,7 +288,9 @@ restart:
     }
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
-    const QString indexText = nested(*s.inner, ctx);
+    // The element is claimed even when the index released the run, as it
+    // always was; the caller then stops.
+    const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
     const auto index = toInt16(numericValue(indexText));
     NodePtr element = index ? array->GetObject(*index) : nullptr;
     if (!element)
@@ -292,9 +310,10 @@ restart:
     const std::vector<SubExpr> &pieces = *s.pieces;
     QVarLengthArray<QString, 2> values;
     for (const SubExpr &piece : pieces) {
-        values.push_back(nested(piece, ctx));
-        if (!m_engine.isCurrent(ctx.run))
+        std::optional<QString> value = nested(piece, ctx);
+        if (!value)
             return {};
+        values.push_back(std::move(*value));
     }
     if (values.size() == 1) {
         const auto number = wholeNumericValue(values[0]);
@@ -352,9 +371,10 @@ restart:
             const std::vector<SubExpr> &words = *s.words;
             Params params(qsizetype(words.size()) + 1);
             for (size_t k = 0; k < words.size(); ++k) {
-                params[qsizetype(k) + 1] = nested(words[k], ctx);
-                if (!m_engine.isCurrent(ctx.run))
+                std::optional<QString> value = nested(words[k], ctx);
+                if (!value)
                     return {};
+                params[qsizetype(k) + 1] = std::move(*value);
             }
             // A text that grows by appending to itself keeps its buffer.
             if (assignTarget && known->run == &builtin::textPlus && params.size() == 3
@@ -389,9 +409,10 @@ QString Evaluator::callWords(Words &words, const EvalContext &ctx)
     const QStringView name = words.isEmpty() ? QStringView() : words[0];
     Params params(words.isEmpty() ? 1 : words.size());
     for (qsizetype k = 1; k < words.size(); ++k) {
-        params[k] = m_engine.Evaluate(words[k], ctx);
-        if (!m_engine.isCurrent(ctx.run))
+        std::optional<QString> value = nested(words[k], ctx);
+        if (!value)
             return {};
+        params[k] = std::move(*value);
     }
     return callBuiltin(m_engine, name, params, ctx);
 }
