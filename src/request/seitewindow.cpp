@@ -114,6 +114,9 @@ void SeiteWindow::buildControls()
             auto *verbindung = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this);
             verbindung->setContext(Qt::WidgetWithChildrenShortcut);
             connect(verbindung, &QShortcut::activated, this, &SeiteWindow::openVerbindungDialog);
+            auto *mitschnitt = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this);
+            mitschnitt->setContext(Qt::WidgetWithChildrenShortcut);
+            connect(mitschnitt, &QShortcut::activated, this, &SeiteWindow::openMitschnittWindow);
 
             m_label10 = new StatusLabel(this);
             m_label10->setObjectName(QStringLiteral("Label10"));
@@ -398,6 +401,8 @@ void SeiteWindow::contextMenuEvent(QContextMenuEvent *event)
     QMenu menu(this);
     QAction *verbindung = menu.addAction(QStringLiteral("Verbindung..."), this, &SeiteWindow::openVerbindungDialog);
     verbindung->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    QAction *mitschnitt = menu.addAction(QStringLiteral("Mitschnitt..."), this, &SeiteWindow::openMitschnittWindow);
+    mitschnitt->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     menu.exec(event->globalPos());
 }
 
@@ -418,6 +423,12 @@ void SeiteWindow::openVerbindungDialog()
     m_verbindungDialog->setAttribute(Qt::WA_DeleteOnClose);
     m_verbindungDialog->setWindowFlag(Qt::Window);
     m_verbindungDialog->open();
+}
+
+void SeiteWindow::openMitschnittWindow()
+{
+    if (!m_closed)
+        emit mitschnittRequested(m_index);
 }
 
 void SeiteWindow::updateSelectionReadout()

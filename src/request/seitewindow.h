@@ -106,18 +106,25 @@ public:
     // menu) or brings the open one forward; it is closed with the window.
     void openVerbindungDialog();
     VerbindungDialog *verbindungDialog() const { return m_verbindungDialog; }
+    // Asks for the window's Mitschnitt window (Ctrl+Shift+M, or the context
+    // menu); the main window opens it as an MDI child of its own, or brings
+    // the open one forward.
+    void openMitschnittWindow();
 
 signals:
     // Emitted once, from the unload handling (closeEvent accepted); the main
     // window frees the slot and unregisters the node.
     void closed(int index);
+    // The person asked for the Mitschnitt window (openMitschnittWindow).
+    void mitschnittRequested(int index);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    // Right-click where no box has a menu of its own: "Verbindung...".
+    // Right-click where no box has a menu of its own: "Verbindung...",
+    // "Mitschnitt...".
     void contextMenuEvent(QContextMenuEvent *event) override;
     // Tab and Shift+Tab follow the window's fixed focus order.
     bool focusNextPrevChild(bool next) override;

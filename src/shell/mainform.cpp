@@ -6,6 +6,7 @@
 #include "objects/windowobjects.h"
 #include "shell/application.h"
 
+#include "request/mitschnittwindow.h"
 #include "request/seitewindow.h"
 #include "shell/hilfeform.h"
 #include "shell/ueberform.h"
@@ -104,7 +105,26 @@ int MainForm::OpenSeiteWindow()
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
-    connect(window, &SeiteWindow::closed, this, [this](int closedIndex) {
+    // The window's Mitschnitt window, while one is open; it goes with the
+    // request window, whose session it follows.
+    auto mitschnitt = std::make_shared<QPointer<QMdiSubWindow>>();
+    connect(window, &SeiteWindow::mitschnittRequested, this, [this, window, mitschnitt](int seite) {
+        if (*mitschnitt) {
+            m_mdi->setActiveSubWindow(*mitschnitt);
+            return;
+        }
+        auto *view = new MitschnittWindow(m_dialogs, seite);
+        view->follow(window->session());
+        QMdiSubWindow *frame = m_mdi->addSubWindow(view);
+        frame->setAttribute(Qt::WA_DeleteOnClose);
+        frame->setWindowIcon(m_icon);
+        *mitschnitt = frame;
+        frame->show();
+        placeNewSubWindow(frame, frame->size());
+    });
+    connect(window, &SeiteWindow::closed, this, [this, mitschnitt](int closedIndex) {
+        if (*mitschnitt)
+            (*mitschnitt)->close();
         m_windowClosed = true;
         m_registry.seite.release(closedIndex);
         UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
