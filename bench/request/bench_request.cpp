@@ -16,7 +16,9 @@
 #include "interpreter/engine.h"
 #include "interpreter/builtins.h"
 #include "objects/windowobjects.h"
+#include "request/mitschnittwindow.h"
 #include "request/outputview.h"
+#include "widgets/headlessdialogs.h"
 #include "request/seitewindow.h"
 
 #include <QApplication>
@@ -338,6 +340,69 @@ while True:
         c.close()
 )";
 
+// Opening the Mitschnitt window on a 100 MiB answer and showing its last
+// hex rows, beside hexdump -C showing the last screenful of the same bytes
+// from a file.
+void mitschnittWindowRow(const QString &dir)
+{
+    constexpr qint64 kSize = qint64(100) << 20;
+    constexpr qint64 kPiece = qint64(64) << 10;
+    std::mt19937 random(7);
+    auto transcript = std::make_shared<Transcript>(0, QStringLiteral("127.0.0.1:80"));
+    QFile file(dir + QStringLiteral("/mitschnitt.bin"));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (qint64 at = 0; at < kSize; at += kPiece) {
+        QByteArray piece(kPiece, Qt::Uninitialized);
+        for (char &c : piece)
+            c = char(random());
+        transcript->addArrival(at, piece);
+        file.write(piece);
+    }
+    file.close();
+    transcript->addEvent(TranscriptEvent::Geschlossen, kSize);
+
+    std::vector<double> ownMs;
+    for (int run = 0; run < 3; ++run) {
+        HeadlessDialogs dialogs;
+        QElapsedTimer t;
+        t.start();
+        MitschnittWindow window(dialogs, 1);
+        window.setTranscript(transcript);
+        window.resize(800, 600);
+        window.show();
+        window.showTab(MitschnittWindow::EmpfangenTab);
+        ByteView *hex = window.byteView(MitschnittWindow::EmpfangenTab);
+        hex->scrollToRow(hex->rowCount() - 1);
+        window.grab();
+        QCoreApplication::processEvents();
+        ownMs.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    const QString hexdump = QStandardPaths::findExecutable(QStringLiteral("hexdump"));
+    double peerMs = 0;
+    if (!hexdump.isEmpty()) {
+        std::vector<double> peer;
+        for (int run = 0; run < 3; ++run) {
+            QProcess p;
+            QElapsedTimer t;
+            t.start();
+            p.start(hexdump, {QStringLiteral("-C"), QStringLiteral("-s"), QString::number(kSize - 40 * 16),
+                              file.fileName()});
+            p.waitForFinished();
+            peer.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        peerMs = median(peer);
+    }
+    const double own = median(ownMs);
+    std::printf("Mitschnitt window on a 100 MiB answer, opened at its last hex rows: %.1f ms (target 300 ms, %.2fx)",
+                own, own / 300.0);
+    if (peerMs > 0)
+        std::printf("; hexdump -C of the last 40 rows %.1f ms, %.1fx\n", peerMs, own / peerMs);
+    else
+        std::printf("; hexdump not found\n");
+    file.remove();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -414,6 +479,8 @@ int main(int argc, char **argv)
         tlsServer.kill();
         tlsServer.waitForFinished();
     }
+
+    mitschnittWindowRow(tlsDir.path());
 
     stopServer(textServer);
     stopServer(binaryServer);
