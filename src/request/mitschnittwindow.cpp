@@ -259,6 +259,14 @@ void ByteView::resizeEvent(QResizeEvent *event)
     updateScrollBars();
 }
 
+bool ByteView::viewportEvent(QEvent *event)
+{
+    // The page is the viewport's height, which is laid out after the view's.
+    if (event->type() == QEvent::Resize)
+        updateScrollBars();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 qint64 ByteView::rowAt(int y) const
 {
     return std::clamp<qint64>(firstVisibleRow() + std::max(0, y) / rowHeight(), 0, rowCount() - 1);
