@@ -23,6 +23,9 @@ done
 # library at run time and checks certificates against the system's store;
 # the TLS tests make their certificates with the openssl program.
 packages+=(libqt6network6 libssl3 ca-certificates openssl)
+# The Mitschnitt undoes gzip and deflate bodies with zlib (the package's
+# dependency on zlib1g comes from dpkg-shlibdeps).
+packages+=(zlib1g-dev)
 # The end-to-end tests start a small HTTP server; any python3 will do.
 command -v python3 >/dev/null 2>&1 || packages+=(python3)
 

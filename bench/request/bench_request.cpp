@@ -373,7 +373,8 @@ int main(int argc, char **argv)
     window.resize(700, 620);
     window.show();
     window.setIndex(1);
-    RegisterSeiteFenster(engine.root(), 1, window.fields(), builtinSites());
+    RegisterSeiteFenster(engine.root(), 1, window.fields(), builtinSites(),
+                         window.session().mitschnittFields());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     QCoreApplication::processEvents();
     const long baseRss = currentRssKb();

@@ -91,7 +91,7 @@ int main(int argc, char **argv)
     sub->show();
     w->setIndex(1);
     w->setWindowTitle(QStringLiteral("Seite 1"));
-    RegisterSeiteFenster(engine.root(), 1, w->fields(), builtinSites());
+    RegisterSeiteFenster(engine.root(), 1, w->fields(), builtinSites(), w->session().mitschnittFields());
     engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     save(&main, out + QStringLiteral("/seite-vorher.png"));
 

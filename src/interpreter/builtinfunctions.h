@@ -41,6 +41,7 @@ BuiltinSignature textPlus;
 BuiltinSignature left;
 BuiltinSignature right;
 BuiltinSignature mid;
+BuiltinSignature suche;
 BuiltinSignature len;
 BuiltinSignature lTrim;
 BuiltinSignature rTrim;
@@ -63,6 +64,12 @@ BuiltinSignature xOder;
 BuiltinSignature nicht;
 BuiltinSignature random;
 BuiltinSignature timer;
+
+// consolebuiltins.cpp: checks, standard output and parameters, for
+// running scripts as tests (Main.Test, Main.Konsole, Main.Parameter).
+BuiltinSignature pruefe;
+BuiltinSignature schreibe;
+BuiltinSignature parameter;
 
 // filebuiltins.cpp: Main.File.*.
 BuiltinSignature fileRead;

@@ -69,6 +69,12 @@ constexpr Builtin kBuiltins[] = {
     {{H::Tree, u"Main.File.Copy", u"MainFileCopy"}, 2, b::fileCopy, P::File},
     {{H::Tree, u"NewSkriptFenster", u"NewSkriptFenster"}, 0, b::newSkriptFenster, P::RootEnd},
     {{H::Tree, u"NewSeiteFenster", u"NewSeiteFenster"}, 0, b::newSeiteFenster, P::RootEnd},
+    // Added for running scripts as tests; after all the others, so every
+    // list keeps its order, and not in the help window's fixed text.
+    {{H::Tree, u"Main.Text.Suche", u"MainTextSuche"}, 3, b::suche, P::None},
+    {{H::Tree, u"Main.Test.Pruefe", u"MainTestPruefe"}, 2, b::pruefe, P::None},
+    {{H::Tree, u"Main.Konsole.Schreibe", u"MainKonsoleSchreibe"}, 1, b::schreibe, P::None},
+    {{H::Tree, u"Main.Parameter", u"MainParameter"}, 1, b::parameter, P::None},
 
     // A run's own object.
     {{H::RunObject, u"User.NewFunction", u"SkriptUserNewFunction"}, 2, b::userNewFunction, P::RunUser},

@@ -15,6 +15,7 @@
 #include "objects/objecttree.h"
 #include "randomclock.h"
 #include "runobjects.h"
+#include "scriptconsole.h"
 
 #include <QString>
 #include <QStringView>
@@ -110,6 +111,13 @@ public:
     // A window publishing its Status: SeiteFenster(i).Status(Text(v)).
     void setWindowStatus(QStringView arrayName, int index, QStringView value);
 
+    // Where checks, console lines and parameters of scripts go; the
+    // desktop program's StandardConsole unless the application puts
+    // another in place (it must outlive its use, or be replaced by null,
+    // which puts the standard one back).
+    ScriptConsole &console() { return *m_console; }
+    void setConsole(ScriptConsole *console) { m_console = console ? console : &m_standardConsole; }
+
     // The parts the stages work on.
     Host &host() { return m_host; }
     RunObjects &runs() { return m_runs; }
@@ -128,6 +136,8 @@ private:
     std::array<WaitEntry, 101> m_waits{};
     RandomSource m_random;
     RunningStatement *m_running = nullptr;
+    StandardConsole m_standardConsole;
+    ScriptConsole *m_console = &m_standardConsole;
     // What was worked out once about expressions and script texts.
     std::unique_ptr<ExprCache> m_exprs;
     std::unique_ptr<ScriptCaches> m_scripts;

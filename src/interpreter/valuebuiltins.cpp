@@ -6,6 +6,7 @@
 
 #include "common/conventions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -167,6 +168,19 @@ QString mid(Engine &engine, Params &p, const EvalContext &ctx)
     if (start > p[1].size())
         return {};
     return p[1].mid(start - 1, count);
+}
+
+QString suche(Engine &engine, Params &p, const EvalContext &ctx)
+{
+    // START below 1 searches from the start; an empty TEIL is found at
+    // START while START is inside the text or just past its end.
+    qint32 start;
+    if (!int32(num(p, 3), start))
+        return engine.fail(2, ctx);
+    const qsizetype from = std::max<qint32>(start, 1) - 1;
+    if (from > p[1].size())
+        return QStringLiteral("0");
+    return integerText(p[1].indexOf(p[2], from, Qt::CaseSensitive) + 1);
 }
 
 QString len(Engine &, Params &p, const EvalContext &)

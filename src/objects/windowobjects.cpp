@@ -34,7 +34,8 @@ NodePtr windowNode(ScriptObjects &root, QStringView array, qint16 index)
 
 } // namespace
 
-void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f, FunctionSites sites)
+void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &f, FunctionSites sites,
+                          const MitschnittFields &mitschnitt, const VerbindungFields &verbindung)
 {
     NodePtr n = windowNode(root, u"SeiteFenster", index);
     if (!n || n->variable(u"Status"))
@@ -53,6 +54,19 @@ void RegisterSeiteFenster(ScriptObjects &root, qint16 index, const SeiteFields &
             if (row.node == kind)
                 addBound(*sub, row.scriptName, f[row.field]);
     }
+
+    n = windowNode(root, u"SeiteFenster", index);
+    n->AddObject(u"Mitschnitt");
+    NodePtr sub;
+    n->GetObject(u"Mitschnitt", sub);
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        addBound(*sub, kMitschnittNames[i], mitschnitt[i]);
+
+    n = windowNode(root, u"SeiteFenster", index);
+    n->AddObject(u"Verbindung");
+    n->GetObject(u"Verbindung", sub);
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        addBound(*sub, kVerbindungNames[i], verbindung[i]);
 }
 
 void RegisterSkriptFenster(ScriptObjects &root, qint16 index, const std::shared_ptr<TextField> &text1,

@@ -182,36 +182,30 @@ QByteArrayView publicPart(QByteArrayView der, int depth = 0)
     return {};
 }
 
-QString distinguishedName(const QSslCertificate &c, bool issuer)
+// Every attribute of the name in the certificate's own order.
+QString distinguishedName(const QSslCertificate &cert, bool issuer)
 {
-    static constexpr std::pair<QSslCertificate::SubjectInfo, QStringView> kParts[] = {
-        {QSslCertificate::CommonName, u"CN"},
-        {QSslCertificate::OrganizationalUnitName, u"OU"},
-        {QSslCertificate::Organization, u"O"},
-        {QSslCertificate::LocalityName, u"L"},
-        {QSslCertificate::StateOrProvinceName, u"ST"},
-        {QSslCertificate::CountryName, u"C"},
-    };
     QStringList parts;
-    for (const auto &[info, name] : kParts) {
-        const QStringList values = issuer ? c.issuerInfo(info) : c.subjectInfo(info);
+    const QList<QByteArray> attributes = issuer ? cert.issuerInfoAttributes() : cert.subjectInfoAttributes();
+    for (const QByteArray &attribute : attributes) {
+        const QStringList values = issuer ? cert.issuerInfo(attribute) : cert.subjectInfo(attribute);
         for (const QString &v : values)
-            parts << name.toString() + u'=' + v;
+            parts << QString::fromLatin1(attribute) + u'=' + v;
     }
-    return parts.isEmpty() ? QStringLiteral("(ohne Namen)") : parts.join(QStringLiteral(", "));
+    return parts.join(QStringLiteral(", "));
 }
 
-QString protocolName(const QSslConfiguration &session)
+QString protocolName(QSsl::SslProtocol protocol)
 {
-    switch (session.sessionProtocol()) {
+    switch (protocol) {
     case QSsl::TlsV1_2:
-        return QStringLiteral("TLS 1.2");
+        return QStringLiteral("TLSv1.2");
     case QSsl::TlsV1_3:
-        return QStringLiteral("TLS 1.3");
-    default: {
-        const QString named = session.sessionCipher().protocolString();
-        return named.isEmpty() ? QStringLiteral("unbekannt") : named;
-    }
+        return QStringLiteral("TLSv1.3");
+    case QSsl::DtlsV1_2:
+        return QStringLiteral("DTLSv1.2");
+    default:
+        return QStringLiteral("unbekannt");
     }
 }
 
@@ -372,23 +366,81 @@ ClientIdentity loadClientIdentity(const QString &certificatePath, const QString 
     return out;
 }
 
-QString tlsDetailsText(const QSslConfiguration &session)
+QStringList tlsDetailLines(const QSslConfiguration &session, bool encrypted)
 {
-    QString out;
-    out += QStringLiteral("Version ") + protocolName(session);
-    const QString cipher = session.sessionCipher().name();
-    out += QStringLiteral("\r\nCipher ") + (cipher.isEmpty() ? QStringLiteral("unbekannt") : cipher);
-    const QByteArray alpn = session.nextNegotiatedProtocol();
-    out += QStringLiteral("\r\nALPN ") + (alpn.isEmpty() ? QStringLiteral("keins") : QString::fromLatin1(alpn));
-    const QList<QSslCertificate> chain = session.peerCertificateChain();
-    for (qsizetype i = 0; i < chain.size(); ++i) {
-        const QSslCertificate &c = chain[i];
-        out += QStringLiteral("\r\nZertifikat ") + QString::number(i + 1) + QStringLiteral(": ")
-            + distinguishedName(c, false) + QStringLiteral("; Aussteller: ") + distinguishedName(c, true)
-            + QStringLiteral("; gültig bis ")
-            + c.expiryDate().toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
+    QStringList lines;
+    if (encrypted) {
+        const QByteArray alpn = session.nextNegotiatedProtocol();
+        lines << QStringLiteral("Version ") + protocolName(session.sessionProtocol())
+              << QStringLiteral("Cipher ") + session.sessionCipher().name()
+              << QStringLiteral("ALPN ") + (alpn.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(alpn));
     }
-    return out;
+    for (const QSslCertificate &c : session.peerCertificateChain())
+        lines << QStringLiteral("Zertifikat ") + distinguishedName(c, false) + QStringLiteral("; Aussteller ")
+                     + distinguishedName(c, true) + QStringLiteral("; gültig bis ")
+                     + c.expiryDate().toUTC().toString(Qt::ISODate);
+    return lines;
+}
+
+QString tlsDetailsText(const QSslConfiguration &session, bool encrypted)
+{
+    return tlsDetailLines(session, encrypted).join(QStringLiteral("\r\n"));
+}
+
+ConnectionPlan planConnection(const ServerTarget &target, const VerbindungTexts &texts,
+                              const QList<QSslCertificate> &trustReplacement)
+{
+    ConnectionPlan plan;
+    plan.peerName = target.connectHost.toString();
+    plan.connectTo = texts.adresse.isEmpty() ? plan.peerName : connectHostOf(texts.adresse).toString();
+    const QString ip = texts.ip.trimmed();
+    if (ip == u"4")
+        plan.family = QAbstractSocket::IPv4Protocol;
+    else if (ip == u"6")
+        plan.family = QAbstractSocket::IPv6Protocol;
+    else if (!ip.isEmpty()) {
+        plan.problem = QStringLiteral("Ungültige IP-Version: ") + texts.ip + QStringLiteral(" (4, 6 oder leer)");
+        return plan;
+    }
+    if (target.transport == Transport::Plain)
+        return plan;
+
+    if (target.transport == Transport::Tls) {
+        LoadedCertificates added = loadTrustFromEnvironment();
+        if (!added.problem.isEmpty()) {
+            plan.problem = added.problem;
+            return plan;
+        }
+        if (!texts.ca.isEmpty()) {
+            const LoadedCertificates own = loadCaFile(texts.ca);
+            if (!own.problem.isEmpty()) {
+                plan.problem = own.problem;
+                return plan;
+            }
+            addNew(added.certificates, own.certificates);
+        }
+        if (!added.certificates.isEmpty()) {
+            // Setting a trusted set replaces the system's store, so the
+            // store comes first in it.
+            plan.caCertificates =
+                trustReplacement.isEmpty() ? QSslConfiguration::systemCaCertificates() : trustReplacement;
+            addNew(plan.caCertificates, added.certificates);
+        } else {
+            plan.caCertificates = trustReplacement;
+        }
+    }
+    plan.identity = loadClientIdentity(texts.zertifikat, texts.schluessel, texts.passwort);
+    plan.problem = plan.identity.problem;
+    return plan;
+}
+
+QString familyProblem(QAbstractSocket::NetworkLayerProtocol family, const QString &name, bool foundAny)
+{
+    if (!foundAny)
+        return QStringLiteral("Server nicht gefunden");
+    return (family == QAbstractSocket::IPv6Protocol ? QStringLiteral("Keine IPv6-Adresse für ")
+                                                    : QStringLiteral("Keine IPv4-Adresse für "))
+        + name;
 }
 
 } // namespace varnok

@@ -7,11 +7,15 @@
 // for the status label, after which the window behaves as for a connection
 // that cannot be made.
 
+#include "request/requestcomposer.h"
+
+#include <QAbstractSocket>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QString>
+#include <QStringList>
 
 namespace varnok {
 
@@ -68,10 +72,43 @@ ClientIdentity loadClientIdentity(const QString &certificatePath, const QString 
 // it answers true and leaves the verdict to the handshake.
 bool keyMatchesCertificate(const QSslKey &key, const QSslCertificate &certificate);
 
-// The TLS details of an established connection, lines separated by CR LF:
-// "Version TLS 1.3", "Cipher NAME", "ALPN http/1.1" (or "ALPN keins"),
-// then one line per certificate of the peer's chain, the peer's own first:
-// "Zertifikat N: SUBJECT; Aussteller: ISSUER; gültig bis YYYY-MM-DD hh:mm:ss UTC".
-QString tlsDetailsText(const QSslConfiguration &session);
+// The TLS details of a connection: for one whose handshake is done
+// (`encrypted`) "Version TLSv1.3", "Cipher NAME", "ALPN http/1.1" (or
+// "ALPN -"); then, also for a handshake that failed on the certificate, one
+// line per certificate of the peer's chain, the peer's own first:
+// "Zertifikat CN=…, O=…; Aussteller CN=…; gültig bis 2026-12-10T07:00:00Z".
+QStringList tlsDetailLines(const QSslConfiguration &session, bool encrypted);
+// The same lines separated by CR LF.
+QString tlsDetailsText(const QSslConfiguration &session, bool encrypted);
+
+// The texts of SeiteFenster(i).Verbindung at a Senden.
+struct VerbindungTexts
+{
+    QString ca, zertifikat, schluessel, passwort, adresse, ip;
+};
+
+// Where one request's socket goes and what its TLS side presents.
+struct ConnectionPlan
+{
+    QString connectTo; // Adresse, or the Server text's host (an IPv6 literal without brackets)
+    QString peerName;  // TLS: the name sent for SNI and checked in the certificate
+    QAbstractSocket::NetworkLayerProtocol family = QAbstractSocket::AnyIPProtocol;
+    // Verified TLS: the whole trusted set when anything is added to the
+    // system's store (or the tests' replacement); empty: the socket's own.
+    QList<QSslCertificate> caCertificates;
+    ClientIdentity identity; // TLS: the client certificate, if one is named
+    QString problem;         // why nothing may be sent; empty when all is well
+};
+
+// Plans a connection to `target` with the window's settings. Files are read
+// only where they count: trust (SSL_CERT_FILE, SSL_CERT_DIR, CA) for
+// https://, the client identity for both TLS schemes, nothing for plain
+// TCP. `trustReplacement` (tests) stands for the system's store.
+ConnectionPlan planConnection(const ServerTarget &target, const VerbindungTexts &texts,
+                              const QList<QSslCertificate> &trustReplacement = {});
+
+// The problem text when a lookup limited to one family found no address of
+// it: "Keine IPv6-Adresse für NAME"; an empty lookup is "Server nicht gefunden".
+QString familyProblem(QAbstractSocket::NetworkLayerProtocol family, const QString &name, bool foundAny);
 
 } // namespace varnok

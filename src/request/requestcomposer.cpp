@@ -40,6 +40,22 @@ bool startsWithScheme(QStringView text, QStringView scheme)
 
 } // namespace
 
+QStringView connectHostOf(QStringView host)
+{
+    // Brackets are how a URL writes an IPv6 address beside a port; a name
+    // lookup of the bracketed text would find nothing.
+    if (host.size() > 2 && host.startsWith(u'[') && host.endsWith(u']')) {
+        const QStringView inside = host.sliced(1, host.size() - 2);
+        // The address parser forgives blanks around the address; a text
+        // with a blank is a name, as it always was.
+        const bool blank = std::any_of(inside.begin(), inside.end(), [](QChar c) { return c.unicode() <= u' '; });
+        QHostAddress address;
+        if (!blank && address.setAddress(inside.toString()) && address.protocol() == QAbstractSocket::IPv6Protocol)
+            return inside;
+    }
+    return host;
+}
+
 ServerTarget serverTarget(QStringView serverText)
 {
     constexpr std::pair<QStringView, Transport> kSchemes[] = {
@@ -55,18 +71,7 @@ ServerTarget serverTarget(QStringView serverText)
             break;
         }
     }
-    target.connectHost = target.host;
-    // Brackets are how a URL writes an IPv6 address beside a port; a name
-    // lookup of the bracketed text would find nothing.
-    if (target.host.size() > 2 && target.host.startsWith(u'[') && target.host.endsWith(u']')) {
-        const QStringView inside = target.host.sliced(1, target.host.size() - 2);
-        // The address parser forgives blanks around the address; a text
-        // with a blank is a name, as it always was.
-        const bool blank = std::any_of(inside.begin(), inside.end(), [](QChar c) { return c.unicode() <= u' '; });
-        QHostAddress address;
-        if (!blank && address.setAddress(inside.toString()) && address.protocol() == QAbstractSocket::IPv6Protocol)
-            target.connectHost = inside;
-    }
+    target.connectHost = connectHostOf(target.host);
     return target;
 }
 
@@ -220,8 +225,25 @@ QString certificateProblem(const QList<QSslError> &errors)
     return QStringLiteral("Zertifikat nicht vertrauenswürdig: ") + reasons.join(QStringLiteral(", "));
 }
 
+QString clientCertificateRefusal(QStringView libraryText)
+{
+    if (libraryText.contains(u"certificate required", Qt::CaseInsensitive))
+        return QStringLiteral("Server verlangt ein Client-Zertifikat");
+    static constexpr QStringView kRefused[] = {u"alert bad certificate", u"alert unknown ca",
+                                               u"alert certificate unknown", u"alert unsupported certificate",
+                                               u"alert certificate revoked", u"alert certificate expired",
+                                               u"alert access denied"};
+    for (QStringView r : kRefused)
+        if (libraryText.contains(r, Qt::CaseInsensitive))
+            return QStringLiteral("Client-Zertifikat vom Server abgelehnt");
+    return {};
+}
+
 QString handshakeProblem(QAbstractSocket::SocketError error, QStringView libraryText)
 {
+    const QString refusal = clientCertificateRefusal(libraryText);
+    if (!refusal.isEmpty())
+        return QStringLiteral("TLS-Handshake fehlgeschlagen: ") + refusal;
     // OpenSSL's reasons when the two sides have no protocol version in
     // common: the server's alert, or a version the client does not speak.
     static constexpr QStringView kVersionReasons[] = {

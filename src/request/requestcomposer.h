@@ -54,6 +54,9 @@ struct ServerTarget
 // host that is an IPv6 address in brackets ("[::1]", "[fe80::1%eth0]")
 // connects to that address; the Host header keeps the brackets.
 ServerTarget serverTarget(QStringView serverText);
+// Where a host text connects: the address of "[IPv6 address]", otherwise
+// the text itself.
+QStringView connectHostOf(QStringView host);
 
 // The request as text (CR LF line ends, header end, then the body). The
 // Host line carries the Server text without its scheme.
@@ -82,5 +85,11 @@ QString certificateProblem(const QList<QSslError> &errors);
 // library's own text of it, which tells a refused protocol version from a
 // server that speaks no TLS).
 QString handshakeProblem(QAbstractSocket::SocketError error, QStringView libraryText = {});
+
+// Why a TLS server refused this client, from the TLS library's text of its
+// alert: "Server verlangt ein Client-Zertifikat" or "Client-Zertifikat vom
+// Server abgelehnt"; empty for any other text. Over TLS 1.3 a server says
+// so only after the handshake, once the request has gone.
+QString clientCertificateRefusal(QStringView libraryText);
 
 } // namespace varnok

@@ -4,7 +4,9 @@
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 
+#include <QHostAddress>
 #include <QNetworkProxy>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -18,6 +20,67 @@ constexpr qint64 kReadBufferSize = qint64(4) << 20;
 
 } // namespace
 
+// The parser writes the answer fields; the Mitschnitt notes the codings
+// and the body's length from the same calls, so the answer is split once.
+class RequestSession::TeeSink : public AnswerSink
+{
+public:
+    TeeSink(AnswerSink &fields, RequestSession &session) : m_fields(fields), m_session(session) {}
+    void statusLine(const QString &line) override { m_fields.statusLine(line); }
+    void knownHeader(SeiteField field, const QString &value) override { m_fields.knownHeader(field, value); }
+    void otherHeader(const QString &line) override
+    {
+        m_session.m_transcript->noteOtherHeader(line);
+        m_fields.otherHeader(line);
+    }
+    void headerEnded() override
+    {
+        m_session.m_transcript->noteHeaderEnded();
+        m_fields.headerEnded();
+    }
+    void body(QByteArrayView bytes) override
+    {
+        m_session.m_transcript->addBodyBytes(bytes.size());
+        m_fields.body(bytes);
+    }
+
+private:
+    AnswerSink &m_fields;
+    RequestSession &m_session;
+};
+
+// One variable of SeiteFenster(i).Mitschnitt: made from the current
+// request's Mitschnitt when read; a script's write stands until the next
+// Senden.
+class RequestSession::MitschnittField : public TextField
+{
+public:
+    MitschnittField(const RequestSession &session, MitschnittValue value) : m_session(session), m_value(value) {}
+    QString text() const override
+    {
+        if (m_written)
+            return *m_written;
+        const Transcript &t = *m_session.m_transcript;
+        switch (m_value) {
+        case MitschnittValue::Gesendet: return t.gesendetText();
+        case MitschnittValue::Empfangen: return t.empfangenText();
+        case MitschnittValue::Zeiten: return t.zeitenText();
+        case MitschnittValue::Ankuenfte: return t.ankuenfteText();
+        case MitschnittValue::Meldung: return t.meldungText();
+        case MitschnittValue::Tls: return t.tlsText();
+        case MitschnittValue::Dekodiert: return t.dekodiertText();
+        }
+        return QString();
+    }
+    void setText(const QString &text) override { m_written = text; }
+    void forget() { m_written.reset(); }
+
+private:
+    const RequestSession &m_session;
+    MitschnittValue m_value;
+    std::optional<QString> m_written;
+};
+
 RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_ptr<RequestClock> clock,
                                QObject *parent)
     : QObject(parent),
@@ -27,9 +90,23 @@ RequestSession::RequestSession(Engine &engine, SeiteModels models, std::unique_p
       m_caption(kSenden)
 {
     m_clock->setTimeoutHandler([this] { onTimeout(); });
-    m_sink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_modelSink = std::make_unique<ModelAnswerSink>(m_models, [this] { onHeaderEnded(); });
+    m_sink = std::make_unique<TeeSink>(*m_modelSink, *this);
     m_parser = std::make_unique<AnswerParser>(*m_sink);
+    for (auto &model : m_verbindung)
+        model = std::make_shared<TextModel>();
+    m_lookup = makeSystemHostLookup();
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        m_mitschnitt[i] = std::make_shared<MitschnittField>(*this, MitschnittValue(i));
     makeSocket(Transport::Plain);
+}
+
+VerbindungFields RequestSession::verbindungFields() const
+{
+    VerbindungFields out;
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        out[i] = m_verbindung[i];
+    return out;
 }
 
 RequestSession::~RequestSession()
@@ -45,6 +122,25 @@ RequestSession::~RequestSession()
     m_socket->abort();
 }
 
+MitschnittFields RequestSession::mitschnittFields() const
+{
+    MitschnittFields out;
+    for (std::size_t i = 0; i < kMitschnittValueCount; ++i)
+        out[i] = m_mitschnitt[i];
+    return out;
+}
+
+void RequestSession::record(TranscriptEvent event)
+{
+    m_transcript->addEvent(event, m_clock->nanoseconds());
+}
+
+void RequestSession::noteTls()
+{
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket))
+        m_transcript->setTls(tlsDetailLines(ssl->sslConfiguration(), ssl->isEncrypted()));
+}
+
 RequestFields RequestSession::requestFields() const
 {
     RequestFields f;
@@ -58,6 +154,8 @@ void RequestSession::shutDown()
     if (m_shutDown)
         return;
     m_shutDown = true;
+    if (m_requestState != 0)
+        record(TranscriptEvent::Gestoppt);
     m_clock->stopTimer();
     closeSocket();
     m_socket->disconnect(this);
@@ -83,6 +181,7 @@ void RequestSession::setStatusLabel(const QString &text)
 
 void RequestSession::showFailure(const QString &reason)
 {
+    m_transcript->setMeldung(reason);
     setStatusLabel(reason);
     emit failed(reason);
 }
@@ -113,16 +212,34 @@ void RequestSession::makeSocket(Transport transport)
     if (tls) {
         auto *ssl = new QSslSocket(this);
         connect(ssl, &QSslSocket::connected, this, [this] {
+            record(TranscriptEvent::Verbunden);
             m_tcpConnected = true;
             watchSocket();
+        });
+        connect(ssl, &QSslSocket::encrypted, this, [this] {
+            record(TranscriptEvent::Tls);
+            noteTls();
         });
         connect(ssl, &QSslSocket::encrypted, this, &RequestSession::onConnected);
         connect(ssl, &QSslSocket::sslErrors, this, &RequestSession::onCertificateErrors);
         m_socket = ssl;
     } else {
         m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::connected, this, [this] { record(TranscriptEvent::Verbunden); });
         connect(m_socket, &QTcpSocket::connected, this, &RequestSession::onConnected);
     }
+    connect(m_socket, &QTcpSocket::hostFound, this, [this] {
+        // A literal address is no name that was resolved.
+        if (m_literalHost)
+            return;
+        record(TranscriptEvent::Aufgeloest);
+    });
+    connect(m_socket, &QTcpSocket::bytesWritten, this, [this](qint64 n) {
+        const qint64 before = m_written;
+        m_written += n;
+        if (before < m_transcript->sent().size() && m_written >= m_transcript->sent().size())
+            record(TranscriptEvent::Gesendet);
+    });
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
@@ -135,25 +252,55 @@ void RequestSession::makeSocket(Transport transport)
     connect(m_socket, &QTcpSocket::errorOccurred, this, &RequestSession::onSocketError);
 }
 
-void RequestSession::connectSocket(const ServerTarget &target, quint16 port)
+void RequestSession::connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port)
 {
-    m_transport = target.transport;
-    const QString host = target.host.toString();
+    // A literal address is no name that was resolved.
+    m_literalHost = !QHostAddress(host).isNull();
     auto *ssl = qobject_cast<QSslSocket *>(m_socket);
     if (!ssl) {
         m_socket->connectToHost(host, port);
         return;
     }
-    QSslConfiguration config = ssl->sslConfiguration();
+    // Fresh for every connection: the socket is kept between requests, and
+    // a CA or client certificate of the last one must not stay with it.
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
-    if (!m_settings.trustedCertificates.isEmpty())
-        config.setCaCertificates(m_settings.trustedCertificates);
+    if (!plan.caCertificates.isEmpty())
+        config.setCaCertificates(plan.caCertificates);
+    if (!plan.identity.isNull()) {
+        config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity.certificate} + plan.identity.chain);
+        config.setPrivateKey(plan.identity.key);
+    }
     ssl->setSslConfiguration(config);
-    ssl->setPeerVerifyMode(target.transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
-                                                                        : QSslSocket::VerifyPeer);
-    // The host name is also the name sent for SNI and the name the
-    // certificate must carry.
-    ssl->connectToHostEncrypted(host, port);
+    ssl->setPeerVerifyMode(m_transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
+                                                                   : QSslSocket::VerifyPeer);
+    // The Server text's host is the name sent for SNI and the name the
+    // certificate must carry, wherever the socket connects.
+    ssl->connectToHostEncrypted(host, port, plan.peerName);
+}
+
+void RequestSession::lookUpAndConnect(const ConnectionPlan &plan, quint16 port)
+{
+    const quint64 serial = m_connectSerial;
+    const QHostAddress literal(plan.connectTo);
+    const bool named = literal.isNull();
+    auto connectToFirst = [this, plan, port, serial, named](const QList<QHostAddress> &addresses) {
+        if (m_shutDown || serial != m_connectSerial || m_requestState == 0)
+            return;
+        if (named && !addresses.isEmpty())
+            record(TranscriptEvent::Aufgeloest);
+        for (const QHostAddress &a : addresses) {
+            if (a.protocol() == plan.family) {
+                connectSocket(plan, a.toString(), port);
+                return;
+            }
+        }
+        showFailure(familyProblem(plan.family, plan.connectTo, !addresses.isEmpty()));
+    };
+    if (!literal.isNull())
+        connectToFirst({literal});
+    else
+        m_lookup->lookUp(plan.connectTo, this, connectToFirst);
 }
 
 void RequestSession::watchSocket()
@@ -187,6 +334,8 @@ void RequestSession::closeSocket()
     m_tcpConnected = false;
     m_certificateProblem.clear();
     m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    m_handshakeErrorText.clear();
+    ++m_connectSerial;
 }
 
 // ---- the toggle ----------------------------------------------------------------
@@ -206,6 +355,13 @@ void RequestSession::sendAction()
     const QString server = m_models[SeiteField::Server]->text();
     const QString portText = m_models[SeiteField::Port]->text();
 
+    // The Mitschnitt of this request, from now until the next Senden.
+    m_transcript = std::make_shared<Transcript>(
+        m_clock->nanoseconds(), serverTarget(server).host.toString() + QLatin1Char(':') + portText);
+    for (const auto &field : m_mitschnitt)
+        field->forget();
+    m_written = 0;
+
     m_parser->reset();
     // The output box, the further headers, then the answer fields in order.
     m_models[SeiteField::Text]->setText(QString());
@@ -223,12 +379,28 @@ void RequestSession::sendAction()
         problem = QStringLiteral("TLS nicht verfügbar (OpenSSL fehlt)");
     m_connectedDuringSend = false;
     m_errorDuringSend.clear();
+    ConnectionPlan plan;
+    if (problem.isEmpty()) {
+        VerbindungTexts texts;
+        texts.ca = m_verbindung[std::size_t(VerbindungValue::Ca)]->text();
+        texts.zertifikat = m_verbindung[std::size_t(VerbindungValue::Zertifikat)]->text();
+        texts.schluessel = m_verbindung[std::size_t(VerbindungValue::Schluessel)]->text();
+        texts.passwort = m_verbindung[std::size_t(VerbindungValue::Passwort)]->text();
+        texts.adresse = m_verbindung[std::size_t(VerbindungValue::Adresse)]->text();
+        texts.ip = m_verbindung[std::size_t(VerbindungValue::Ip)]->text();
+        plan = planConnection(target, texts, m_settings.trustedCertificates);
+        problem = plan.problem;
+    }
+    const quint16 port = problem.isEmpty() ? quint16(*requestPort(portText)) : 0;
+    const bool lookUpFirst = problem.isEmpty() && plan.family != QAbstractSocket::AnyIPProtocol;
     if (problem.isEmpty()) {
         makeSocket(target.transport);
+        m_transport = target.transport;
         // The socket may report success or failure from inside the call;
         // both are taken up once the engine has entered state 1.
         m_inSend = true;
-        connectSocket(target, quint16(*requestPort(portText)));
+        if (!lookUpFirst)
+            connectSocket(plan, plan.connectTo, port);
         m_inSend = false;
     }
 
@@ -249,10 +421,15 @@ void RequestSession::sendAction()
         showFailure(m_errorDuringSend);
     else if (m_connectedDuringSend)
         onConnected();
+    else if (lookUpFirst)
+        lookUpAndConnect(plan, port);
 }
 
 void RequestSession::stopAction(RequestEnd how)
 {
+    record(how == RequestEnd::Closed    ? TranscriptEvent::Geschlossen
+           : how == RequestEnd::Stopped ? TranscriptEvent::Gestoppt
+                                        : TranscriptEvent::Timeout);
     closeSocket();
     setCaption(kSenden);
     setStatusLabel(QString());
@@ -276,6 +453,7 @@ void RequestSession::onConnected()
     emit connected();
     setStatusLabel(QStringLiteral("Verbunden"));
     const QByteArray request = composeRequest(requestFields());
+    m_transcript->addSent(request);
     m_socket->write(request);
     emit requestWritten(request.size());
     setStatusLabel(QStringLiteral("Befehl gesendet"));
@@ -309,6 +487,7 @@ void RequestSession::onDataArrival()
         const QByteArray piece = m_socket->read(waiting);
         if (piece.isEmpty())
             return;
+        m_transcript->addArrival(m_clock->nanoseconds(), piece);
         emit arrived(piece.size());
         m_parser->feed(piece);
         if (m_shutDown || m_ownClose)
@@ -345,6 +524,7 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
         return;
     if (tlsHandshaking()) {
         m_handshakeError = error;
+        m_handshakeErrorText = m_socket->errorString();
         showFailure(tlsProblem());
         return;
     }
@@ -356,7 +536,12 @@ void RequestSession::onSocketError(QAbstractSocket::SocketError error)
             onPeerClosed();
         return;
     }
-    const QString reason = socketErrorReason(error);
+    QString reason = socketErrorReason(error);
+    if (m_connected && m_transport != Transport::Plain) {
+        const QString refusal = clientCertificateRefusal(m_socket->errorString());
+        if (!refusal.isEmpty())
+            reason = refusal;
+    }
     if (m_inSend) {
         m_errorDuringSend = reason;
         return;
@@ -377,6 +562,7 @@ void RequestSession::onCertificateErrors(const QList<QSslError> &errors)
     if (m_shutDown || m_ownClose)
         return;
     // Not ignored: the handshake fails and nothing of the request is sent.
+    noteTls();
     m_certificateProblem = certificateProblem(errors);
     showFailure(m_certificateProblem);
 }
@@ -388,7 +574,8 @@ bool RequestSession::tlsHandshaking() const
 
 QString RequestSession::tlsProblem() const
 {
-    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError) : m_certificateProblem;
+    return m_certificateProblem.isEmpty() ? handshakeProblem(m_handshakeError, m_handshakeErrorText)
+                                         : m_certificateProblem;
 }
 
 void RequestSession::onTimeout()
@@ -408,6 +595,7 @@ void RequestSession::onTimeout()
 
 void RequestSession::onHeaderEnded()
 {
+    record(TranscriptEvent::HeaderEnde);
     setCaption(QStringLiteral("Stop"));
     emit headerEnded();
 }

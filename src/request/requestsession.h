@@ -19,10 +19,15 @@
 // Everything runs on the thread that owns the object; the listeners are
 // called from inside the engine's handlers and must not destroy it.
 
+#include "objects/verbindungfields.h"
 #include "request/answerparser.h"
+#include "request/connectionsettings.h"
+#include "request/hostlookup.h"
 #include "request/receptionwatch.h"
 #include "request/requestclock.h"
 #include "request/requestcomposer.h"
+#include "request/transcript.h"
+#include "objects/windowobjects.h"
 
 #include <QAbstractSocket>
 #include <QList>
@@ -30,6 +35,8 @@
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <memory>
 
 class QTcpSocket;
@@ -37,6 +44,7 @@ class QTcpSocket;
 namespace varnok {
 
 class Engine;
+class TextModel;
 
 // How one request came to its end.
 enum class RequestEnd {
@@ -93,6 +101,21 @@ public:
 
     void setSettings(ConnectionSettings settings) { m_settings = std::move(settings); }
     const ConnectionSettings &settings() const { return m_settings; }
+    // The texts of SeiteFenster(i).Verbindung (CA, Zertifikat, Schluessel,
+    // Passwort, Adresse, IP), owned here; read at every Senden.
+    const std::shared_ptr<TextModel> &verbindung(VerbindungValue value) const
+    {
+        return m_verbindung[std::size_t(value)];
+    }
+    VerbindungFields verbindungFields() const;
+    // How names are looked up when IP limits the address family (the
+    // system's resolver unless a test gives another).
+    void setHostLookup(std::unique_ptr<HostLookup> lookup) { m_lookup = std::move(lookup); }
+    // The TLS details of the current request (since the last Senden), once
+    // its handshake got as far as the server's certificate: the lines of
+    // Mitschnitt.TLS, as tlsDetailLines makes them; empty before that and
+    // for plain requests.
+    const QStringList &tlsDetails() const { return m_transcript->tlsLines(); }
     // Where the open connection's socket is named, for a script run that
     // waits in a loop (the main window's yield).
     void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch) { m_watch = std::move(watch); }
@@ -100,6 +123,17 @@ public:
     const SeiteModels &models() const { return m_models; }
     // The input fields' texts as they are now.
     RequestFields requestFields() const;
+
+    // The Mitschnitt of the current request (since the last Senden; an
+    // empty one before the first). A new one is made at every Senden, so
+    // one taken here stays as it was when its request is over.
+    std::shared_ptr<const Transcript> transcript() const { return m_transcript; }
+    // What the variables of SeiteFenster(i).Mitschnitt read: the current
+    // request's Mitschnitt, or what a script wrote until the next Senden.
+    MitschnittFields mitschnittFields() const;
+    // The target of the current request as its failure line names it,
+    // "HOST:PORT" (the host without its scheme, the port as typed).
+    const QString &target() const { return m_transcript->target(); }
 
 signals:
     void statusLabelChanged(const QString &text);
@@ -119,6 +153,9 @@ signals:
     void failed(const QString &reason);
 
 private:
+    class TeeSink;
+    class MitschnittField;
+
     void sendAction();
     void stopAction(RequestEnd how);
     void setStatus(QStringView value);
@@ -128,7 +165,8 @@ private:
     void restartTimer();
 
     void makeSocket(Transport transport);
-    void connectSocket(const ServerTarget &target, quint16 port);
+    void connectSocket(const ConnectionPlan &plan, const QString &host, quint16 port);
+    void lookUpAndConnect(const ConnectionPlan &plan, quint16 port);
     void closeSocket();
     void watchSocket();
     void stopWatching();
@@ -141,6 +179,8 @@ private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onTimeout();
     void onHeaderEnded();
+    void record(TranscriptEvent event);
+    void noteTls();
 
     Engine &m_engine;
     SeiteModels m_models;
@@ -156,7 +196,11 @@ private:
     Transport m_transport = Transport::Plain;
     QString m_certificateProblem; // why the server's certificate was refused
     QAbstractSocket::SocketError m_handshakeError = QAbstractSocket::RemoteHostClosedError;
+    QString m_handshakeErrorText; // the TLS library's words for it
     ConnectionSettings m_settings;
+    std::array<std::shared_ptr<TextModel>, kVerbindungValueCount> m_verbindung;
+    std::unique_ptr<HostLookup> m_lookup;
+    quint64 m_connectSerial = 0; // counts connection attempts; a late lookup of an old one is dropped
     int m_ownClose = 0;        // >0 while the engine closes its own socket
     bool m_inSend = false;     // inside the Send action's connect call
     bool m_connectedDuringSend = false;
@@ -165,7 +209,13 @@ private:
     std::weak_ptr<ReceptionWatch> m_watch;
     qintptr m_watched = -1;    // the socket named to m_watch
 
-    std::unique_ptr<ModelAnswerSink> m_sink;
+    std::shared_ptr<Transcript> m_transcript = std::make_shared<Transcript>();
+    qint64 m_written = 0;
+    bool m_literalHost = false; // the host is an address, not a name to resolve      // bytes of the request the socket has written
+    std::array<std::shared_ptr<MitschnittField>, kMitschnittValueCount> m_mitschnitt;
+
+    std::unique_ptr<ModelAnswerSink> m_modelSink;
+    std::unique_ptr<TeeSink> m_sink;
     std::unique_ptr<AnswerParser> m_parser;
     QTcpSocket *m_socket = nullptr; // a child of this object
 };

@@ -3,14 +3,18 @@
 
 #include "common/textmodel.h"
 #include "request/outputview.h"
+#include "request/statuslabel.h"
+#include "request/verbindungdialog.h"
 #include "widgets/textbox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -48,7 +52,7 @@ SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent, std::unique_ptr<Reques
     buildControls();
 
     m_session = std::make_unique<RequestSession>(engine, m_models, std::move(clock));
-    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &QLabel::setText);
+    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &StatusLabel::setFullText);
     connect(m_session.get(), &RequestSession::captionChanged, m_command1, &QPushButton::setText);
     connect(m_session.get(), &RequestSession::headerEnded, m_command1,
             [button = m_command1] { button->setEnabled(true); });
@@ -107,10 +111,12 @@ void SeiteWindow::buildControls()
                 senden->setContext(Qt::WidgetWithChildrenShortcut);
                 connect(senden, &QShortcut::activated, this, [this] { Command1_Click(); });
             }
+            auto *verbindung = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), this);
+            verbindung->setContext(Qt::WidgetWithChildrenShortcut);
+            connect(verbindung, &QShortcut::activated, this, &SeiteWindow::openVerbindungDialog);
 
-            m_label10 = new QLabel(this);
+            m_label10 = new StatusLabel(this);
             m_label10->setObjectName(QStringLiteral("Label10"));
-            m_label10->setTextFormat(Qt::PlainText);
             m_label10->setFrameStyle(QFrame::Box | QFrame::Plain);
             m_label10->setLineWidth(1);
             m_label10->setIndent(2);
@@ -239,7 +245,7 @@ QString SeiteWindow::buttonCaption() const
 
 QString SeiteWindow::statusLabelText() const
 {
-    return m_label10->text();
+    return m_label10->fullText();
 }
 
 void SeiteWindow::setTimeoutInterval(int ms)
@@ -382,7 +388,36 @@ void SeiteWindow::closeEvent(QCloseEvent *event)
     // more Status.
     m_closed = true;
     m_session->shutDown();
+    if (m_verbindungDialog)
+        m_verbindungDialog->close();
     emit closed(m_index);
+}
+
+void SeiteWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *verbindung = menu.addAction(QStringLiteral("Verbindung..."), this, &SeiteWindow::openVerbindungDialog);
+    verbindung->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    menu.exec(event->globalPos());
+}
+
+void SeiteWindow::openVerbindungDialog()
+{
+    if (m_closed)
+        return;
+    if (m_verbindungDialog) {
+        m_verbindungDialog->raise();
+        m_verbindungDialog->activateWindow();
+        return;
+    }
+    VerbindungDialog::Models models;
+    for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
+        models[i] = m_session->verbindung(VerbindungValue(i));
+    m_verbindungDialog = new VerbindungDialog(models, m_session->tlsDetails(),
+                                              QStringLiteral("Verbindung - Seite ") + QString::number(m_index), this);
+    m_verbindungDialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_verbindungDialog->setWindowFlag(Qt::Window);
+    m_verbindungDialog->open();
 }
 
 void SeiteWindow::updateSelectionReadout()

@@ -15,7 +15,8 @@
 //   sub->show();                                      // load: frame 10000 x 10000 twips
 //   w->setIndex(i);                                   // the Tag
 //   sub->setWindowTitle("Seite " + QString::number(i));
-//   RegisterSeiteFenster(engine.root(), i, w->fields());
+//   RegisterSeiteFenster(engine.root(), i, w->fields(), builtinSites(), w->session().mitschnittFields(),
+//                        w->session().verbindungFields());
 //   engine.setWindowStatus(u"SeiteFenster", i, u"0");
 //   connect(w, &SeiteWindow::closed, ...);            // free slot, UnregisterSeiteFenster
 //
@@ -27,9 +28,11 @@
 
 #include "objects/windowobjects.h"
 #include "request/requestsession.h"
+#include "request/verbindungdialog.h"
 
 #include <QAnyStringView>
 #include <QList>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QWidget>
 #include <memory>
@@ -43,6 +46,8 @@ namespace varnok {
 
 class Engine;
 class OutputView;
+
+class StatusLabel;
 class TextBox;
 class TextModel;
 
@@ -97,6 +102,11 @@ public:
     int twipsToPixelsX(double twips) const;
     int twipsToPixelsY(double twips) const;
 
+    // Opens the "Verbindung" dialog (Ctrl+Shift+V, or the window's context
+    // menu) or brings the open one forward; it is closed with the window.
+    void openVerbindungDialog();
+    VerbindungDialog *verbindungDialog() const { return m_verbindungDialog; }
+
 signals:
     // Emitted once, from the unload handling (closeEvent accepted); the main
     // window frees the slot and unregisters the node.
@@ -107,6 +117,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // Right-click where no box has a menu of its own: "Verbindung...".
+    void contextMenuEvent(QContextMenuEvent *event) override;
     // Tab and Shift+Tab follow the window's fixed focus order.
     bool focusNextPrevChild(bool next) override;
 
@@ -121,6 +133,7 @@ private:
 
     int m_index = 0;
     bool m_loaded = false;
+    QPointer<VerbindungDialog> m_verbindungDialog;
     bool m_closed = false;
 
     SeiteModels m_models;                 // every text box's model, by field
@@ -129,7 +142,7 @@ private:
     std::unique_ptr<RequestSession> m_session;
 
     QPushButton *m_command1 = nullptr;
-    QLabel *m_label10 = nullptr;
+    StatusLabel *m_label10 = nullptr;
     QFrame *m_line1 = nullptr;
     QFrame *m_line2 = nullptr;
     OutputView *m_output = nullptr;

@@ -121,7 +121,8 @@ int MainForm::OpenSeiteWindow()
     placeNewSubWindow(sub, sub->size());
     window->setIndex(index);
     window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
-    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), builtinSites());
+    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), builtinSites(),
+                         window->session().mitschnittFields(), window->session().verbindungFields());
     m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
     return index;
 }

@@ -1,39 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// varnok-run [OPTION] DATEI: runs one script file in script window 1 of an
-// unseen main window, exactly as Ausführen would, and exits when that
-// window is idle again. DATEI "-" is standard input.
+// varnok-run [OPTION] DATEI...: runs each script file in a new script window
+// of an unseen main window, one after the other, exactly as Ausführen
+// would, and exits when the last one's window is idle again. DATEI "-" is
+// standard input.
 //
-// Exit status: 0 the run ended without an error box, 1 an error box ended
-// it, 2 a wrong call or DATEI could not be loaded (missing, unreadable, no
-// regular file, or larger than the largest script file), 128 + the signal
+// Exit status: the worst of the files' (2 > 1 > 3 > 0): 0 the run ended
+// without an error box and every check passed, 1 an error box ended it,
+// 2 a wrong call, a file that could not be loaded (missing, unreadable, no
+// regular file, or larger than the largest script file) or a report that
+// could not be written, 3 no error box but a failed check; 128 + the signal
 // number when SIGINT (130) or SIGTERM (143) stopped it.
+//
+// main() reads as the jobs in order: the command line, Qt and the unseen
+// main window, the signals, then each file: load, run, report.
 
 #include "common/fileaccess.h"
 #include "common/standardstreams.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
+#include "interpreter/scriptconsole.h"
 #include "shell/application.h"
 #include "shell/buildinfo.h"
 #include "shell/mainform.h"
+#include "shell/runcall.h"
+#include "shell/runreport.h"
 #include "widgets/headlessdialogs.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QFile>
+#include <QHash>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <optional>
-#include <variant>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kExitUsage = 2;
-const QString kUsage = QStringLiteral("Aufruf: varnok-run [OPTION] DATEI\n");
 
 // A signal handler can reach nothing but plain statics: the write end of
 // the pipe that hands the signal to the event loop, and the signal.
@@ -54,16 +63,6 @@ void onSignal(int sig)
     [[maybe_unused]] const ssize_t n = ::write(g_signalFd, &byte, 1);
 }
 
-// Standard error belongs to the script's boxes. Qt's own chatter (the
-// offscreen platform's notes on unsupported window features, missing
-// runtime folders) would mix into it; only its serious messages stay.
-void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
-        return;
-    varnok::writeToStream(STDERR_FILENO, (QStringLiteral("Qt: ") + text + QLatin1Char('\n')).toUtf8());
-}
-
 // What cannot be written is lost; it changes neither the run nor its exit
 // status.
 void print(int fd, const QString &text)
@@ -71,128 +70,71 @@ void print(int fd, const QString &text)
     varnok::writeToStream(fd, text.toUtf8());
 }
 
-int usageError(const QString &message)
+// Standard error belongs to the script's boxes. Qt's own chatter (the
+// offscreen platform's notes on unsupported window features, missing
+// runtime folders) would mix into it; only its serious messages stay.
+void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
-    print(STDERR_FILENO, QStringLiteral("varnok-run: ") + message + QLatin1Char('\n') + kUsage);
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
+        return;
+    print(STDERR_FILENO, QStringLiteral("Qt: ") + text + QLatin1Char('\n'));
+}
+
+// --- The command line -------------------------------------------------
+
+QStringList commandLine(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Help, version and a wrong call are answered without running anything.
+int answerWithoutRun(const varnok::ParsedRunCall &parsed)
+{
+    using Outcome = varnok::ParsedRunCall::Outcome;
+    if (parsed.outcome == Outcome::Help) {
+        print(STDOUT_FILENO, varnok::runHelpText());
+        return 0;
+    }
+    if (parsed.outcome == Outcome::Version) {
+        print(STDOUT_FILENO, varnok::runVersionText());
+        return 0;
+    }
+    print(STDERR_FILENO, QStringLiteral("varnok-run: ") + parsed.error + QLatin1Char('\n')
+                             + QLatin1String(varnok::kRunUsage) + QLatin1Char('\n'));
     return kExitUsage;
 }
 
-QString helpText(const QList<QCommandLineOption> &options)
-{
-    QString text = kUsage
-                   + QStringLiteral(
-                       "Führt die Varnok-Skriptdatei DATEI aus wie „Ausführen“ in einem Skriptfenster,\n"
-                       "ohne ein Fenster zu zeigen. Ist DATEI „-“, wird das Skript von der\n"
-                       "Standardeingabe gelesen.\n"
-                       "\n"
-                       "Optionen:\n");
-    for (const QCommandLineOption &option : options) {
-        QStringList names;
-        for (const QString &name : option.names())
-            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-        text += QStringLiteral("  ") + names.join(QStringLiteral(", ")).leftJustified(15)
-                + option.description() + QLatin1Char('\n');
-    }
-    text += QStringLiteral(
-        "\n"
-        "Jedes Meldungsfenster wird eine Zeile auf der Standardfehlerausgabe und mit OK\n"
-        "beantwortet, jede Frage mit Nein. Gehört die laufende Anweisung zu DATEI, steht\n"
-        "davor, wo sie steht: „DATEI:ZEILE: Fehler 4: Objekt nicht gefunden“.\n"
-        "\n"
-        "Rückgabewert:\n"
-        "  0    der Lauf endete ohne Fehlermeldung\n"
-        "  1    eine Fehlermeldung beendete den Lauf\n"
-        "  2    falscher Aufruf, oder DATEI konnte nicht geladen werden\n"
-        "  130  durch SIGINT (Strg+C) angehalten\n"
-        "  143  durch SIGTERM angehalten\n"
-        "\n"
-        "Mehr in „man varnok-run“.\n");
-    return text;
-}
+// --- Loading a file -----------------------------------------------------
 
-QString versionText()
+// A script file in its window, as it was loaded: what the box lines and the
+// reports need to say where a statement stands.
+struct StartedScript
 {
-    return QStringLiteral("varnok-run (Varnok) ") + QString::fromLatin1(varnok::buildinfo::version)
-           + QStringLiteral(
-               "\n"
-               "Lizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>.\n"
-               "Dies ist freie Software: Sie dürfen sie ändern und weitergeben.\n"
-               "Es gibt KEINE GARANTIE, soweit das Gesetz es zulässt.\n");
-}
-
-// What the command line asks for. An exit status instead when it is
-// answered already (help, version, a wrong call).
-struct Call
-{
-    QString fileName; // "-" for standard input
+    QPointer<varnok::Skript> window;
+    int index = 0;
+    QString fileName;  // as given, "-" for standard input
+    QString shownName; // in box lines and reports
+    QString loadedText;
+    int droppedLines = 0; // empty lines at the start, which loading drops
 };
-
-std::variant<Call, int> parseCommandLine(const QStringList &arguments)
-{
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("diese Hilfe zeigen und beenden"));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("die Version zeigen und beenden"));
-    parser.addOption(help);
-    parser.addOption(version);
-    const bool parsed = parser.parse(arguments);
-    if (parsed && parser.isSet(help)) {
-        print(STDOUT_FILENO, helpText({help, version}));
-        return 0;
-    }
-    if (parsed && parser.isSet(version)) {
-        print(STDOUT_FILENO, versionText());
-        return 0;
-    }
-    if (!parsed) {
-        const QStringList unknown = parser.unknownOptionNames();
-        if (!unknown.isEmpty()) {
-            const QString &name = unknown.first();
-            return usageError(QStringLiteral("unbekannte Option: ")
-                              + (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
-        }
-        // The only other fault possible here: a value given to an option
-        // that takes none ("--help=x").
-        const auto withValue = std::find_if(arguments.begin() + 1, arguments.end(), [](const QString &a) {
-            return a.startsWith(QStringLiteral("--")) && a.contains(QLatin1Char('='));
-        });
-        if (withValue != arguments.end())
-            return usageError(QStringLiteral("Option ") + withValue->section(QLatin1Char('='), 0, 0)
-                              + QStringLiteral(" erwartet keinen Wert"));
-        return usageError(QStringLiteral("falscher Aufruf"));
-    }
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty())
-        return usageError(QStringLiteral("keine Skriptdatei angegeben"));
-    if (files.size() > 1)
-        return usageError(QStringLiteral("zu viele Argumente: ") + files.mid(1).join(QLatin1Char(' ')));
-    if (files.first().isEmpty())
-        return usageError(QStringLiteral("leerer Dateiname"));
-    return Call{files.first()};
-}
 
 // Both are bounded like a script file that Laden loads: an endless or huge
 // input is a load failure, and a FIFO or device named as the file is refused
 // before it could block.
-std::optional<QByteArray> readStandardInput()
+std::optional<QByteArray> readScriptBytes(const QString &fileName)
 {
     QByteArray bytes;
-    if (!varnok::readStream(STDIN_FILENO, varnok::kMaxScriptFileSize, bytes))
+    const bool ok = fileName == QStringLiteral("-")
+                        ? varnok::readStream(STDIN_FILENO, varnok::kMaxScriptFileSize, bytes)
+                        : varnok::readRegularFile(fileName, varnok::kMaxScriptFileSize, bytes);
+    if (!ok)
         return std::nullopt;
     return bytes;
 }
 
-std::optional<QByteArray> readFile(const QString &fileName)
-{
-    QByteArray bytes;
-    if (!varnok::readRegularFile(fileName, varnok::kMaxScriptFileSize, bytes))
-        return std::nullopt;
-    return bytes;
-}
-
-// The empty lines at the start of a file, which loading drops: the text's
-// line numbers are the file's less these.
 int leadingEmptyLines(const QByteArray &crlfBytes)
 {
     int count = 0;
@@ -215,6 +157,179 @@ bool looksLikeUtf8(const QByteArray &bytes)
     return !utf8.hasError();
 }
 
+QString loadFailureText(const QString &fileName)
+{
+    return QStringLiteral("Datei kann nicht geladen werden: ") + fileName;
+}
+
+// Opens a new script window and loads the file into it; null (and the
+// window closed again) when it cannot be loaded.
+std::unique_ptr<StartedScript> loadScript(varnok::MainForm &form, const QString &fileName,
+                                          const std::optional<QByteArray> &bytes)
+{
+    const bool fromStdin = fileName == QStringLiteral("-");
+    const int index = bytes ? form.OpenSkriptWindow() : 0;
+    varnok::Skript *skript = form.skriptWindow(index);
+    if (!skript)
+        return nullptr;
+    // A file without any CR was written on a Unix system: its lines end at
+    // LF. Every other file loads exactly as Laden loads it, where a lone LF
+    // stays inside its line.
+    const bool lfLineEnds = !bytes->contains('\r');
+    QByteArray crlf = *bytes;
+    if (lfLineEnds)
+        crlf.replace("\n", "\r\n");
+    if (fromStdin || lfLineEnds) {
+        skript->loadDocument(varnok::decodeScriptFile(crlf), fromStdin ? QString() : fileName);
+    } else if (!skript->LoadDatei(fileName)) {
+        form.skriptClose(index);
+        return nullptr;
+    }
+    if (looksLikeUtf8(*bytes))
+        print(STDERR_FILENO,
+              QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
+                             "Skripte als Windows-1252, Umlaute und andere Nicht-ASCII-Zeichen "
+                             "werden daher anders gelesen.\n")
+                  .arg(fromStdin ? QStringLiteral("die Standardeingabe") : fileName));
+    auto started = std::make_unique<StartedScript>();
+    started->window = skript;
+    started->index = index;
+    started->fileName = fileName;
+    started->shownName = fromStdin ? QStringLiteral("<stdin>") : fileName;
+    started->loadedText = skript->text1()->text();
+    started->droppedLines = leadingEmptyLines(crlf);
+    return started;
+}
+
+// Where the statement stands that is executing for the started file: its
+// window's run is the innermost one and its text is still what was loaded
+// (a script may load another file into it or change it). Lines count as the
+// file was read. The file without a line otherwise.
+varnok::ScriptPlace placeOf(const varnok::MainForm &form, const StartedScript &started)
+{
+    varnok::ScriptPlace place{started.shownName, 0};
+    if (!started.window || form.activeRuns().innermostWindow() != started.index)
+        return place;
+    const varnok::TextModel &text = *started.window->text1();
+    if (text.scriptText() != started.loadedText)
+        return place;
+    qsizetype start = const_cast<varnok::MainForm &>(form).engine().currentStatementStart(text);
+    // The window executes, but no statement of its own: its wait condition,
+    // evaluated at a tick. The runner left the waiting statement selected.
+    if (start < 0)
+        start = text.selectionStart();
+    place.line = started.droppedLines + 1 + int(QStringView(text.scriptText()).left(start).count(u"\r\n"));
+    return place;
+}
+
+// --- What the test built-ins reach ----------------------------------------
+
+// Main.Test.Pruefe, Main.Konsole.Schreibe and Main.Parameter in varnok-run:
+// checks go into the reports, console lines to standard output (TAP comment
+// lines under --tap), parameters come from -D before the environment.
+class RunConsole : public varnok::ScriptConsole
+{
+public:
+    RunConsole(const varnok::RunCall &call, varnok::RunReport &report, const varnok::MainForm &form)
+        : m_tap(call.tap), m_report(report), m_form(form)
+    {
+        for (const auto &[name, value] : call.parameters)
+            m_parameters.insert(name, value);
+    }
+    void setStarted(const StartedScript *started) { m_started = started; }
+
+    void check(const QString &name, bool passed) override
+    {
+        m_report.check(name, passed, m_started ? placeOf(m_form, *m_started) : varnok::ScriptPlace{});
+    }
+    void writeLine(const QString &text) override
+    {
+        if (m_tap)
+            m_report.consoleLine(text);
+        else
+            varnok::writeToStream(STDOUT_FILENO, varnok::consoleBytes(text) + '\n');
+    }
+    QString parameter(const QString &name) override
+    {
+        const auto it = m_parameters.constFind(name);
+        return it != m_parameters.constEnd() ? *it : varnok::environmentParameter(name);
+    }
+
+private:
+    bool m_tap;
+    varnok::RunReport &m_report;
+    const varnok::MainForm &m_form;
+    QHash<QString, QString> m_parameters;
+    const StartedScript *m_started = nullptr;
+};
+
+// --- Signals ---------------------------------------------------------------
+
+// SIGINT and SIGTERM press Stopp on every busy script window (from the event
+// loop, through a socket pair); a second one ends the process at once.
+class SignalBridge
+{
+public:
+    explicit SignalBridge(varnok::MainForm &form)
+    {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds) != 0)
+            return;
+        g_signalFd = m_fds[0];
+        m_notifier = std::make_unique<QSocketNotifier>(m_fds[1], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &form, [this, &form] {
+            char byte;
+            [[maybe_unused]] const ssize_t n = ::read(m_fds[1], &byte, 1);
+            form.stopAllScripts();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = onSignal;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGTERM, &sa, nullptr);
+    }
+    SignalBridge(const SignalBridge &) = delete;
+    SignalBridge &operator=(const SignalBridge &) = delete;
+
+    // 128 + the signal that stopped the runs, or 0.
+    static int status() { return g_signal != 0 ? 128 + g_signal : 0; }
+
+private:
+    int m_fds[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+// --- One run ------------------------------------------------------------------
+
+// Presses Ausführen and lets the events run until the window is idle again;
+// then Stopp on every other busy script window, so a waiting or looping
+// window of this file cannot keep the process alive.
+void runToItsEnd(QApplication &app, varnok::MainForm &form, const StartedScript &started)
+{
+    const QMetaObject::Connection idle =
+        QObject::connect(&form, &varnok::MainForm::skriptIdle, &app, [&](int index) {
+            if (index == started.index)
+                QCoreApplication::quit();
+        });
+    started.window->Ausfuehren_Click();
+    if (started.window && !started.window->isIdle())
+        app.exec();
+    QObject::disconnect(idle);
+    form.stopAllScripts();
+}
+
+// The last error box of the started file's run, as it was shown.
+struct SeenBox
+{
+    varnok::ScriptPlace place;
+    QString title;
+    QString text;
+};
+
+bool isErrorBoxTitle(const QString &title)
+{
+    return title.startsWith(QStringLiteral("Fehler ")) && title.size() > 7 && title[7].isDigit();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -223,28 +338,25 @@ int main(int argc, char **argv)
 
     // Read before Qt starts, and never by Qt: its own options (-platform,
     // -style, ...) would take arguments meant for the script's file name.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const std::variant<Call, int> parsed = parseCommandLine(arguments);
-    if (const int *status = std::get_if<int>(&parsed))
-        return *status;
-    const QString fileName = std::get<Call>(parsed).fileName;
-    const bool fromStdin = fileName == QStringLiteral("-");
+    const varnok::ParsedRunCall parsed = varnok::parseRunCall(commandLine(argc, argv));
+    if (parsed.outcome != varnok::ParsedRunCall::Outcome::Run)
+        return answerWithoutRun(parsed);
+    const varnok::RunCall &call = parsed.call;
 
-    const auto loadFailed = [&] {
-        print(STDERR_FILENO, QStringLiteral("varnok-run: Datei kann nicht geladen werden: %1\n").arg(fileName));
+    // Standard input is read before anything runs, as a single file always
+    // was: a failure of the first file still leaves no Qt started.
+    QList<std::optional<QByteArray>> bytes;
+    for (const QString &file : call.files)
+        bytes.append(readScriptBytes(file));
+    if (call.files.size() == 1 && !bytes.first() && !call.tap && call.junitFile.isEmpty()) {
+        print(STDERR_FILENO, QStringLiteral("varnok-run: ") + loadFailureText(call.files.first()) + u'\n');
         return 2;
-    };
-    const std::optional<QByteArray> bytes = fromStdin ? readStandardInput() : readFile(fileName);
-    if (!bytes)
-        return loadFailed();
+    }
 
     // Nothing is ever shown, so no display is needed; a platform the user
     // names is still honoured.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-
     qInstallMessageHandler(qtMessages);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
@@ -254,88 +366,64 @@ int main(int argc, char **argv)
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(STDERR_FILENO);
+    // A script error's box line stays as tools read it; where it happened
+    // follows on a line of its own.
+    dialogs.setDetailPrefix(QStringLiteral("varnok-run: "));
     varnok::MainForm form(dialogs);
     // The windows exist and behave as on screen, but nothing is shown.
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
+    const SignalBridge signalBridge(form);
 
-    const int index = form.OpenSkriptWindow();
-    varnok::Skript *skript = form.skriptWindow(index);
-    if (!skript)
-        return loadFailed();
-    // A file without any CR was written on a Unix system: its lines end at
-    // LF. Every other file loads exactly as Laden loads it, where a lone LF
-    // stays inside its line.
-    const bool lfLineEnds = !bytes->contains('\r');
-    QByteArray crlf = *bytes;
-    if (lfLineEnds)
-        crlf.replace("\n", "\r\n");
-    if (fromStdin || lfLineEnds)
-        skript->loadDocument(varnok::decodeScriptFile(crlf), fromStdin ? QString() : fileName);
-    else if (!skript->LoadDatei(fileName))
-        return loadFailed();
-    if (looksLikeUtf8(*bytes))
-        print(STDERR_FILENO, QStringLiteral("varnok-run: Hinweis: %1 ist offenbar in UTF-8 geschrieben; Varnok liest "
-                                     "Skripte als Windows-1252, Umlaute und andere Nicht-ASCII-Zeichen "
-                                     "werden daher anders gelesen.\n")
-                          .arg(fromStdin ? QStringLiteral("die Standardeingabe") : fileName));
+    varnok::RunReport report(call.tap ? STDOUT_FILENO : -1, int(call.files.size()));
+    RunConsole console(call, report, form);
+    form.engine().setConsole(&console);
 
-    // A box raised while a statement of the started file runs names the
-    // file and line: window 1's run is the innermost one, and its text is
-    // still what was loaded (a script may load another file into it or
-    // change it). Lines count as the file was read.
-    const QString loadedText = skript->text1()->text();
-    const int droppedLines = leadingEmptyLines(crlf);
-    const QString shownName = fromStdin ? QStringLiteral("<stdin>") : fileName;
-    const QPointer<varnok::Skript> started = skript;
-    dialogs.setLocation([&form, &loadedText, droppedLines, &shownName, started, index]() -> QString {
-        if (!started || form.activeRuns().innermostWindow() != index)
+    const StartedScript *current = nullptr;
+    std::optional<SeenBox> lastBox;
+    dialogs.setLocation([&]() -> QString {
+        if (!current)
             return QString();
-        const varnok::TextModel &text = *started->text1();
-        if (text.scriptText() != loadedText)
-            return QString();
-        qsizetype start = form.engine().currentStatementStart(text);
-        // Window 1 executes, but no statement of its own: its wait
-        // condition, evaluated at a tick. The runner left the waiting
-        // statement selected.
-        if (start < 0)
-            start = text.selectionStart();
-        const qsizetype line =
-            droppedLines + 1 + QStringView(text.scriptText()).left(start).count(u"\r\n");
-        return shownName + QLatin1Char(':') + QString::number(line);
+        const varnok::ScriptPlace place = placeOf(form, *current);
+        return place.line > 0 ? place.file + QLatin1Char(':') + QString::number(place.line) : QString();
+    });
+    dialogs.setObserver([&](const QString &title, const QString &text) {
+        if (current && isErrorBoxTitle(title) && form.activeRuns().innermostWindow() == current->index)
+            lastBox = SeenBox{placeOf(form, *current), title, text};
     });
 
-    int fds[2];
-    std::unique_ptr<QSocketNotifier> notifier;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) == 0) {
-        g_signalFd = fds[0];
-        notifier = std::make_unique<QSocketNotifier>(fds[1], QSocketNotifier::Read);
-        QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&] {
-            char byte;
-            [[maybe_unused]] const ssize_t n = ::read(fds[1], &byte, 1);
-            form.stopAllScripts();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, nullptr);
-        sigaction(SIGTERM, &sa, nullptr);
+    for (qsizetype k = 0; k < call.files.size() && SignalBridge::status() == 0; ++k) {
+        report.beginFile(call.files[k] == QStringLiteral("-") ? QStringLiteral("<stdin>") : call.files[k]);
+        const std::unique_ptr<StartedScript> started = loadScript(form, call.files[k], bytes[k]);
+        if (!started) {
+            print(STDERR_FILENO, QStringLiteral("varnok-run: ") + loadFailureText(call.files[k]) + u'\n');
+            report.loadFailure(loadFailureText(call.files[k]));
+        } else {
+            current = started.get();
+            console.setStarted(current);
+            lastBox.reset();
+            runToItsEnd(app, form, *started);
+            current = nullptr;
+            console.setStarted(nullptr);
+            if (started->window && started->window->lastRunEndedByError() && lastBox)
+                report.errorBox(lastBox->place, lastBox->title, lastBox->text);
+            else if (started->window && started->window->lastRunEndedByError())
+                report.errorBox({started->shownName, 0}, QStringLiteral("Fehler"), QString());
+        }
+        report.endFile();
     }
-
-    QObject::connect(&form, &varnok::MainForm::skriptIdle, &app, [&](int idle) {
-        if (idle != index)
-            return;
-        // Runs of other windows would keep the event loop busy or waiting.
-        form.stopAllScripts();
-        QCoreApplication::quit();
-    });
-
-    skript->Ausfuehren_Click();
-    if (!skript->isIdle())
-        app.exec();
-
+    report.finish();
     dialogs.setLocation(nullptr);
-    if (g_signal != 0)
-        return 128 + g_signal;
-    return started && started->lastRunEndedByError() ? 1 : 0;
+    dialogs.setObserver(nullptr);
+    form.engine().setConsole(nullptr);
+
+    int status = report.status();
+    if (!call.junitFile.isEmpty() && !varnok::replaceRegularFile(call.junitFile, report.junitXml())) {
+        print(STDERR_FILENO,
+              QStringLiteral("varnok-run: JUnit-Bericht kann nicht geschrieben werden: ") + call.junitFile + u'\n');
+        status = 2;
+    }
+    if (SignalBridge::status() != 0)
+        return SignalBridge::status();
+    return status;
 }

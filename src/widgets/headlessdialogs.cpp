@@ -21,6 +21,8 @@ void HeadlessDialogs::message(QWidget *, const QString &title, const QString &te
     const QString prefix = where.isEmpty() ? QString() : where + QStringLiteral(": ");
     const QByteArray bytes = (prefix + line(title, text) + QLatin1Char('\n')).toUtf8();
     writeToStream(m_fd, bytes);
+    if (m_observer)
+        m_observer(title, text);
 }
 
 void HeadlessDialogs::scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,

@@ -22,6 +22,11 @@ public:
     // Detail lines (where a script error happened) begin with this and
     // follow the box's line, which stays as it is; none while it is empty.
     void setDetailPrefix(const QString &prefix) { m_detailPrefix = prefix; }
+    // Told of every box after its line is written: title and text.
+    void setObserver(std::function<void(const QString &, const QString &)> observer)
+    {
+        m_observer = std::move(observer);
+    }
     void message(QWidget *parent, const QString &title, const QString &text) override;
     // The box's line, then the place on a line of its own. The line number
     // is left out when the box's line already begins with a place.
@@ -40,6 +45,7 @@ private:
     std::function<QString()> m_location;
     QString m_detailPrefix;
     bool m_lastHadLocation = false;
+    std::function<void(const QString &, const QString &)> m_observer;
 };
 
 } // namespace varnok

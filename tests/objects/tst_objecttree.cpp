@@ -215,13 +215,14 @@ private slots:
         QVERIFY(!root->object(u"File")->function(u"Copy"));
         QCOMPARE(root->object(u"File")->function(u"Read")->GetFunktion(), QStringLiteral("FILEREAD"));
         const QStringList order = {QStringLiteral("MATHE"), QStringLiteral("TEXT"), QStringLiteral("CONVERT"),
-                                   QStringLiteral("BEDINGUNG"), QStringLiteral("FILE")};
+                                   QStringLiteral("BEDINGUNG"), QStringLiteral("FILE"), QStringLiteral("TEST"),
+                                   QStringLiteral("KONSOLE")};
         QStringList names;
         for (const NodePtr &n : main->objects())
             names << n->GetName();
         QCOMPARE(names, order);
-        QCOMPARE(main->functionCount(), size_t(6));
-        QCOMPARE(main->object(u"Text")->functionCount(), size_t(10));
+        QCOMPARE(main->functionCount(), size_t(7));
+        QCOMPARE(main->object(u"Text")->functionCount(), size_t(11));
         QCOMPARE(main->object(u"Bedingung")->object(u"Mathe")->function(u"GroesserGleich")->GetFunktion(),
                  QStringLiteral("MAINBEDINGUNGMATHEGROESSERGLEICH"));
         for (const char16_t *a : {u"Skript", u"SeiteFenster", u"SkriptFenster"})
@@ -255,6 +256,7 @@ object MAIN
   function NICHT = MAINNICHT
   function RANDOM = MAINRANDOM
   function TIMER = MAINTIMER
+  function PARAMETER = MAINPARAMETER
   object MATHE
     function PLUS = MAINMATHEPLUS
     function MINUS = MAINMATHEMINUS
@@ -273,6 +275,7 @@ object MAIN
     function ZTRIM = MAINTEXTZTRIM
     function UCASE = MAINTEXTUCASE
     function LCASE = MAINTEXTLCASE
+    function SUCHE = MAINTEXTSUCHE
   object CONVERT
     function CHR = MAINCONVERTCHR
     function ASC = MAINCONVERTASC
@@ -294,6 +297,10 @@ object MAIN
     function CREATE = MAINFILECREATE
     function DELETE = MAINFILEDELETE
     function COPY = MAINFILECOPY
+  object TEST
+    function PRUEFE = MAINTESTPRUEFE
+  object KONSOLE
+    function SCHREIBE = MAINKONSOLESCHREIBE
 )"));
         const RunRef run = engine.NewSkriptObject();
         QCOMPARE(dump(*engine.root().objectArray(u"Skript")->peekObject(run.index)), QStringLiteral(R"(shortcut FUNKTION -> Skript.Funktion(Skript.MyFunktion())
@@ -342,6 +349,21 @@ object OUTPUT
   variable ACCEPT-RANGES
   variable LOCATION
   variable WEITERES
+object MITSCHNITT
+  variable GESENDET
+  variable EMPFANGEN
+  variable ZEITEN
+  variable ANKUENFTE
+  variable MELDUNG
+  variable TLS
+  variable DEKODIERT
+object VERBINDUNG
+  variable CA
+  variable ZERTIFIKAT
+  variable SCHLUESSEL
+  variable PASSWORT
+  variable ADRESSE
+  variable IP
 )"));
         RegisterSkriptFenster(engine.root(), 4, std::make_shared<TextModel>(), builtinSites());
         QCOMPARE(dump(*engine.root().objectArray(u"SkriptFenster")->peekObject(4)), QStringLiteral(R"(variable STATUS
@@ -378,6 +400,16 @@ function CLOSE = SKRIPTFENSTERCLOSE 4
         }
         QCOMPARE(n->object(u"Input")->variableCount(), size_t(11));
         QCOMPARE(n->object(u"Output")->variableCount(), size_t(12));
+        // The Mitschnitt and Verbindung come after every entry the node always had; a
+        // node registered without its values reads them as empty.
+        QCOMPARE(n->objects().size(), size_t(4));
+        QCOMPARE(n->objects()[2]->GetName(), QStringLiteral("MITSCHNITT"));
+        QCOMPARE(n->objects()[3]->GetName(), QStringLiteral("VERBINDUNG"));
+        QCOMPARE(n->object(u"Mitschnitt")->variableCount(), kMitschnittValueCount);
+        QCOMPARE(n->object(u"Mitschnitt")->variable(u"Dekodiert")->GetInhalt(), QString());
+        // Without texts given they read as empty and ignore writes.
+        n->object(u"Verbindung")->variable(u"IP")->SetInhalt(QStringLiteral("6"));
+        QCOMPARE(n->object(u"Verbindung")->variable(u"IP")->GetInhalt(), QString());
         // Registering again changes nothing.
         RegisterSeiteFenster(*root, 12, f, builtinSites());
         QCOMPARE(n->variableCount(), size_t(2));

@@ -59,7 +59,8 @@ struct SeiteSetup
         window->resize(700, 620);
         window->show();
         window->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, window->fields(), builtinSites());
+        RegisterSeiteFenster(engine.root(), 1, window->fields(), builtinSites(),
+                             window->session().mitschnittFields(), window->session().verbindungFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 

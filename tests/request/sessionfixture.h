@@ -53,7 +53,8 @@ struct SessionSetup
         session = std::make_unique<RequestSession>(engine, models, std::move(manual));
         host.session = session.get();
         session->setIndex(1);
-        RegisterSeiteFenster(engine.root(), 1, fields, builtinSites());
+        RegisterSeiteFenster(engine.root(), 1, fields, builtinSites(), session->mitschnittFields(),
+                             session->verbindungFields());
         engine.setWindowStatus(u"SeiteFenster", 1, u"0");
     }
 

@@ -267,6 +267,16 @@ private slots:
         QCOMPARE(handshakeProblem(QAbstractSocket::SslHandshakeFailedError,
                                   u"error:0A000102:SSL routines::unsupported protocol"),
                  version);
+        // What a server that wants a client certificate says, in TLS 1.3
+        // after the handshake, in TLS 1.2 during it.
+        QCOMPARE(clientCertificateRefusal(u"error:0A00045C:SSL routines::tlsv13 alert certificate required"),
+                 QStringLiteral("Server verlangt ein Client-Zertifikat"));
+        QCOMPARE(clientCertificateRefusal(u"error:0A000412:SSL routines::sslv3 alert bad certificate"),
+                 QStringLiteral("Client-Zertifikat vom Server abgelehnt"));
+        QCOMPARE(clientCertificateRefusal(u"The remote host closed the connection"), QString());
+        QCOMPARE(handshakeProblem(QAbstractSocket::SslHandshakeFailedError,
+                                  u"error:0A000418:SSL routines::tlsv1 alert unknown ca"),
+                 QStringLiteral("TLS-Handshake fehlgeschlagen: Client-Zertifikat vom Server abgelehnt"));
     }
 
     void connectProblems()

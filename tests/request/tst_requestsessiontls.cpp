@@ -93,6 +93,37 @@ private slots:
         server.closeClient();
         QTRY_COMPARE(s.status(), QStringLiteral("0"));
         QCOMPARE(answerFields(s), overTls);
+    }
+
+    void mitschnittNamesTheHandshakeAndTheChain()
+    {
+        TlsServer tls(m_cert, m_key);
+        QSslConfiguration alpn = tls.server.sslConfiguration();
+        alpn.setAllowedNextProtocols({QByteArray("http/1.1")});
+        tls.server.setSslConfiguration(alpn);
+        SessionSetup s;
+        s.sendTo(QStringLiteral("https+unsicher://127.0.0.1"), tls.port());
+        QTRY_VERIFY(tls.requestComplete());
+        // The bytes sent are those before encryption.
+        QCOMPARE(encodeCp1252(s.get(u"SeiteFenster(1).Mitschnitt.Gesendet")), tls.received);
+        tls.send(kAnswer);
+        tls.closeClient();
+        QTRY_COMPARE(s.status(), QStringLiteral("0"));
+        QCOMPARE(s.session->transcript()->received(), kAnswer);
+        const QStringList lines = s.get(u"SeiteFenster(1).Mitschnitt.TLS").split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].startsWith(u"Version TLSv1."));
+        QVERIFY(lines[1].startsWith(u"Cipher ") && lines[1].size() > 8);
+        QCOMPARE(lines[2], QStringLiteral("ALPN http/1.1"));
+        QVERIFY2(lines[3].startsWith(u"Zertifikat CN=127.0.0.1; Aussteller CN=127.0.0.1; gültig bis 20"),
+                 qPrintable(lines[3]));
+        QStringList events;
+        for (const QString &line : s.get(u"SeiteFenster(1).Mitschnitt.Zeiten").split(QStringLiteral("\r\n")))
+            events << line.section(QLatin1Char(' '), 0, 0);
+        QVERIFY2(events.size() == 6, qPrintable(events.join(u',')));
+        QCOMPARE(events, QStringList({QStringLiteral("verbunden"), QStringLiteral("tls"), QStringLiteral("gesendet"),
+                                      QStringLiteral("erstes-byte"), QStringLiteral("header-ende"),
+                                      QStringLiteral("geschlossen")}));
         QCOMPARE(s.get(u"SeiteFenster(1).Output.Server"), QStringLiteral("Geheim"));
     }
 
@@ -113,6 +144,9 @@ private slots:
         s.clock->advance(60000);
         QTRY_COMPARE(tls.handshakesStarted, 2);
         QTRY_VERIFY(s.session->statusLabel().startsWith(u"Zertifikat nicht vertrauenswürdig: "));
+        // The refused chain is in the Mitschnitt, and why.
+        QVERIFY(s.get(u"SeiteFenster(1).Mitschnitt.TLS").startsWith(u"Zertifikat CN=127.0.0.1"));
+        QVERIFY(s.get(u"SeiteFenster(1).Mitschnitt.Meldung").startsWith(u"Zertifikat nicht vertrauenswürdig: "));
         // Nothing of the request reached the server.
         QVERIFY(tls.connections.isEmpty());
         QVERIFY(tls.received.isEmpty());

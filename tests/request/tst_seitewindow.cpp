@@ -8,6 +8,7 @@
 
 #include "common/conventions.h"
 #include "request/outputview.h"
+#include "request/statuslabel.h"
 #include "widgets/textbox.h"
 
 #include <QFontInfo>
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QElapsedTimer>
+#include <QApplication>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -216,6 +218,27 @@ private slots:
         QCOMPARE(s.status(), QStringLiteral("0"));
     }
 
+    void statusLabelElidesWhatDoesNotFitAndShowsItAsTooltip()
+    {
+        SeiteSetup s;
+        auto *label = qobject_cast<StatusLabel *>(s.window->control(u"Label10"));
+        QVERIFY(label);
+        const QString reason = QStringLiteral(
+            "Zertifikat nicht vertrauenswürdig: selbst signiert, für einen anderen Namen ausgestellt");
+        label->setFullText(reason);
+        QVERIFY(label->isElided());
+        QVERIFY(label->text().endsWith(QChar(0x2026)));
+        QCOMPARE(label->toolTip(), reason);
+        QCOMPARE(label->fullText(), reason);
+        // Wide enough, the whole text and no tooltip.
+        s.window->resize(3000, 620);
+        QVERIFY(!label->isElided());
+        QCOMPARE(label->text(), reason);
+        QCOMPARE(label->toolTip(), QString());
+        label->setFullText(QStringLiteral("Verbinde..."));
+        QCOMPARE(label->toolTip(), QString());
+    }
+
     void binaryBodyIsShownAsSymbols()
     {
         SeiteSetup s;
@@ -285,6 +308,50 @@ private slots:
         QCOMPARE(out->toolTip(), QStringLiteral("SelStart: 12; SelEnd: 12"));
         QTest::mouseDClick(out->viewport(), Qt::LeftButton, {}, out->pointOf(9) + QPoint(1, 3));
         QCOMPARE(out->toolTip(), QStringLiteral("SelStart: 9; SelEnd: 15"));
+    }
+
+    void verbindungDialogEditsWhatScriptsSee()
+    {
+        SeiteSetup s;
+        s.engine.Evaluate(u"SeiteFenster(1).Verbindung.Adresse(Text(127.0.0.1))", {});
+        s.engine.Evaluate(u"SeiteFenster(1).Verbindung.IP(6)", {});
+        QApplication::setActiveWindow(s.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+        s.window->widget(SeiteField::Server)->setFocus();
+        QTRY_VERIFY(QApplication::focusWidget());
+        // The shortcut from any box of the window.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(s.window->verbindungDialog());
+        VerbindungDialog *d = s.window->verbindungDialog();
+        QCOMPARE(d->windowTitle(), QStringLiteral("Verbindung - Seite 1"));
+        QCOMPARE(d->value(VerbindungValue::Adresse), QStringLiteral("127.0.0.1"));
+        QCOMPARE(d->value(VerbindungValue::Ip), QStringLiteral("6"));
+        QCOMPARE(d->tlsDetailsText(), QStringLiteral("Noch keine TLS-Verbindung."));
+        // Once more brings the same dialog forward.
+        s.window->openVerbindungDialog();
+        QCOMPARE(s.window->verbindungDialog(), d);
+
+        d->findChild<QLineEdit *>(QStringLiteral("CA"))->setText(QStringLiteral("/etc/eigene ca.pem"));
+        d->setValue(VerbindungValue::Ip, QString());
+        // Nothing changes before OK.
+        QCOMPARE(s.get(u"SeiteFenster(1).Verbindung.CA"), QString());
+        QTest::keyClick(d, Qt::Key_Return);
+        QTRY_VERIFY(!s.window->verbindungDialog());
+        QCOMPARE(s.get(u"SeiteFenster(1).Verbindung.CA"), QStringLiteral("/etc/eigene ca.pem"));
+        QCOMPARE(s.get(u"SeiteFenster(1).Verbindung.IP"), QString());
+        QCOMPARE(s.get(u"SeiteFenster(1).Verbindung.Adresse"), QStringLiteral("127.0.0.1"));
+
+        // A text a script wrote that is no choice of the list is kept as it is.
+        s.engine.Evaluate(u"SeiteFenster(1).Verbindung.IP(Text(vier))", {});
+        s.window->openVerbindungDialog();
+        QTRY_VERIFY(s.window->verbindungDialog());
+        QCOMPARE(s.window->verbindungDialog()->value(VerbindungValue::Ip), QStringLiteral("vier"));
+        s.window->verbindungDialog()->apply();
+        QCOMPARE(s.get(u"SeiteFenster(1).Verbindung.IP"), QStringLiteral("vier"));
+        // The dialog goes with its window.
+        QPointer<VerbindungDialog> open = s.window->verbindungDialog();
+        s.window->close();
+        QTRY_VERIFY(!open);
     }
 };
 

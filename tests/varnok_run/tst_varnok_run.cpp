@@ -364,8 +364,14 @@ private slots:
                                      << QStringLiteral("varnok-run: unbekannte Option: -p");
         QTest::newRow("value") << QStringList{QStringLiteral("--version=2")}
                                << QStringLiteral("varnok-run: Option --version erwartet keinen Wert");
-        QTest::newRow("two files") << QStringList{QStringLiteral("a"), QStringLiteral("b")}
-                                   << QStringLiteral("varnok-run: zu viele Argumente: b");
+        QTest::newRow("-D without =") << QStringList{QStringLiteral("-D"), QStringLiteral("SERVER"), QStringLiteral("a")}
+                                      << QStringLiteral("varnok-run: -D erwartet NAME=WERT: SERVER");
+        QTest::newRow("-D with an empty name") << QStringList{QStringLiteral("-D"), QStringLiteral("=x"), QStringLiteral("a")}
+                                               << QStringLiteral("varnok-run: -D erwartet NAME=WERT: =x");
+        QTest::newRow("--junit without a file") << QStringList{QStringLiteral("a"), QStringLiteral("--junit")}
+                                                << QStringLiteral("varnok-run: Option --junit erwartet einen Wert: DATEI");
+        QTest::newRow("standard input twice") << QStringList{QStringLiteral("-"), QStringLiteral("-")}
+                                              << QStringLiteral("varnok-run: die Standardeingabe kann nur einmal gelesen werden");
         QTest::newRow("empty name") << QStringList{QString()} << QStringLiteral("varnok-run: leerer Dateiname");
     }
     void badArgumentsExitTwoWithUsage()

@@ -4,10 +4,14 @@
 // writes what arrived into a file.
 
 #include "support/localhttpserver.h"
+#include "support/testcerts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +75,82 @@ private slots:
         const QByteArray bytes = answer.readAll();
         QVERIFY2(bytes.startsWith("HTTP/1.0 200 OK|"), bytes.constData());
         QVERIFY(bytes.endsWith("|Gr\xfc\xdf" "e\r\nvom Server\n"));
+    }
+
+    void trustFromSslCertFileAndConnectTo()
+    {
+        // An own CA named only by SSL_CERT_FILE; the script connects to
+        // 127.0.0.1 while the certificate is checked for "localhost".
+        varnok::test::TestCertificates certs;
+        if (!varnok::test::TestCertificates::opensslAvailable())
+            QSKIP("openssl is not installed");
+        QVERIFY2(certs.make(), qPrintable(certs.error()));
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        QFile page(m_dir.filePath(QStringLiteral("tls.txt")));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("geheim\n");
+        page.close();
+        QProcess server;
+        server.setWorkingDirectory(m_dir.path());
+        server.setStandardOutputFile(QProcess::nullDevice());
+        server.setStandardErrorFile(QProcess::nullDevice());
+        server.start(QStringLiteral("openssl"),
+                     {QStringLiteral("s_server"), QStringLiteral("-accept"), QStringLiteral("127.0.0.1:%1").arg(port),
+                      QStringLiteral("-cert"), certs.path("server.pem"), QStringLiteral("-key"),
+                      certs.path("server-key.pem"), QStringLiteral("-WWW"), QStringLiteral("-quiet")});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(100);
+            }(),
+            10000);
+
+        const QString out = m_dir.filePath(QStringLiteral("tls-antwort.txt"));
+        const QStringList lines = {
+            QStringLiteral("EXEC Skript.User.NewVariable(Text(S))"),
+            QStringLiteral("EXEC Skript.User.S(NewSeiteFenster())"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Server(Text(https://localhost))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Port(%1)").arg(port),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Befehl(Text(GET /tls.txt HTTP/1.0))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Verbindung.Adresse(Text(127.0.0.1))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Senden()"),
+            QStringLiteral("WAITTILL Main.Bedingung.Text.Gleich(SeiteFenster(Skript.User.S).Status Text(0))"),
+            QStringLiteral("EXEC Main.File.Create(Text(%1))").arg(out),
+            QStringLiteral("EXEC Main.File.Write(Text(%1) 1 Main.Text.Plus(SeiteFenster(Skript.User.S).Output.Rueckgabe "
+                           "Main.Text.Plus(Text(|) SeiteFenster(Skript.User.S).Verbindung.Adresse)))")
+                .arg(out),
+        };
+        const QString script = m_dir.filePath(QStringLiteral("tls.varnok-skript"));
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
+        f.close();
+
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SSL_CERT_FILE"), certs.path("ca.pem"));
+        env.remove(QStringLiteral("SSL_CERT_DIR"));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(VARNOK_RUN_PATH), {script});
+        QVERIFY(run.waitForStarted());
+        const bool finished = run.waitForFinished(30000);
+        if (!finished)
+            run.kill();
+        server.kill();
+        server.waitForFinished();
+        QVERIFY2(finished, "varnok-run did not finish (certificate refused?)");
+        QCOMPARE(run.exitCode(), 0);
+        QFile answer(out);
+        QVERIFY(answer.open(QIODevice::ReadOnly));
+        const QByteArray bytes = answer.readAll();
+        QVERIFY2(bytes.startsWith("HTTP/1.0 200 ok|127.0.0.1"), bytes.constData());
     }
 };
 
