@@ -89,7 +89,7 @@ const Folders &folders()
 // stop yet.
 void stopAll(test::TestHost &host)
 {
-    for (int i = 1; i <= 100; ++i)
+    for (int i = 1; i <= limits::kWindowsPerKind; ++i)
         if (test::FakeSkriptWindow *w = host.skript(i))
             if (!w->control->isIdle() && !w->control->stopRequested())
                 w->control->ausfuehren();
@@ -129,7 +129,7 @@ std::vector<Event> scheduledEvents(QStringView script)
         bool okWindow = false;
         const int atYield = words[0].toInt(&okYield);
         const int window = words[2].toInt(&okWindow);
-        if (!okYield || !okWindow || window < 1 || window > 100)
+        if (!okYield || !okWindow || window < 1 || window > limits::kWindowsPerKind)
             continue;
         for (const auto &[name, kind] : kNames)
             if (words[1].compare(name, Qt::CaseInsensitive) == 0)
@@ -226,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         host.runUntilIdle(2);
 
         // Nothing runs or waits any more, and every run gave its object back.
-        for (int i = 1; i <= 100; ++i) {
+        for (int i = 1; i <= limits::kWindowsPerKind; ++i) {
             if (const test::FakeSkriptWindow *w = host.skript(i)) {
                 FUZZ_CHECK(w->control->isIdle());
                 FUZZ_CHECK(!w->running);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "conventions.h"
+#include "common/limits.h"
 
 #include <array>
 #include <cmath>
@@ -293,12 +294,12 @@ QString numberText(double value)
 std::optional<qint16> toInt16(double value)
 {
     // Whole numbers in range, the usual index, need no rounding.
-    if (value >= -32768.0 && value <= 32767.0 && value == double(int(value)))
+    if (value >= limits::kInt16Min && value <= limits::kInt16Max && value == double(int(value)))
         return qint16(value);
     if (!std::isfinite(value))
         return std::nullopt;
     const double r = std::nearbyint(value);
-    if (r < -32768.0 || r > 32767.0)
+    if (r < limits::kInt16Min || r > limits::kInt16Max)
         return std::nullopt;
     return qint16(r);
 }

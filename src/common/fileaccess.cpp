@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fileaccess.h"
+#include "common/limits.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,7 +190,7 @@ private:
 Fd createTemporaryBeside(const QByteArray &path, mode_t mode, TemporaryName &temp)
 {
     const QByteArray folder = folderOf(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < limits::kTemporaryNameAttempts; ++attempt) {
         const quint64 tag = QRandomGenerator::global()->generate64();
         temp.publish(folder + "/.varnok-" + QByteArray::number(tag, 36) + ".tmp");
         int fd;

@@ -21,10 +21,6 @@
 
 namespace varnok {
 
-// The largest script file that is loaded. Real scripts are kilobytes; this
-// only stops a huge or endless file from eating the memory.
-inline constexpr qint64 kMaxScriptFileSize = qint64(16) * 1024 * 1024;
-
 // False for names no operation may act on: empty, or holding a NUL.
 bool usableFileName(const QString &name);
 

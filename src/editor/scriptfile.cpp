@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scriptfile.h"
+#include "common/limits.h"
 
 #include "common/conventions.h"
 #include "common/fileaccess.h"
@@ -46,7 +47,7 @@ bool readScriptFile(const QString &path, QString &text)
 {
     text.clear();
     QByteArray bytes;
-    if (!readRegularFile(path, kMaxScriptFileSize, bytes))
+    if (!readRegularFile(path, limits::kScriptFileSize, bytes))
         return false;
     text = decodeScriptFile(bytes);
     return true;

@@ -20,7 +20,7 @@ QString decodeScriptFile(const QByteArray &bytes);
 QByteArray encodeScriptFile(QStringView text);
 
 // Reads a script file. False when the file cannot be opened or read, is no
-// regular file or is larger than kMaxScriptFileSize; `text` is then left
+// regular file or is larger than limits::kScriptFileSize; `text` is then left
 // empty.
 bool readScriptFile(const QString &path, QString &text);
 

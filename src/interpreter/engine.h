@@ -9,6 +9,7 @@
 // run lives in the call, so the engine is re-entrant (a run may start inside
 // another run's yield).
 
+#include "common/limits.h"
 #include "common/scripttext.h"
 #include "guard.h"
 #include "host.h"
@@ -133,7 +134,7 @@ private:
     NodePtr m_root;
     RunObjects m_runs;
     StackGuard m_guard;
-    std::array<WaitEntry, 101> m_waits{};
+    std::array<WaitEntry, limits::kWindowsPerKind + 1> m_waits{}; // element 0 is never used
     RandomSource m_random;
     RunningStatement *m_running = nullptr;
     StandardConsole m_standardConsole;

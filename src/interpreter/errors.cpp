@@ -2,6 +2,7 @@
 // Script errors: recorded in the run's own object, then handled by the
 // script's ONERROR statement or shown in a box that ends the run.
 
+#include "common/limits.h"
 #include "engine.h"
 #include "frames.h"
 
@@ -69,7 +70,7 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
 
     recordError(*this, number, ctx.run);
 
-    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < 32767 && m_guard.callDepth < m_guard.limits.callDepth) {
+    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < limits::kCallLevels && m_guard.callDepth < m_guard.limits.callDepth) {
         runErrorHandler(*this, ctx);
         return;
     }

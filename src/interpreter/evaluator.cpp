@@ -5,6 +5,7 @@
 // function calls to the built-in table. Every step happens in the order and
 // with the outcome a scan of the text would have.
 
+#include "common/limits.h"
 #include "builtinfunctions.h"
 #include "builtins.h"
 #include "expression.h"
@@ -14,25 +15,19 @@
 #include "common/conventions.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace varnok {
 
 namespace {
 
-constexpr int kMaxParameters = 100;
-
-// How far a shortcut's expansion is remembered in the expression it came
-// from (see Evaluator::expand).
-constexpr int kRememberedExpansions = 8;
-constexpr qsizetype kRememberedText = 4096;
-
 using Words = QVarLengthArray<QStringView, 4>;
 
 // A call's words: the name and at most 100 parameters.
 void splitCallWords(QStringView text, Words &words, int &depth)
 {
-    splitWords(text, words, depth, kMaxParameters + 1);
+    splitWords(text, words, depth, limits::kParameters + 1);
 }
 
 bool isLiteralText(QStringView name)
@@ -111,9 +106,25 @@ private:
         m_engine.noteMissingName(path.mid(dot + 1).trimmed().toString(), path.trimmed().toString());
         return fail(4, ctx);
     }
-    QString nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
+    // The one rule for released runs (docs/interpreter.md): once the run an
+    // evaluation belongs to is no longer current, it evaluates nothing more.
+    bool released(const EvalContext &ctx) const { return !m_engine.isCurrent(ctx.run); }
+    // Every nested evaluation goes through these: its value, or nothing when
+    // the run was released meanwhile, after which the enclosing evaluation
+    // yields the empty text at once and carries out nothing.
+    std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
-        return Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        QString value = Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        if (released(ctx))
+            return std::nullopt;
+        return value;
+    }
+    std::optional<QString> nested(QStringView text, const EvalContext &ctx)
+    {
+        QString value = m_engine.Evaluate(text, ctx);
+        if (released(ctx))
+            return std::nullopt;
+        return value;
     }
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
@@ -162,8 +173,9 @@ private:
     // targets per segment: a shortcut that names itself again would
     // otherwise keep every step of its runaway growth, and one whose target
     // keeps changing every target it had.
-    if (next->expansionDepth <= kRememberedExpansions && next->text.size() <= kRememberedText
-        && s.expansions.size() < 4) {
+    if (next->expansionDepth <= limits::kRememberedExpansions
+        && next->text.size() <= limits::kRememberedExpansionLength
+        && s.expansions.size() < limits::kRememberedTargets) {
         s.expansions.push_back({target, next});
         return next.get();
     }
@@ -183,10 +195,10 @@ private:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
     Purpose purpose;
     purpose.assignTarget = &v;
-    QString value = nested(*s.inner, ctx, purpose);
-    if (!m_engine.isCurrent(ctx.run))
+    std::optional<QString> value = nested(*s.inner, ctx, purpose);
+    if (!value)
         return {};
-    v.SetInhalt(std::move(value));
+    v.SetInhalt(std::move(*value));
     return previous;
 }
 
@@ -195,8 +207,7 @@ private:
 // and the restart after a shortcut share their locals.
 QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose)
 {
-    // A run whose object has been released evaluates nothing more.
-    if (!m_engine.isCurrent(ctx.run))
+    if (released(ctx))
         return {};
     StackGuard &guard = m_engine.guard();
     StackGuard::Nesting nesting(guard, __builtin_frame_address(0));
@@ -244,7 +255,7 @@ restart:
         } else {
             // Reports its own faults.
             anchor = arrayElement(found.objectArray, *x, s, ctx);
-            if (!anchor || !m_engine.isCurrent(ctx.run))
+            if (!anchor || released(ctx))
                 return {};
             node = anchor.get();
         }
@@ -287,7 +298,9 @@ restart:
     }
     if (!s.inner)
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
-    const QString indexText = nested(*s.inner, ctx);
+    // The element is claimed even when the index released the run, as it
+    // always was; the caller then stops.
+    const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
     const auto index = toInt16(numericValue(indexText));
     NodePtr element = index ? array->GetObject(*index) : nullptr;
     if (!element)
@@ -301,15 +314,16 @@ restart:
     if (!s.pieces) {
         Words pieces;
         int depth = 0;
-        splitWords(x.innerText(s), pieces, depth, kMaxParameters);
+        splitWords(x.innerText(s), pieces, depth, limits::kParameters);
         s.pieces = subExprs(pieces, 0);
     }
     const std::vector<SubExpr> &pieces = *s.pieces;
     QVarLengthArray<QString, 2> values;
     for (const SubExpr &piece : pieces) {
-        values.push_back(nested(piece, ctx));
-        if (!m_engine.isCurrent(ctx.run))
+        std::optional<QString> value = nested(piece, ctx);
+        if (!value)
             return {};
+        values.push_back(std::move(*value));
     }
     if (values.size() == 1) {
         const auto number = wholeNumericValue(values[0]);
@@ -367,9 +381,10 @@ restart:
             const std::vector<SubExpr> &words = *s.words;
             Params params(qsizetype(words.size()) + 1);
             for (size_t k = 0; k < words.size(); ++k) {
-                params[qsizetype(k) + 1] = nested(words[k], ctx);
-                if (!m_engine.isCurrent(ctx.run))
+                std::optional<QString> value = nested(words[k], ctx);
+                if (!value)
                     return {};
+                params[qsizetype(k) + 1] = std::move(*value);
             }
             // A text that grows by appending to itself keeps its buffer.
             if (assignTarget && known->run == &builtin::textPlus && params.size() == 3
@@ -404,9 +419,10 @@ QString Evaluator::callWords(Words &words, const EvalContext &ctx)
     const QStringView name = words.isEmpty() ? QStringView() : words[0];
     Params params(words.isEmpty() ? 1 : words.size());
     for (qsizetype k = 1; k < words.size(); ++k) {
-        params[k] = m_engine.Evaluate(words[k], ctx);
-        if (!m_engine.isCurrent(ctx.run))
+        std::optional<QString> value = nested(words[k], ctx);
+        if (!value)
             return {};
+        params[k] = std::move(*value);
     }
     return callBuiltin(m_engine, name, params, ctx);
 }

@@ -2,20 +2,13 @@
 #include "expression.h"
 
 #include "common/conventions.h"
+#include "common/limits.h"
 
 #include <cmath>
 
 namespace varnok {
 
 namespace {
-
-// Parentheses are counted in 16 bits in the language; more open ones than
-// that have no meaning.
-constexpr int kMaxParenDepth = 32767;
-
-// Texts longer than this are parsed for the one evaluation that needs them.
-constexpr qsizetype kLongestCached = 4096;
-constexpr qsizetype kCachedChars = 1 << 20;
 
 bool startsNumberLiteral(QChar c)
 {
@@ -45,7 +38,7 @@ void Expr::scanOn() const
         if (c == u'(') {
             if (m_argStart < 0)
                 m_argStart = m_pos;
-            if (++m_parens > kMaxParenDepth) {
+            if (++m_parens > limits::kParenthesisDepth) {
                 m_fault = 2;
                 m_scanned = true;
                 return;
@@ -139,9 +132,9 @@ std::shared_ptr<const Expr> ExprCache::get(QStringView input)
     if (const auto it = m_map.find(key); it != m_map.end())
         return it->second;
     std::shared_ptr<const Expr> e = parseExpression(key);
-    if (key.size() > kLongestCached)
+    if (key.size() > limits::kCachedExpressionLength)
         return e;
-    if (m_chars + key.size() > kCachedChars) {
+    if (m_chars + key.size() > limits::kCachedExpressionChars) {
         m_map.clear();
         m_chars = 0;
     }

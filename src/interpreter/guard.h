@@ -3,6 +3,8 @@
 // What keeps the native stack safe while scripts nest evaluations, calls and
 // runs: counters with limits, and a watch on the stack itself.
 
+#include "common/limits.h"
+
 #include <QtGlobal>
 #include <cstddef>
 
@@ -15,13 +17,11 @@ namespace varnok {
 // frames than release builds).
 struct EngineLimits
 {
-    int evaluationDepth = 4000;    // nested evaluations (parameters, indices, calls)
-    int shortcutExpansions = 1000; // rewrites within one evaluation
-    // Characters all rewrites of one evaluation may build together, beyond
-    // four times the expression's own length.
-    qsizetype shortcutText = 16 * 1024 * 1024;
-    int callDepth = 1200;          // user-function (and handler) nesting
-    size_t stackReserve = 1024 * 1024; // bytes of stack kept free
+    int evaluationDepth = limits::kEvaluationDepth;
+    int shortcutExpansions = limits::kShortcutExpansions;
+    qsizetype shortcutText = limits::kShortcutText;
+    int callDepth = limits::kCallDepth;
+    size_t stackReserve = limits::kStackReserve;
 };
 
 class StackGuard

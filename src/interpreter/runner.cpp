@@ -4,6 +4,7 @@
 // is no parsing pass; block structure is found by skipping forward with
 // nesting counters or by jumping back to a remembered position.
 
+#include "common/limits.h"
 #include "engine.h"
 #include "scriptcache.h"
 
@@ -17,7 +18,6 @@ namespace varnok {
 
 namespace {
 
-constexpr size_t kLoopStackSize = 32000;
 
 // One invocation of the runner and everything it keeps. It lives on the
 // heap: the runner's frame stays on the native stack for every level of
@@ -338,7 +338,7 @@ Runner::Step Runner::loopEnd(const Statement &st)
 void Runner::pushLoop()
 {
     // A full loop stack is reported like a statement that cannot run.
-    if (loopStack.size() >= kLoopStackSize)
+    if (loopStack.size() >= size_t(limits::kLoopStack))
         m_engine.RaiseScriptError(1, ctx);
     else
         loopStack.push_back(previous);
@@ -351,7 +351,7 @@ Runner::Step Runner::wait(const Statement &st)
 {
     const Keyword kw = st.keyword;
     const QString &arg = st.arg;
-    if (callLevel == 0 && windowIndex >= 1 && windowIndex <= 100) {
+    if (callLevel == 0 && windowIndex >= 1 && windowIndex <= limits::kWindowsPerKind) {
         WaitEntry &w = m_engine.waitEntry(windowIndex);
         w.waiting = true;
         w.run = run;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "runobjects.h"
 
+#include "common/limits.h"
+
 #include "builtins.h"
 
 #include <utility>
@@ -36,7 +38,7 @@ RunObjects::RunObjects(ObjectArrayPtr skriptArray)
 
 RunRef RunObjects::create()
 {
-    for (int n = 1; n <= 32767; ++n) {
+    for (int n = 1; n <= limits::kRunIndexes; ++n) {
         const NodePtr node = m_skriptArray->claimObject(qint16(n));
         // MyFunktion marks an object in use.
         if (node->function(u"MyFunktion"))

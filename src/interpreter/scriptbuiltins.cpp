@@ -2,6 +2,7 @@
 // The run object's own built-ins: its index, the call level, the four
 // Skript.User.New* functions, and calls of user functions.
 
+#include "common/limits.h"
 #include "builtinfunctions.h"
 #include "frames.h"
 
@@ -81,7 +82,7 @@ QString user(Engine &engine, Params &p, const EvalContext &ctx)
     if (ctx.run.index == 0 || !runs.node(ctx.run))
         return {};
     StackGuard &guard = engine.guard();
-    if (ctx.callLevel >= 32767 || guard.callDepth >= guard.limits.callDepth
+    if (ctx.callLevel >= limits::kCallLevels || guard.callDepth >= guard.limits.callDepth
         || guard.exhausted(__builtin_frame_address(0)))
         return engine.fail(2, ctx);
     const qint16 level = qint16(ctx.callLevel + 1);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "scriptcache.h"
 
+#include "common/limits.h"
+
 #include "upperid.h"
 
 #include "common/conventions.h"
@@ -11,7 +13,6 @@ namespace {
 
 // A script that runs through more distinct lines than this is remembered
 // only in part.
-constexpr size_t kMostStatements = 16384;
 
 Keyword classify(QStringView word)
 {
@@ -117,7 +118,7 @@ std::shared_ptr<const Statement> ScriptCache::statementAt(const ScriptText &box,
         made->end = r->end;
         st = std::move(made);
     }
-    if (m_statements.size() >= kMostStatements)
+    if (m_statements.size() >= limits::kCachedStatements)
         m_statements.clear();
     m_statements.emplace(scan, st);
     return st;

@@ -2,6 +2,7 @@
 // The built-ins over values: arithmetic, text, conversion, comparison,
 // logic, random numbers and the clock.
 
+#include "common/limits.h"
 #include "builtinfunctions.h"
 
 #include "common/conventions.h"
@@ -95,7 +96,7 @@ QString durch(Engine &engine, Params &p, const EvalContext &ctx)
 QString hoch(Engine &engine, Params &p, const EvalContext &ctx)
 {
     const auto n = toInt16(num(p, 2));
-    if (!n || *n == 32767 || *n == -32768)
+    if (!n || *n < limits::kHochExponentMin || *n > limits::kHochExponentMax)
         return engine.fail(2, ctx);
     const double x = num(p, 1);
     double r = 1;
@@ -116,7 +117,7 @@ QString hoch(Engine &engine, Params &p, const EvalContext &ctx)
 QString wurzel(Engine &engine, Params &p, const EvalContext &ctx)
 {
     const auto deg = toInt16(num(p, 2));
-    if (!deg || *deg == -32768)
+    if (!deg || *deg == limits::kInt16Min)
         return engine.fail(2, ctx);
     const double x = num(p, 1);
     if (!std::isfinite(x))

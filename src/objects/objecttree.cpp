@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "objecttree.h"
 
+#include "common/limits.h"
+
 namespace varnok {
 
 void EineVerknuepfung::SetName(QStringView name) {
@@ -166,7 +168,7 @@ namespace {
 template <typename T, typename Prepare>
 bool addTo(NamedList<T> &list, QStringView name, Prepare prepare)
 {
-    if (list.entries.size() >= size_t(kMaxEntries))
+    if (list.entries.size() >= size_t(limits::kListEntries))
         return false;
     auto entry = std::make_shared<T>();
     prepare(*entry);

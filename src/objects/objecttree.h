@@ -3,6 +3,7 @@
 // The six classes the object tree is made of. They only store and find
 // entries; paths, shortcuts and calls are the evaluator's business.
 
+#include "common/limits.h"
 #include "common/conventions.h"
 #include "common/textfield.h"
 
@@ -29,9 +30,6 @@ using VariablePtr = std::shared_ptr<EineVariable>;
 using FunctionPtr = std::shared_ptr<EineFunktion>;
 using ValueArrayPtr = std::shared_ptr<ArrayVariable>;
 using ObjectArrayPtr = std::shared_ptr<ArrayObjects>;
-
-// Positions are 16-bit in the original design, so no list grows past this.
-inline constexpr int kMaxEntries = 32767;
 
 // Hash of a name as stored: the evaluator keeps it beside the names it has
 // normalised once, so a lookup needs no second pass over the characters.
@@ -154,14 +152,14 @@ public:
     // bounded all the same.
     std::optional<int> append(qint16 index, Value value, bool evenWhenFull = false)
     {
-        if (m_indices.size() >= size_t(kMaxEntries) && !evenWhenFull)
+        if (m_indices.size() >= size_t(limits::kListEntries) && !evenWhenFull)
             return std::nullopt;
         m_indices.push_back(index);
         m_values.push_back(std::move(value));
         const int pos = int(m_indices.size()) - 1;
         if (!m_hash.isEmpty()) {
             m_hash.insert(index, pos);
-        } else if (m_indices.size() > 24) {
+        } else if (m_indices.size() > limits::kArrayHashFrom) {
             for (size_t k = 0; k < m_indices.size(); ++k)
                 m_hash.insert(m_indices[k], int(k));
         }
@@ -229,8 +227,6 @@ private:
 class NameIndex
 {
 public:
-    static constexpr size_t kFromEntries = 8;
-
     void clear()
     {
         m_slots.clear();
@@ -243,7 +239,7 @@ public:
     void added(const std::vector<std::shared_ptr<T>> &list)
     {
         if (m_slots.empty()) {
-            if (list.size() < kFromEntries)
+            if (list.size() < limits::kNameIndexFrom)
                 return;
             rebuild(list);
             return;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "answerparser.h"
 
+#include "common/limits.h"
+
 #include "common/conventions.h"
 #include "common/textmodel.h"
 
@@ -24,11 +26,6 @@ bool sameUpperCased(QStringView upperName, QStringView tableName)
     }
     return true;
 }
-
-// Room is made ahead for a body of up to this many bytes (twice as many
-// bytes of text) when its Content-Length is known; beyond it the text grows
-// as it arrives, so a header that claims more than it sends costs nothing.
-constexpr qint64 kMaxReserved = qint64(256) << 20;
 
 QString decode(QByteArrayView bytes)
 {
@@ -196,7 +193,7 @@ void ModelAnswerSink::headerEnded()
     // the output box needs: a wrong or missing value changes nothing else.
     bool ok = false;
     const qint64 length = m_models[SeiteField::ContentLength]->scriptText().toLongLong(&ok);
-    if (ok && length > 0 && length <= kMaxReserved)
+    if (ok && length > 0 && length <= limits::kAnswerReserve)
         m_models[SeiteField::Text]->reserveMore(qsizetype(length));
     if (m_onHeaderEnded)
         m_onHeaderEnded();

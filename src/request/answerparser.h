@@ -5,6 +5,7 @@
 // first empty line ends the header. Nothing is decoded beyond the one byte
 // per character mapping of Windows-1252.
 
+#include "common/limits.h"
 #include "objects/seitefields.h"
 
 #include <QByteArray>
@@ -41,7 +42,7 @@ class AnswerParser
 public:
     // A header line that grows past this without a line end ends header
     // reading: what was buffered and all that follows is body.
-    static constexpr qsizetype kMaxHeaderLine = qsizetype(1) << 20;
+    static constexpr qsizetype kMaxHeaderLine = limits::kHeaderLine;
 
     explicit AnswerParser(AnswerSink &sink, qsizetype maxHeaderLine = kMaxHeaderLine)
         : m_sink(sink), m_maxHeaderLine(maxHeaderLine)

@@ -7,6 +7,8 @@
 // for the status label, after which the window behaves as for a connection
 // that cannot be made.
 
+#include "common/limits.h"
+
 #include "request/requestcomposer.h"
 
 #include <QAbstractSocket>
@@ -19,9 +21,8 @@
 
 namespace varnok {
 
-// The largest certificate, key or CA file that is read. A system bundle of
-// every root is a few hundred kilobytes.
-inline constexpr qint64 kMaxCertificateFileSize = qint64(16) * 1024 * 1024;
+// The largest certificate, key or CA file that is read.
+inline constexpr qint64 kMaxCertificateFileSize = limits::kCertificateFileSize;
 
 // Certificates loaded from files, or why they could not be.
 struct LoadedCertificates

@@ -3,6 +3,7 @@
 // each opened in a script window (a double-click on a script file ends up
 // here); without them it starts with the empty main window.
 
+#include "common/fileaccess.h"
 #include "common/standardstreams.h"
 #include "shell/application.h"
 #include "shell/buildinfo.h"
@@ -13,11 +14,44 @@
 #include <QApplication>
 #include <QFile>
 
+#include <csignal>
 #include <unistd.h>
+
+namespace {
+
+// The desktop program ends on these signals as it always did; only a file
+// being replaced at that moment keeps its old content and loses the half
+// written new one beside it.
+void endOnSignal(int sig)
+{
+    varnok::removeReplacementInProgress();
+    struct sigaction dfl = {};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(sig, &dfl, nullptr);
+    // Delivered as soon as this handler returns, with the default action.
+    ::raise(sig);
+}
+
+void removeReplacementsOnSignals()
+{
+    struct sigaction sa = {};
+    sa.sa_handler = endOnSignal;
+    sigemptyset(&sa.sa_mask);
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        // A signal the starter chose to ignore stays ignored.
+        struct sigaction before = {};
+        if (sigaction(sig, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(sig, &sa, nullptr);
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     varnok::openClosedStandardStreams();
+    removeReplacementsOnSignals();
 
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -15,6 +15,7 @@
 // main window, the signals, then each file: load, run, report.
 
 #include "common/fileaccess.h"
+#include "common/limits.h"
 #include "common/standardstreams.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
@@ -128,8 +129,8 @@ std::optional<QByteArray> readScriptBytes(const QString &fileName)
 {
     QByteArray bytes;
     const bool ok = fileName == QStringLiteral("-")
-                        ? varnok::readStream(STDIN_FILENO, varnok::kMaxScriptFileSize, bytes)
-                        : varnok::readRegularFile(fileName, varnok::kMaxScriptFileSize, bytes);
+                        ? varnok::readStream(STDIN_FILENO, varnok::limits::kScriptFileSize, bytes)
+                        : varnok::readRegularFile(fileName, varnok::limits::kScriptFileSize, bytes);
     if (!ok)
         return std::nullopt;
     return bytes;

@@ -4,6 +4,8 @@
 // table per window kind. A slot remembers the window that last took it; the
 // reference is weak, so a window that is already gone reads as null.
 
+#include "common/limits.h"
+
 #include <QObject>
 #include <QPointer>
 #include <array>
@@ -13,7 +15,7 @@ namespace varnok {
 class WindowSlots
 {
 public:
-    static constexpr int kSlots = 100;
+    static constexpr int kSlots = limits::kWindowsPerKind;
 
     // The lowest free index, or 0 when every index is in use.
     int lowestFree() const;

@@ -3,6 +3,7 @@
 #include "editor/scriptfile.h"
 
 #include "common/fileaccess.h"
+#include "common/limits.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,7 +198,7 @@ private slots:
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            QVERIFY(f.resize(kMaxScriptFileSize + 1)); // sparse: costs no disk
+            QVERIFY(f.resize(limits::kScriptFileSize + 1)); // sparse: costs no disk
         }
         QString text;
         QVERIFY(!readScriptFile(path, text));
@@ -206,10 +207,10 @@ private slots:
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadWrite));
-            QVERIFY(f.resize(kMaxScriptFileSize));
+            QVERIFY(f.resize(limits::kScriptFileSize));
         }
         QVERIFY(readScriptFile(path, text));
-        QCOMPARE(text.size(), kMaxScriptFileSize);
+        QCOMPARE(text.size(), limits::kScriptFileSize);
     }
 
     void saveIntoMissingFolderFails()

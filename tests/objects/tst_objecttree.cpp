@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tree classes and the trees built at start-up and for windows.
 
+#include "common/limits.h"
 #include "objects/builtintree.h"
 #include "objects/objecttree.h"
 #include "interpreter/builtins.h"
@@ -125,7 +126,7 @@ private slots:
     {
         ArrayVariable a;
         a.Initialize();
-        for (int i = 0; i < kMaxEntries; ++i)
+        for (int i = 0; i < limits::kListEntries; ++i)
             QVERIFY(a.SetInhalt(qint16(i - 16384), QString()));
         QVERIFY(!a.SetInhalt(32767, QStringLiteral("zu viel")));
         QVERIFY(!a.GetInhalt(32767));

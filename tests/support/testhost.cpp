@@ -24,7 +24,7 @@ void TestHost::showScriptError(int number, const QString &message)
 
 int TestHost::createSeiteWindow()
 {
-    for (int i = 1; i <= 100; ++i) {
+    for (int i = 1; i <= limits::kWindowsPerKind; ++i) {
         if (m_seite[size_t(i)])
             continue;
         auto w = std::make_unique<FakeSeiteWindow>();
@@ -40,7 +40,7 @@ int TestHost::createSeiteWindow()
 
 int TestHost::createSkriptWindow()
 {
-    for (int i = 1; i <= 100; ++i) {
+    for (int i = 1; i <= limits::kWindowsPerKind; ++i) {
         if (m_skript[size_t(i)])
             continue;
         auto w = std::make_unique<FakeSkriptWindow>();
@@ -63,12 +63,12 @@ int TestHost::createSkriptWindow()
 
 bool TestHost::hasSeiteWindow(int index) const
 {
-    return index >= 1 && index <= 100 && m_seite[size_t(index)];
+    return index >= 1 && index <= limits::kWindowsPerKind && m_seite[size_t(index)];
 }
 
 bool TestHost::hasSkriptWindow(int index) const
 {
-    return index >= 1 && index <= 100 && m_skript[size_t(index)];
+    return index >= 1 && index <= limits::kWindowsPerKind && m_skript[size_t(index)];
 }
 
 void TestHost::seiteSenden(int index)
@@ -137,7 +137,7 @@ void TestHost::runUntilIdle(int maxTicks)
 {
     for (int t = 0; t < maxTicks; ++t) {
         bool any = false;
-        for (int i = 1; i <= 100; ++i) {
+        for (int i = 1; i <= limits::kWindowsPerKind; ++i) {
             if (m_skript[size_t(i)] && m_skript[size_t(i)]->timerOn) {
                 any = true;
                 tick(i);

@@ -5,6 +5,7 @@
 // lines. Script windows run through the real run control; their timer is
 // tick(), and the clock the control measures waits with moves only there.
 
+#include "common/limits.h"
 #include "common/textmodel.h"
 #include "editor/runcontrol.h"
 #include "interpreter/engine.h"
@@ -75,8 +76,8 @@ private:
     std::unique_ptr<Engine> m_engine;
     ActiveRuns m_activeRuns;
     RunControl::Clock::time_point m_now{};
-    std::array<std::unique_ptr<FakeSkriptWindow>, 101> m_skript;
-    std::array<std::unique_ptr<FakeSeiteWindow>, 101> m_seite;
+    std::array<std::unique_ptr<FakeSkriptWindow>, limits::kWindowsPerKind + 1> m_skript;
+    std::array<std::unique_ptr<FakeSeiteWindow>, limits::kWindowsPerKind + 1> m_seite;
 };
 
 // Script text with CR LF line ends from lines.
