@@ -18,8 +18,14 @@ using H = FunctionHome;
 using P = HelpPlace;
 
 // In the order the nodes are made: within each node's function and object
-// lists, the order of these rows is the order of the lists.
+// lists, the order of these rows is the order of the lists. The dispatch
+// searches from the top.
 constexpr Builtin kBuiltins[] = {
+    // Named only by bodies: a user function's "User Text(label)". It has no
+    // node, so its place is free: first, since every user-function call
+    // looks it up by name.
+    {{H::None, u"", u"User"}, -1, b::user, P::None},
+
     // The start-up tree.
     {{H::Tree, u"MyIndex", u"MyIndex"}, 0, b::myIndex, P::Root},
     // The root File node's bodies name no operation: calling one is error 5
@@ -92,8 +98,6 @@ constexpr Builtin kBuiltins[] = {
     {{H::SkriptFenster, u"Ausfuehren", u"SkriptFensterAusfuehren"}, 1, b::skriptAusfuehren, P::SkriptFenster},
     {{H::SkriptFenster, u"Close", u"SkriptFensterClose"}, 1, b::skriptClose, P::SkriptFenster},
 
-    // Named only by bodies: a user function's "User Text(label)".
-    {{H::None, u"", u"User"}, -1, b::user, P::None},
 };
 
 constexpr char16_t asciiUpper(char16_t c)

@@ -512,6 +512,9 @@ void RequestSession::onPeerClosed()
     if (m_shutDown || m_requestState == 0)
         return;
     const QString reason = m_reasonAfterStop;
+    // The Mitschnitt that ends here names why, for whoever takes it at its end.
+    if (!reason.isEmpty())
+        m_transcript->setMeldung(reason);
     // What the button would do now: its caption reads "Stopp" or "Stop".
     stopAction(RequestEnd::Closed);
     if (!reason.isEmpty() && m_requestState == 0)

@@ -124,6 +124,7 @@ int MainForm::OpenSeiteWindow()
     RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), builtinSites(),
                          window->session().mitschnittFields(), window->session().verbindungFields());
     m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
+    emit seiteWindowOpened(index, &window->session());
     return index;
 }
 

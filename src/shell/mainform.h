@@ -24,6 +24,7 @@ class QMenu;
 
 namespace varnok {
 
+class RequestSession;
 class Skript;
 
 class MainForm : public QMainWindow, public Host
@@ -89,6 +90,8 @@ public:
 signals:
     // A script window became idle (its run ended, by any cause).
     void skriptIdle(int index);
+    // Request window `index` is open and registered; its request engine.
+    void seiteWindowOpened(int index, varnok::RequestSession *session);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -4,6 +4,7 @@
 #include "shell/buildinfo.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -28,6 +29,8 @@ const QList<Option> &options()
          QStringLiteral("einen TAP-Bericht (Version 14) auf die Standardausgabe schreiben")},
         {{QStringLiteral("junit")}, QStringLiteral("DATEI"),
          QStringLiteral("einen JUnit-XML-Bericht in DATEI schreiben")},
+        {{QStringLiteral("mitschnitt")}, QStringLiteral("DIR"),
+         QStringLiteral("den Mitschnitt jeder Anfrage in DIR schreiben")},
         {{QStringLiteral("h"), QStringLiteral("help")}, QString(),
          QStringLiteral("diese Hilfe zeigen und beenden")},
         {{QStringLiteral("v"), QStringLiteral("version")}, QString(),
@@ -116,6 +119,14 @@ ParsedRunCall parseRunCall(const QStringList &arguments)
         if (eq <= 0)
             return wrong(QStringLiteral("-D erwartet NAME=WERT: ") + definition);
         call.parameters.append({definition.left(eq), definition.mid(eq + 1)});
+    }
+    const QStringList mitschnitt = parser.values(QStringLiteral("mitschnitt"));
+    if (mitschnitt.size() > 1)
+        return wrong(QStringLiteral("--mitschnitt darf nur einmal angegeben werden"));
+    if (!mitschnitt.isEmpty()) {
+        if (!QFileInfo(mitschnitt.first()).isDir())
+            return wrong(QStringLiteral("--mitschnitt: kein Verzeichnis: ") + mitschnitt.first());
+        call.mitschnittFolder = mitschnitt.first();
     }
     call.files = parser.positionalArguments();
     if (call.files.isEmpty())

@@ -18,6 +18,7 @@ struct RunCall
     QString junitFile;   // --junit FILE; empty: no JUnit report
     // -D NAME=WERT, in the order given (a later one of the same name wins).
     QList<std::pair<QString, QString>> parameters;
+    QString mitschnittFolder; // --mitschnitt DIR; empty: no Mitschnitt files
 };
 
 struct ParsedRunCall

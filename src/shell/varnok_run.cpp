@@ -23,6 +23,8 @@
 #include "shell/application.h"
 #include "shell/buildinfo.h"
 #include "shell/mainform.h"
+#include "request/requestsession.h"
+#include "shell/requestreport.h"
 #include "shell/runcall.h"
 #include "shell/runreport.h"
 #include "widgets/headlessdialogs.h"
@@ -375,6 +377,8 @@ int main(int argc, char **argv)
     form.setAttribute(Qt::WA_DontShowOnScreen);
     form.show();
     const SignalBridge signalBridge(form);
+    varnok::RequestReport requests([](const QString &line) { print(STDERR_FILENO, line); }, call.mitschnittFolder);
+    QObject::connect(&form, &varnok::MainForm::seiteWindowOpened, &requests, &varnok::RequestReport::watch);
 
     varnok::RunReport report(call.tap ? STDOUT_FILENO : -1, int(call.files.size()));
     RunConsole console(call, report, form);

@@ -33,7 +33,9 @@ inline pid_t spawnWithStreams(const QByteArray &program, const QStringList &args
                               const QProcessEnvironment &env, const QString &fileName = QString())
 {
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
+    // Close-on-exec: the program gets the write end only where a stream
+    // asks for it (dup2 clears the flag on the copy).
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return -1;
     ::close(pipeFds[0]); // the reader is gone before anything is written
     const QByteArray name = QFile::encodeName(fileName);

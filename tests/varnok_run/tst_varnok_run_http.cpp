@@ -152,6 +152,64 @@ private slots:
         const QByteArray bytes = answer.readAll();
         QVERIFY2(bytes.startsWith("HTTP/1.0 200 ok|127.0.0.1"), bytes.constData());
     }
+
+    // A refused connection says why on standard error, once for its
+    // Senden; --mitschnitt writes each request that ends.
+    void failureLineAndMitschnittFiles()
+    {
+        quint16 refused = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            refused = probe.serverPort();
+        }
+        const QStringList lines = {
+            QStringLiteral("EXEC Skript.User.NewVariable(Text(S))"),
+            QStringLiteral("EXEC Skript.User.S(NewSeiteFenster())"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Server(Text(127.0.0.1))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Port(%1)").arg(m_port),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Befehl(Text(GET /index.html HTTP/1.0))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Senden()"),
+            QStringLiteral("WAITTILL Main.Bedingung.Text.Gleich(SeiteFenster(Skript.User.S).Status Text(0))"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Input.Port(%1)").arg(refused),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Senden()"),
+            QStringLiteral("WAITWHILE Main.Bedingung.Text.Gleich(SeiteFenster(Skript.User.S).Mitschnitt.Meldung Text())"),
+            QStringLiteral("EXEC SeiteFenster(Skript.User.S).Senden()"),
+        };
+        const QString script = m_dir.filePath(QStringLiteral("mitschnitt.varnok-skript"));
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
+        f.close();
+        const QString folder = m_dir.filePath(QStringLiteral("mitschnitt"));
+        QVERIFY(QDir().mkpath(folder));
+
+        QProcess run;
+        run.start(QStringLiteral(VARNOK_RUN_PATH), {QStringLiteral("--mitschnitt"), folder, script});
+        QVERIFY(run.waitForStarted());
+        if (!run.waitForFinished(30000)) {
+            run.kill();
+            QFAIL("varnok-run did not finish");
+        }
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardError()),
+                 QStringLiteral("varnok-run: Seite 1: Verbindung abgelehnt (127.0.0.1:%1)\n").arg(refused));
+        QFile first(folder + QStringLiteral("/seite-1-1.txt"));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        const QByteArray text = first.readAll();
+        QVERIFY(text.contains("0000: GET /index.html HTTP/1.0\n"));
+        QVERIFY(text.contains("0000: HTTP/1.0 200 OK\n"));
+        QFile second(folder + QStringLiteral("/seite-1-2.txt"));
+        QVERIFY(second.open(QIODevice::ReadOnly));
+        QVERIFY(second.readAll().contains("== Info: Meldung: Verbindung abgelehnt\n"));
+
+        // A folder that is not there is a wrong call.
+        QProcess wrong;
+        wrong.start(QStringLiteral(VARNOK_RUN_PATH),
+                    {QStringLiteral("--mitschnitt"), m_dir.filePath(QStringLiteral("fehlt")), script});
+        QVERIFY(wrong.waitForFinished(30000));
+        QCOMPARE(wrong.exitCode(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVarnokRunHttp)
