@@ -7,7 +7,10 @@
 // TLS (https+unsicher://, a certificate made by the openssl program for this
 // run, a small python3 TLS server) beside plain TCP.
 //
-//   bench_request [MiB] [runs]
+//   bench_request [MiB] [runs] [rows]
+//
+// `rows` picks some of the rows for a profiler, e.g. "tls" or "text,script"
+// (text, binary, script, tls); all of them by default.
 //
 // The servers are child processes on 127.0.0.1, so their copies of the body
 // do not count towards the window's memory.
@@ -118,14 +121,34 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// The median of the ratios of runs taken one right after the other: on a
-// shared machine the load changes between runs more than within one.
-double medianRatio(const std::vector<double> &own, const std::vector<double> &peer)
+// The ratios of runs taken one right after the other: on a shared machine
+// the load changes between runs more than within one.
+std::vector<double> ratios(const std::vector<double> &own, const std::vector<double> &peer)
 {
     std::vector<double> r;
     for (size_t i = 0; i < own.size() && i < peer.size(); ++i)
         r.push_back(own[i] / peer[i]);
-    return median(r);
+    return r;
+}
+
+// "median (min-max)", since the spread matters as much as the median.
+std::string spread(const std::vector<double> &v, int decimals = 1)
+{
+    if (v.empty())
+        return "-";
+    const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+    char out[96];
+    std::snprintf(out, sizeof out, "%.*f (%.*f-%.*f)", decimals, median(v), decimals, *lo,
+                  decimals, *hi);
+    return out;
+}
+
+// One row: the peer's and Varnok's times and the ratios run by run.
+void printRow(const char *name, const std::vector<double> &peerMs, const std::vector<double> &ownMs,
+              const char *note = "")
+{
+    std::printf("%-8s %22s %22s %20s%s\n", name, spread(peerMs).c_str(), spread(ownMs).c_str(),
+                (spread(ratios(ownMs, peerMs), 2) + "x").c_str(), note);
 }
 
 struct Server {
@@ -209,8 +232,7 @@ struct Measure
                 std::printf("curl failed (%d)\n", rc);
             ownMs.push_back(fetch(server, port));
         }
-        std::printf("%-8s %12.1f %12.1f %7.1fx\n", name, median(curlMs), median(ownMs),
-                    medianRatio(ownMs, curlMs));
+        printRow(name, curlMs, ownMs);
     }
 
     // Each run the same answer over plain TCP, then over TLS.
@@ -221,8 +243,7 @@ struct Measure
             plainMs.push_back(fetch(QStringLiteral("127.0.0.1"), plainPort));
             tlsMs.push_back(fetch(QStringLiteral("https+unsicher://127.0.0.1"), tlsPort));
         }
-        std::printf("TLS beside plain TCP (binary body): %.1f ms against %.1f ms, %.1fx\n",
-                    median(tlsMs), median(plainMs), medianRatio(tlsMs, plainMs));
+        printRow("tls/tcp", plainMs, tlsMs, "  (TLS beside plain TCP, binary body; peer: plain)");
     }
 };
 
@@ -292,13 +313,9 @@ bool scriptRows(const QString &dir, quint16 port, size_t bodySize, int runs)
     }
     if (firstMs.empty())
         return false;
-    const double c = median(curlMs);
-    std::printf("%-8s %12.1f %12.1f %7.1fx  (varnok-run: Senden to Status 0, first request)\n",
-                "script", c, median(firstMs), medianRatio(firstMs, curlMs));
-    std::printf("%-8s %12.1f %12.1f %7.1fx  (second request of the same script)\n", "", c,
-                median(secondMs), medianRatio(secondMs, curlMs));
-    std::printf("%-8s %12.1f %12.1f %7.1fx  (whole varnok-run process: start, two requests, end)\n",
-                "", c, median(processMs), medianRatio(processMs, curlMs));
+    printRow("script", curlMs, firstMs, "  (varnok-run: Senden to Status 0, first request)");
+    printRow("", curlMs, secondMs, "  (second request of the same script)");
+    printRow("", curlMs, processMs, "  (whole varnok-run process: start, two requests, end)");
     return ok;
 }
 
@@ -410,6 +427,10 @@ int main(int argc, char **argv)
     const int mib = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const size_t bodySize = size_t(mib) * 1024 * 1024;
+    const QStringList picked = argc > 3 ? QString::fromLocal8Bit(argv[3]).split(u',') : QStringList();
+    const auto wanted = [&](const char *row) {
+        return picked.isEmpty() || picked.contains(QLatin1StringView(row));
+    };
 
     // The answers are made and the servers started before Qt starts any
     // thread in this process, so the forks copy a single-threaded process.
@@ -444,33 +465,39 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     const long baseRss = currentRssKb();
 
-    std::printf("answer: %d MiB body (%zu bytes with header), %d runs each, median shown\n", mib,
-                answerSize, runs);
-    std::printf("%-8s %12s %12s %8s\n", "body", "curl ms", "Varnok ms", "ratio");
+    std::printf("answer: %d MiB body (%zu bytes with header), %d runs each, median (min-max)\n",
+                mib, answerSize, runs);
+    std::printf("%-8s %22s %22s %20s\n", "body", "curl ms", "Varnok ms", "ratio");
     Measure m{window, engine, bodySize, runs};
     const QStringList curlArgs = {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null")};
     const auto url = [](const char *scheme, quint16 port) {
         return QStringLiteral("%1://127.0.0.1:%2/").arg(QLatin1StringView(scheme)).arg(port);
     };
-    m.row("text", QStringLiteral("127.0.0.1"), textServer.port, curlArgs, url("http", textServer.port));
-    m.row("binary", QStringLiteral("127.0.0.1"), binaryServer.port, curlArgs,
-                               url("http", binaryServer.port));
+    if (wanted("text"))
+        m.row("text", QStringLiteral("127.0.0.1"), textServer.port, curlArgs,
+              url("http", textServer.port));
+    if (wanted("binary"))
+        m.row("binary", QStringLiteral("127.0.0.1"), binaryServer.port, curlArgs,
+              url("http", binaryServer.port));
     const long peak = peakRssKb();
-    std::printf("peak RSS %.1f MiB (%.1fx the body); before the first request %.1f MiB\n",
-                peak / 1024.0, peak * 1024.0 / double(bodySize), baseRss / 1024.0);
+    std::printf("peak RSS %.1f MiB (%.1fx the body); before the first request %.1f MiB; "
+                "%.2f bytes per body byte above it\n",
+                peak / 1024.0, peak * 1024.0 / double(bodySize), baseRss / 1024.0,
+                (peak - baseRss) * 1024.0 / double(bodySize));
 
-    if (!scriptRows(tlsDir.path(), binaryServer.port, bodySize, runs))
+    if (wanted("script") && !scriptRows(tlsDir.path(), binaryServer.port, bodySize, runs))
         m.ok = false;
 
     QProcess tlsServer;
     quint16 tlsPort = 0;
-    if (tls && QSslSocket::supportsSsl() && !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty()) {
+    if (wanted("tls") && tls && QSslSocket::supportsSsl() && !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty()) {
         tlsServer.setWorkingDirectory(tlsDir.path());
         tlsServer.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromUtf8(kTlsServer)});
         if (tlsServer.waitForReadyRead(10000))
             tlsPort = quint16(tlsServer.readLine().trimmed().toUInt());
     }
-    if (tlsPort == 0) {
+    if (!wanted("tls")) {
+    } else if (tlsPort == 0) {
         std::printf("TLS: not measured (needs the openssl program, python3 and Qt's TLS backend)\n");
     } else {
         m.row("tls", QStringLiteral("https+unsicher://127.0.0.1"), tlsPort,

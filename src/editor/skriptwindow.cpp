@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "skriptwindow.h"
 
+#include "editor/findbar.h"
 #include "editor/scriptfile.h"
 #include "interpreter/engine.h"
 #include "widgets/textbox.h"
@@ -9,6 +10,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -57,11 +60,43 @@ Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget
     m_editor = new TextBox(m_text1, TextBox::Mode::MultiLine, this);
     m_editor->setFixedFont(QStringLiteral("Courier"), 9.75);
     m_editor->setWordWrap(false);
+    m_editor->setLineNumbersShown(true);
+    m_editor->setScriptHighlighting(true);
+    m_findBar = new FindBar(m_editor, this);
+    m_refusal = new QLabel(kRunningRefused, this);
+    m_refusal->setContentsMargins(6, 2, 6, 2);
+    m_refusal->hide();
+    m_refusalTimer.setSingleShot(true);
+    m_refusalTimer.setInterval(3000);
+    connect(&m_refusalTimer, &QTimer::timeout, m_refusal, &QWidget::hide);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(m_editor);
+    layout->addWidget(m_editor, 1);
+    layout->addWidget(m_findBar);
+    layout->addWidget(m_refusal);
     setFocusProxy(m_editor);
+    // Typing into a running script's text does nothing; a line below the
+    // editor says why for a moment.
+    connect(m_editor, &TextBox::editRefused, this, [this] {
+        m_refusal->show();
+        m_refusalTimer.start();
+    });
+
+    // Find, replace and go to a line: keys of the window itself, not menu
+    // entries (the menu bar stays as it is).
+    const auto key = [this](const QKeySequence &seq, auto &&slot) {
+        auto *a = new QAction(this);
+        a->setShortcut(seq);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        addAction(a);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_F), [this] { m_findBar->open(FindBar::Mode::Find); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_H), [this] { m_findBar->open(FindBar::Mode::Replace); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { m_findBar->open(FindBar::Mode::GoToLine); });
+    key(QKeySequence(Qt::Key_F3), [this] { findAgain(false); });
+    key(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findAgain(true); });
 
     connect(m_text1.get(), &TextModel::changed, this, &Skript::onTextChanged);
 
@@ -122,8 +157,31 @@ QList<QAction *> Skript::menuBarActions() const
 
 // ---------------------------------------------------------------- run control
 
+void Skript::findAgain(bool backward)
+{
+    if (m_findBar->findField()->text().isEmpty() || m_findBar->mode() == FindBar::Mode::GoToLine)
+        m_findBar->open(FindBar::Mode::Find);
+    if (!m_findBar->findField()->text().isEmpty())
+        m_findBar->findNext(backward);
+}
+
+void Skript::showErrorPlace(qsizetype start, qsizetype length)
+{
+    if (start < 0)
+        return;
+    bringForward();
+    m_errorStart = start;
+    m_errorLength = length;
+    m_editor->setMarkedRange(start, length);
+    m_editor->ensureModelRangeVisible(start, length);
+}
+
 void Skript::showRunState(RunState from, RunState to)
 {
+    // A new run forgets the last error's mark; a run that ended after its
+    // error box keeps the failing statement on screen.
+    if (from == RunState::Idle && to != RunState::Idle)
+        m_editor->clearMark();
     // The timer runs exactly while the run waits; entering the state again
     // (a continued run that reaches its next wait) starts a fresh interval.
     if (to == RunState::Waiting)
@@ -137,6 +195,10 @@ void Skript::showRunState(RunState from, RunState to)
     // ends shows where it stands at once.
     if (to != RunState::Running)
         m_editor->syncSelectionNow();
+    if (to == RunState::Idle && m_editor->markedLine() >= 0)
+        m_editor->ensureModelRangeVisible(m_errorStart, m_errorLength);
+    if (to == RunState::Idle)
+        m_refusal->hide();
 }
 
 bool Skript::ExitScript()
@@ -159,7 +221,22 @@ bool Skript::ExitScript()
 
 void Skript::onTextChanged()
 {
-    m_modified = true;
+    setModified(true);
+}
+
+void Skript::setModified(bool modified)
+{
+    m_modified = modified;
+    // Shown as "*" in the caption, by Qt's placeholder; the caption text
+    // is otherwise the one SetFormCaption gives.
+    setWindowModified(modified);
+}
+
+QString Skript::caption() const
+{
+    QString t = windowTitle();
+    t.replace(QStringLiteral("[*]"), QString());
+    return t;
 }
 
 void Skript::SetFormCaption(const QString &name)
@@ -168,7 +245,7 @@ void Skript::SetFormCaption(const QString &name)
                               ? QLatin1Char('"') + name + QLatin1Char('"')
                               : name;
     setWindowTitle(QStringLiteral("Skript ") + QString::number(m_index) + QStringLiteral(" - ")
-                   + shown);
+                   + shown + QStringLiteral("[*]"));
 }
 
 bool Skript::LoadDatei(const QString &fileName)
@@ -193,12 +270,12 @@ bool Skript::LoadDatei(const QString &fileName)
     m_text1->setText(text);
     if (!ok) {
         if (!hadText)
-            m_modified = wasModified;
+            setModified(wasModified);
         if (asked)
             m_dialogs.message(window(), QStringLiteral("Fehler"), kLoadFailed);
         return false;
     }
-    m_modified = false;
+    setModified(false);
     SetFormCaption(name);
     m_currentFile = name;
     return true;
@@ -207,7 +284,7 @@ bool Skript::LoadDatei(const QString &fileName)
 void Skript::loadDocument(const QString &text, const QString &fileName)
 {
     m_text1->setText(text);
-    m_modified = false;
+    setModified(false);
     SetFormCaption(fileName.isEmpty() ? QStringLiteral("Neu") : fileName);
     m_currentFile = fileName;
 }
@@ -233,7 +310,7 @@ bool Skript::SaveDatei(const QString &fileName)
             m_dialogs.message(window(), QStringLiteral("Fehler"), kSaveFailed);
         return false;
     }
-    m_modified = false;
+    setModified(false);
     SetFormCaption(name);
     m_currentFile = name;
     return true;
@@ -321,7 +398,7 @@ void Skript::neu_Click()
     if (!mayReplaceDocument())
         return;
     m_text1->setText(QString());
-    m_modified = false;
+    setModified(false);
     m_currentFile.clear();
     SetFormCaption(QStringLiteral("Neu"));
 }

@@ -16,10 +16,12 @@
 #include <memory>
 
 class QAction;
+class QLabel;
 class QMenu;
 
 namespace varnok {
 
+class FindBar;
 class TextBox;
 
 class Skript : public QWidget
@@ -64,6 +66,14 @@ public:
     bool SaveDatei(const QString &fileName);
     void SetFormCaption(const QString &name);
     bool isModified() const { return m_modified; }
+    // The caption as SetFormCaption made it (the window title less Qt's
+    // "[*]" placeholder, which shows the modified state).
+    QString caption() const;
+    // An error box is about the statement at [start, start + length) of
+    // this window's text: the window comes forward with it on screen and
+    // marked (in the gutter too) until the next edit or run.
+    void showErrorPlace(qsizetype start, qsizetype length);
+    FindBar *findBar() const { return m_findBar; }
     QString currentFile() const { return m_currentFile; }
     const FileDialogSettings &loadDialog() const { return m_loadDialog; }
     const FileDialogSettings &saveDialog() const { return m_saveDialog; }
@@ -98,12 +108,19 @@ private:
     void bringForward();
     bool mayReplaceDocument();
     void onTextChanged();
+    void setModified(bool modified);
+    void findAgain(bool backward);
 
     Dialogs &m_dialogs;
     int m_index = 0;
     std::shared_ptr<TextModel> m_text1;
     RunControl m_run;
     TextBox *m_editor = nullptr;
+    FindBar *m_findBar = nullptr;   // child widget
+    QLabel *m_refusal = nullptr;    // child widget
+    QTimer m_refusalTimer;
+    qsizetype m_errorStart = -1;
+    qsizetype m_errorLength = 0;
     QTimer m_timer1;
     bool m_closed = false;
     int m_openDialogs = 0; // own dialogs open right now

@@ -91,6 +91,13 @@ public:
     void RaiseScriptError(int number, const EvalContext &ctx);
     // Raises the error and yields the empty text: what a failing step returns.
     QString fail(int number, const EvalContext &ctx);
+    // The name an error 4 about to be raised is about (for the box's
+    // detail only).
+    void noteMissingName(QString name, QString path)
+    {
+        m_missingName = std::move(name);
+        m_missingPath = std::move(path);
+    }
     static QString errorMessage(int number);
 
     // Per-run objects.
@@ -122,6 +129,8 @@ public:
 
 private:
     Host &m_host;
+    QString m_missingName; // of the error 4 being raised
+    QString m_missingPath;
     NodePtr m_root;
     RunObjects m_runs;
     StackGuard m_guard;

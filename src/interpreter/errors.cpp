@@ -6,6 +6,8 @@
 #include "engine.h"
 #include "frames.h"
 
+#include <utility>
+
 namespace varnok {
 
 namespace {
@@ -55,6 +57,11 @@ QString Engine::errorMessage(int number)
 
 void Engine::RaiseScriptError(int number, const EvalContext &ctx)
 {
+    ScriptErrorDetail detail;
+    if (number == 4) {
+        detail.missingName = std::exchange(m_missingName, QString());
+        detail.missingPath = std::exchange(m_missingPath, QString());
+    }
     // Errors outside a run, and errors of a run that has already ended,
     // are not reported: the latter would otherwise fail to record themselves
     // and report again without end.
@@ -72,7 +79,7 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
     ++m_guard.recordingError;
     const QString message = GetValueByPath(u"Skript.Error.Text", ctx.run, 0);
     --m_guard.recordingError;
-    m_host.showScriptError(number, message);
+    m_host.showLocatedScriptError(number, message, detail);
     if (isCurrent(ctx.run))
         ReleaseSkriptObject(ctx.run.index);
 }

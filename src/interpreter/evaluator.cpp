@@ -96,6 +96,16 @@ public:
 
 private:
     QString fail(int number, const EvalContext &ctx) { return m_engine.fail(number, ctx); }
+    // Error 4 for the segment `s` of `x`, naming it for the person who reads
+    // the box (scripts see the same error as ever).
+    QString notFound(const Expr &x, const Segment &s, const EvalContext &ctx)
+    {
+        const qsizetype to = s.argFrom >= 0 ? s.argFrom : s.end;
+        const QStringView path = QStringView(x.text).left(to);
+        const qsizetype dot = path.lastIndexOf(u'.');
+        m_engine.noteMissingName(path.mid(dot + 1).trimmed().toString(), path.trimmed().toString());
+        return fail(4, ctx);
+    }
     // The one rule for released runs (docs/interpreter.md): once the run an
     // evaluation belongs to is no longer current, it evaluates nothing more.
     bool released(const EvalContext &ctx) const { return !m_engine.isCurrent(ctx.run); }
@@ -240,7 +250,7 @@ restart:
                 goto restart;
             }
             if (!found.object)
-                return fail(4, ctx);
+                return notFound(*x, s, ctx);
             node = found.object;
         } else {
             // Reports its own faults.
@@ -264,7 +274,7 @@ restart:
     if (last.argFrom < 0) {
         if (const EineVariable *v = found.variable)
             return v->GetInhalt();
-        return fail(4, ctx);
+        return notFound(*x, last, ctx);
     }
     if (EineFunktion *f = found.function)
         return callFunctionOf(*f, *x, last, ctx, purpose.assignTarget);
@@ -272,7 +282,7 @@ restart:
         return assignVariable(*v, *x, last, ctx, purpose.discard);
     if (ArrayVariable *a = found.valueArray)
         return arrayAccess(*a, *x, last, ctx);
-    return fail(4, ctx);
+    return notFound(*x, last, ctx);
 }
 
 // The element `name(args)` of an object array. Null after reporting error 4
@@ -283,7 +293,7 @@ restart:
     // The array lives as long as the node it was found in, which the
     // caller holds.
     if (!array) {
-        fail(4, ctx);
+        notFound(x, s, ctx);
         return nullptr;
     }
     if (!s.inner)

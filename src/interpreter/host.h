@@ -8,6 +8,16 @@
 
 namespace varnok {
 
+// What helps a person find a script error, beside its number and text.
+// Scripts never see it.
+struct ScriptErrorDetail
+{
+    // For "Objekt nicht gefunden": the name that names nothing, as written,
+    // and the path up to it ("SeiteFenster(1).Input.Sever"); empty otherwise.
+    QString missingName;
+    QString missingPath;
+};
+
 class Host
 {
 public:
@@ -18,6 +28,14 @@ public:
     // A script error without handler: the box titled "Fehler " and the
     // number, showing the error's text. The run it belongs to ends.
     virtual void showScriptError(int number, const QString &message) = 0;
+    // The same with what helps to find it; the box's title and text stay
+    // those above. Hosts that show no more than that keep the default.
+    virtual void showLocatedScriptError(int number, const QString &message,
+                                        const ScriptErrorDetail &detail)
+    {
+        static_cast<void>(detail);
+        showScriptError(number, message);
+    }
 
     // Window registry and the windows' own handlers.
     virtual int createSeiteWindow() = 0;  // index 1..100, or 0 when all are in use

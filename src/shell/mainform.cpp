@@ -10,11 +10,15 @@
 #include "request/seitewindow.h"
 #include "shell/hilfeform.h"
 #include "shell/ueberform.h"
+#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,6 +30,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace varnok {
 
@@ -52,6 +58,7 @@ MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
+    setAcceptDrops(true);
 
     m_neuesFenster = new QAction(QStringLiteral("neues Fenster"), this);
     m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
@@ -433,8 +440,61 @@ void MainForm::yield()
 
 void MainForm::showScriptError(int number, const QString &message)
 {
+    showLocatedScriptError(number, message, {});
+}
+
+void MainForm::showLocatedScriptError(int number, const QString &message,
+                                      const ScriptErrorDetail &detail)
+{
     m_activeRuns.noteErrorBox();
-    m_dialogs.message(this, QStringLiteral("Fehler ") + QString::number(number), message);
+    ErrorPlace place;
+    place.missingName = detail.missingName;
+    place.missingPath = detail.missingPath;
+    // The window whose statement failed comes forward, showing it, before
+    // the box covers the screen; it stays marked after the box.
+    QPointer<Skript> window = skriptWindow(m_activeRuns.innermostWindow());
+    qsizetype start = -1;
+    qsizetype length = 0;
+    if (window) {
+        const TextModel &text = *window->text1();
+        start = m_engine.currentStatementStart(text);
+        // No statement of its own runs: a wait condition at a tick, whose
+        // statement the runner left selected.
+        if (start < 0)
+            start = text.selectionStart();
+        length = text.selectionStart() == start ? text.selectionLength() : 0;
+        const QStringView t(text.scriptText());
+        if (length == 0) {
+            const qsizetype cr = t.indexOf(u'\r', start);
+            length = (cr < 0 ? t.size() : cr) - start;
+        }
+        place.line = window->editor()->modelLineOf(start);
+        place.statement = t.mid(start, length).toString();
+        window->showErrorPlace(start, length);
+    }
+    m_dialogs.scriptErrorMessage(this, QStringLiteral("Fehler ") + QString::number(number), message,
+                                 place);
+    if (window)
+        window->showErrorPlace(start, length);
+}
+
+void MainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl &u) { return u.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void MainForm::dropEvent(QDropEvent *event)
+{
+    QStringList files;
+    for (const QUrl &u : event->mimeData()->urls())
+        if (u.isLocalFile())
+            files << u.toLocalFile();
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openScriptFiles(files);
 }
 
 void MainForm::seiteSenden(int index)

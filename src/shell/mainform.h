@@ -73,6 +73,8 @@ public:
     // Host
     void yield() override;
     void showScriptError(int number, const QString &message) override;
+    void showLocatedScriptError(int number, const QString &message,
+                                const ScriptErrorDetail &detail) override;
     int createSeiteWindow() override { return OpenSeiteWindow(); }
     int createSkriptWindow() override { return OpenSkriptWindow(); }
     bool hasSeiteWindow(int index) const override { return IsSeiteWindowOpen(index); }
@@ -93,6 +95,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Script files dropped on the window open as `varnok FILE` opens them.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:

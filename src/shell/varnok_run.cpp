@@ -369,6 +369,9 @@ int main(int argc, char **argv)
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(STDERR_FILENO);
+    // A script error's box line stays as tools read it; where it happened
+    // follows on a line of its own.
+    dialogs.setDetailPrefix(QStringLiteral("varnok-run: "));
     varnok::MainForm form(dialogs);
     // The windows exist and behave as on screen, but nothing is shown.
     form.setAttribute(Qt::WA_DontShowOnScreen);

@@ -65,9 +65,37 @@ protected:
 
 } // namespace
 
+QStringList ErrorPlace::parts() const
+{
+    QStringList out;
+    if (line > 0 && !statement.isEmpty())
+        out << QStringLiteral("Zeile %1: %2").arg(line).arg(statement);
+    else if (line > 0)
+        out << QStringLiteral("Zeile %1").arg(line);
+    else if (!statement.isEmpty())
+        out << statement;
+    if (!missingName.isEmpty())
+        out << QStringLiteral("„%1“ nicht gefunden").arg(missingName)
+                   + (missingPath.isEmpty() || missingPath == missingName
+                          ? QString()
+                          : QStringLiteral(" (in %1)").arg(missingPath));
+    return out;
+}
+
 void WidgetDialogs::message(QWidget *parent, const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void WidgetDialogs::scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+                                       const ErrorPlace &place)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    // Qt shows the informative text below the message, smaller; the
+    // message itself stays the error's own text.
+    box.setInformativeText(place.parts().join(QLatin1Char('\n')));
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -17,11 +17,31 @@ QString HeadlessDialogs::line(const QString &title, const QString &text)
 void HeadlessDialogs::message(QWidget *, const QString &title, const QString &text)
 {
     const QString where = m_location ? m_location() : QString();
+    m_lastHadLocation = !where.isEmpty();
     const QString prefix = where.isEmpty() ? QString() : where + QStringLiteral(": ");
     const QByteArray bytes = (prefix + line(title, text) + QLatin1Char('\n')).toUtf8();
     writeToStream(m_fd, bytes);
     if (m_observer)
         m_observer(title, text);
+}
+
+void HeadlessDialogs::scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+                                         const ErrorPlace &place)
+{
+    message(parent, title, text);
+    if (m_detailPrefix.isEmpty())
+        return;
+    ErrorPlace shown = place;
+    if (m_lastHadLocation)
+        shown.line = 0; // "FILE:LINE:" stands before the box already
+    const QStringList parts = shown.parts();
+    if (parts.isEmpty())
+        return;
+    QString flat = parts.join(QStringLiteral("; "));
+    flat.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    writeToStream(m_fd, (m_detailPrefix + flat + QLatin1Char('\n')).toUtf8());
 }
 
 bool HeadlessDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)

@@ -19,12 +19,19 @@ public:
     // Asked for every box: where it happened ("FILE:LINE"), or the empty
     // text; a place is written before the box's line, as compilers do.
     void setLocation(std::function<QString()> location) { m_location = std::move(location); }
+    // Detail lines (where a script error happened) begin with this and
+    // follow the box's line, which stays as it is; none while it is empty.
+    void setDetailPrefix(const QString &prefix) { m_detailPrefix = prefix; }
     // Told of every box after its line is written: title and text.
     void setObserver(std::function<void(const QString &, const QString &)> observer)
     {
         m_observer = std::move(observer);
     }
     void message(QWidget *parent, const QString &title, const QString &text) override;
+    // The box's line, then the place on a line of its own. The line number
+    // is left out when the box's line already begins with a place.
+    void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+                            const ErrorPlace &place) override;
     bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
     std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
     std::optional<QString> saveFile(QWidget *parent, const FileDialogSettings &settings) override;
@@ -36,6 +43,8 @@ public:
 private:
     int m_fd;
     std::function<QString()> m_location;
+    QString m_detailPrefix;
+    bool m_lastHadLocation = false;
     std::function<void(const QString &, const QString &)> m_observer;
 };
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textbox.h"
 
+#include "common/textsearch.h"
 #include "widgets/exactaccessible.h"
+#include "widgets/scripthighlighter.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -14,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -34,6 +37,7 @@ constexpr int kSelectionIntervalMs = 33; // about the screen's rate
 // long text a piece per frame, so the event loop never waits long for one.
 constexpr int kShowIntervalMs = 16;
 constexpr qsizetype kAppendCharsPerFrame = qsizetype(1) << 16;
+constexpr qsizetype kMostHighlighted = qsizetype(1) << 20;
 const QChar kShownBreak(QChar::ParagraphSeparator); // a block break in QTextDocument
 
 bool isLineBreakInput(QChar c)
@@ -131,7 +135,9 @@ bool handleHistoryKey(QKeyEvent *e, TextBox *box)
         e->accept();
         return true;
     }
-    if (e->matches(QKeySequence::Redo)) {
+    // Ctrl+Y redoes as well, as in most editors people know.
+    if (e->matches(QKeySequence::Redo)
+        || (e->key() == Qt::Key_Y && (e->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier)) {
         box->redo();
         e->accept();
         return true;
@@ -139,14 +145,153 @@ bool handleHistoryKey(QKeyEvent *e, TextBox *box)
     return false;
 }
 
+// Keys that would change the text: refused while the box takes no edits,
+// and the box says so.
+bool isEditKey(QKeyEvent *e)
+{
+    if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut)
+        || e->matches(QKeySequence::Undo) || e->matches(QKeySequence::Redo)
+        || e->matches(QKeySequence::Delete) || e->matches(QKeySequence::DeleteStartOfWord)
+        || e->matches(QKeySequence::DeleteEndOfWord))
+        return true;
+    switch (e->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        return true;
+    default:
+        break;
+    }
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    return mods == Qt::NoModifier && !e->text().isEmpty() && e->text()[0].isPrint();
+}
+
+class PlainEdit;
+
+// The line-number gutter left of a multi-line box's text.
+class Gutter final : public QWidget
+{
+public:
+    explicit Gutter(PlainEdit *edit);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+
+private:
+    PlainEdit *m_edit;
+};
+
 class PlainEdit final : public QPlainTextEdit
 {
 public:
     PlainEdit(TextBox *box) : QPlainTextEdit(box), m_box(box) {}
 
+    void setGutterShown(bool on)
+    {
+        if (on && !m_gutter) {
+            m_gutter = new Gutter(this);
+            connect(this, &QPlainTextEdit::updateRequest, m_gutter, [this](const QRect &r, int dy) {
+                if (dy)
+                    m_gutter->scroll(0, dy);
+                else
+                    m_gutter->update(0, r.y(), m_gutter->width(), r.height());
+            });
+            connect(this, &QPlainTextEdit::blockCountChanged, m_gutter, [this] { placeGutter(); });
+            connect(this, &QPlainTextEdit::cursorPositionChanged, m_gutter,
+                    [this] { m_gutter->update(); });
+        }
+        if (m_gutter)
+            m_gutter->setVisible(on);
+        placeGutter();
+    }
+    int gutterWidth() const
+    {
+        if (!m_gutter || !m_gutter->isVisible())
+            return 0;
+        const qsizetype lines = m_box->lastShownLine();
+        int digits = 1;
+        for (qsizetype n = lines; n >= 10; n /= 10)
+            ++digits;
+        return 10 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * std::max(digits, 2);
+    }
+    void placeGutter()
+    {
+        const int w = gutterWidth();
+        if (viewportMargins().left() != w)
+            setViewportMargins(w, 0, 0, 0);
+        if (m_gutter) {
+            const QRect cr = contentsRect();
+            m_gutter->setGeometry(QRect(cr.left(), cr.top(), w, cr.height()));
+            m_gutter->update();
+        }
+    }
+    void paintGutter(QPaintEvent *e, QWidget *gutter)
+    {
+        QPainter p(gutter);
+        const QPalette &pal = palette();
+        p.fillRect(e->rect(), pal.color(QPalette::Window));
+        const qsizetype current = m_box->lineOfShownBlock(textCursor().blockNumber(), nullptr);
+        const qsizetype marked = m_box->markedLine();
+        QTextBlock block = firstVisibleBlock();
+        int number = block.blockNumber();
+        qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+        qreal bottom = top + blockBoundingRect(block).height();
+        const int w = gutter->width();
+        QFont normal = font();
+        QFont bold = normal;
+        bold.setBold(true);
+        while (block.isValid() && top <= e->rect().bottom()) {
+            if (block.isVisible() && bottom >= e->rect().top()) {
+                bool continued = false;
+                const qsizetype line = m_box->lineOfShownBlock(number, &continued);
+                const QRectF row(0, top, w, bottom - top);
+                if (line == marked)
+                    p.fillRect(row, QColor(0xf4, 0xb0, 0xb0));
+                else if (line == current)
+                    p.fillRect(row, pal.color(QPalette::Midlight));
+                p.setPen(pal.color(QPalette::WindowText));
+                p.setFont(line == current ? bold : normal);
+                // A screen line that a lone LF began belongs to the model
+                // line above it: it has no number of its own.
+                p.drawText(row.adjusted(0, 0, -5, 0), Qt::AlignRight | Qt::AlignVCenter,
+                           continued ? QStringLiteral("·") : QString::number(line));
+            }
+            block = block.next();
+            top = bottom;
+            bottom = top + blockBoundingRect(block).height();
+            ++number;
+        }
+    }
+    // Display range [from, to) of the blocks on screen.
+    std::pair<int, int> visibleRange() const
+    {
+        const QTextBlock first = firstVisibleBlock();
+        const QTextCursor last = cursorForPosition(QPoint(viewport()->width() - 1, viewport()->height() - 1));
+        const QTextBlock lastBlock = last.block();
+        return {first.position(), lastBlock.position() + lastBlock.length() - 1};
+    }
+
 protected:
+    void resizeEvent(QResizeEvent *e) override
+    {
+        QPlainTextEdit::resizeEvent(e);
+        placeGutter();
+    }
+    void changeEvent(QEvent *e) override
+    {
+        QPlainTextEdit::changeEvent(e);
+        if (e->type() == QEvent::FontChange)
+            placeGutter();
+    }
     void keyPressEvent(QKeyEvent *e) override
     {
+        // The lock of a run: the key still does nothing, but the box says why.
+        if (m_box->model()->isReadOnly() && !m_box->isUserReadOnly() && isEditKey(e))
+            emit m_box->editRefused();
         if (handleHistoryKey(e, m_box))
             return;
         // Ctrl+I is the tab character's own control key; where Tab moves the
@@ -204,7 +349,33 @@ protected:
 
 private:
     TextBox *m_box;
+    Gutter *m_gutter = nullptr; // child widget
 };
+
+Gutter::Gutter(PlainEdit *edit) : QWidget(edit), m_edit(edit)
+{
+    setCursor(Qt::ArrowCursor);
+}
+
+QSize Gutter::sizeHint() const
+{
+    return QSize(m_edit->gutterWidth(), 0);
+}
+
+void Gutter::paintEvent(QPaintEvent *e)
+{
+    m_edit->paintGutter(e, this);
+}
+
+void Gutter::mousePressEvent(QMouseEvent *e)
+{
+    // A click on a number puts the caret at the start of that screen line.
+    const QTextCursor c = m_edit->cursorForPosition(QPoint(0, int(e->position().y())));
+    QTextCursor to = m_edit->textCursor();
+    to.setPosition(c.block().position());
+    m_edit->setTextCursor(to);
+    m_edit->setFocus();
+}
 
 class LineEdit final : public QLineEdit
 {
@@ -214,6 +385,8 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *e) override
     {
+        if (m_box->model()->isReadOnly() && !m_box->isUserReadOnly() && isEditKey(e))
+            emit m_box->editRefused();
         if (handleHistoryKey(e, m_box))
             return;
         if (e->matches(QKeySequence::Copy)) {
@@ -371,6 +544,24 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
     });
     connect(m, &TextModel::selectionPending, this, &TextBox::onSelectionPending);
     connect(m, &TextModel::readOnlyChanged, this, &TextBox::updateReadOnly);
+    // A mark is about a place in the text as it was.
+    connect(m, &TextModel::changed, this, [this] {
+        if (m_markLine >= 0)
+            clearMark();
+    });
+
+    m_extraTimer = new QTimer(this);
+    m_extraTimer->setSingleShot(true);
+    m_extraTimer->setInterval(0);
+    connect(m_extraTimer, &QTimer::timeout, this, &TextBox::updateExtraSelections);
+    if (m_plain) {
+        // Matches are highlighted on the lines on screen only, so a search
+        // in a long script costs what one screen costs.
+        connect(m_plain, &QPlainTextEdit::updateRequest, this, [this](const QRect &, int dy) {
+            if (dy != 0 && !m_searchPattern.isEmpty())
+                m_extraTimer->start();
+        });
+    }
 
     showWholeModelNow();
     updateReadOnly();
@@ -746,6 +937,7 @@ void TextBox::showWholeModelNow(qsizetype upTo)
     if (m_plain) {
         m_lines.reset(QStringView(t).first(upTo));
         m_shownLength = m_lines.shownLength(upTo);
+        attachHighlighter(upTo);
         // In one piece: the document is built once, from one rendering.
         m_plain->setPlainText(render(0, upTo));
     } else {
@@ -829,6 +1021,210 @@ void TextBox::showModelSelection()
         m_line->setCursorPosition(from);
     }
     --m_quiet;
+}
+
+// ---- script editors ------------------------------------------------------------
+
+void TextBox::setLineNumbersShown(bool on)
+{
+    if (m_plain)
+        static_cast<PlainEdit *>(m_plain)->setGutterShown(on);
+}
+
+qsizetype TextBox::modelLineOf(qsizetype modelPos) const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    if (!m_plain)
+        return 1 + QStringView(m_model->scriptText()).left(modelPos).count(u"\r\n");
+    modelPos = std::clamp<qsizetype>(modelPos, 0, m_shownModelLength);
+    return 1 + m_lines.pairsBefore(m_lines.countBefore(modelPos));
+}
+
+qsizetype TextBox::modelLineCount() const
+{
+    const_cast<TextBox *>(this)->flushDisplay();
+    return m_plain ? 1 + m_lines.pairCount()
+                   : 1 + QStringView(m_model->scriptText()).count(u"\r\n");
+}
+
+qsizetype TextBox::modelLineStart(qsizetype line) const
+{
+    if (line < 1)
+        return -1;
+    const QStringView t(m_model->scriptText());
+    qsizetype at = 0;
+    for (qsizetype n = 1; n < line; ++n) {
+        const qsizetype crlf = t.indexOf(u"\r\n", at);
+        if (crlf < 0)
+            return -1;
+        at = crlf + 2;
+    }
+    return at;
+}
+
+qsizetype TextBox::lineOfShownBlock(int block, bool *continued) const
+{
+    if (continued)
+        *continued = false;
+    if (m_mode != Mode::MultiLine || block <= 0)
+        return 1;
+    const qsizetype b = std::min<qsizetype>(block, m_lines.count());
+    if (continued)
+        *continued = !m_lines.isPair(b - 1);
+    return 1 + m_lines.pairsBefore(b);
+}
+
+void TextBox::setMarkedRange(qsizetype start, qsizetype length)
+{
+    flushDisplay();
+    const qsizetype size = m_model->scriptText().size();
+    m_markStart = std::clamp<qsizetype>(start, 0, size);
+    m_markLength = std::clamp<qsizetype>(length, 0, size - m_markStart);
+    m_markLine = modelLineOf(m_markStart);
+    updateExtraSelections();
+    if (m_plain)
+        m_plain->viewport()->update();
+    if (m_plain)
+        static_cast<PlainEdit *>(m_plain)->placeGutter();
+}
+
+void TextBox::clearMark()
+{
+    m_markStart = -1;
+    m_markLength = 0;
+    m_markLine = -1;
+    if (m_plain) {
+        m_extraTimer->start();
+        static_cast<PlainEdit *>(m_plain)->placeGutter();
+    }
+}
+
+void TextBox::ensureModelRangeVisible(qsizetype start, qsizetype length)
+{
+    flushDisplay();
+    if (!m_plain)
+        return;
+    const int from = toShown(start);
+    const int to = toShown(start + length);
+    QTextDocument *doc = m_plain->document();
+    const int firstBlock = doc->findBlock(from).blockNumber();
+    const int lastBlock = doc->findBlock(to).blockNumber();
+    QScrollBar *v = m_plain->verticalScrollBar();
+    const int rows = std::max(1, m_plain->viewport()->height() / std::max(1, m_plain->fontMetrics().lineSpacing()));
+    if (firstBlock < v->value() || lastBlock >= v->value() + rows)
+        v->setValue(std::max(0, firstBlock - rows / 3));
+    // Columns: the start of the range in view.
+    QTextCursor c(doc);
+    c.setPosition(from);
+    const QRect r = m_plain->cursorRect(c);
+    QScrollBar *h = m_plain->horizontalScrollBar();
+    if (r.left() < 0 || r.left() > m_plain->viewport()->width() - 20)
+        h->setValue(std::max(0, h->value() + r.left() - m_plain->viewport()->width() / 4));
+}
+
+void TextBox::setSearchHighlight(const QString &pattern, bool matchCase, bool wholeWord)
+{
+    m_searchPattern = pattern;
+    m_searchCase = matchCase;
+    m_searchWord = wholeWord;
+    m_extraTimer->start();
+}
+
+void TextBox::updateExtraSelections()
+{
+    if (!m_plain)
+        return;
+    QList<QTextEdit::ExtraSelection> extras;
+    QTextDocument *doc = m_plain->document();
+    if (m_markLine >= 0 && m_markStart <= m_shownModelLength) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(doc);
+        mark.cursor.setPosition(toShown(m_markStart));
+        mark.cursor.setPosition(toShown(m_markStart + m_markLength), QTextCursor::KeepAnchor);
+        mark.format.setBackground(QColor(0xfb, 0xd8, 0xd8));
+        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+        extras << mark;
+        if (m_markLength > 0) {
+            // The statement itself, a little stronger than its line.
+            QTextEdit::ExtraSelection statement = mark;
+            statement.format = QTextCharFormat();
+            statement.format.setBackground(QColor(0xf4, 0xb0, 0xb0));
+            extras << statement;
+        }
+    }
+    if (!m_searchPattern.isEmpty()) {
+        const auto [dFrom, dTo] = static_cast<PlainEdit *>(m_plain)->visibleRange();
+        const QStringView t = QStringView(m_model->scriptText()).first(m_shownModelLength);
+        const qsizetype from = std::max<qsizetype>(0, toModel(dFrom) - m_searchPattern.size());
+        const qsizetype to = std::min<qsizetype>(t.size(), toModel(dTo) + m_searchPattern.size());
+        const QStringView part = t.mid(from, to - from);
+        const SearchOptions options{m_searchCase, m_searchWord};
+        QTextCharFormat match;
+        match.setBackground(QColor(0xff, 0xe8, 0x70));
+        int shown = 0;
+        for (qsizetype at = findInText(part, m_searchPattern, 0, false, options); at >= 0 && shown < 2000;
+             at = findInText(part, m_searchPattern, at + m_searchPattern.size(), false, options), ++shown) {
+            // Whole-word tests at the edges of the part look at the text around it.
+            const qsizetype m = from + at;
+            if (m_searchWord && findInText(t.mid(std::max<qsizetype>(0, m - 1), m_searchPattern.size() + 2),
+                                           m_searchPattern, m > 0 ? 1 : 0, false, options) != (m > 0 ? 1 : 0))
+                continue;
+            QTextEdit::ExtraSelection sel;
+            sel.cursor = QTextCursor(doc);
+            sel.cursor.setPosition(toShown(m));
+            sel.cursor.setPosition(toShown(m + m_searchPattern.size()), QTextCursor::KeepAnchor);
+            sel.format = match;
+            extras << sel;
+        }
+    }
+    m_plain->setExtraSelections(extras);
+}
+
+void TextBox::replaceExactRange(qsizetype start, qsizetype length, const QString &text)
+{
+    if (!acceptsUserEdits())
+        return;
+    flushDisplay();
+    const qsizetype size = m_model->scriptText().size();
+    start = std::clamp<qsizetype>(start, 0, size);
+    length = std::clamp<qsizetype>(length, 0, size - start);
+    m_history.closeStep();
+    if (m_plain) {
+        applyMultiLineEdit(start, start + length, text, toShown(start), toShown(start + length), 0, true);
+    } else {
+        if (!commitUserEdit(start, length, text, true))
+            return;
+        ++m_quiet;
+        m_line->setText(render(0, m_shownModelLength));
+        --m_quiet;
+        emit userEdited();
+    }
+    m_history.closeStep();
+    m_model->setSelection(start, text.size());
+    syncSelectionNow();
+    emit selectionReadoutRequested();
+}
+
+void TextBox::setScriptHighlighting(bool on)
+{
+    if (!m_plain)
+        return;
+    m_highlightWanted = on;
+    attachHighlighter(m_shownModelLength);
+}
+
+void TextBox::attachHighlighter(qsizetype textLength)
+{
+    // Colouring is worked out for every line when the text is set; for
+    // scripts beyond this size that would hold the window up, so they are
+    // shown plain.
+    const bool on = m_highlightWanted && textLength <= kMostHighlighted;
+    if (on && !m_highlighter)
+        m_highlighter = new ScriptHighlighter(m_plain->document());
+    else if (!on && m_highlighter) {
+        delete m_highlighter;
+        m_highlighter = nullptr;
+    }
 }
 
 // ---- widget -> model ---------------------------------------------------------

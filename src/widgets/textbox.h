@@ -124,6 +124,36 @@ public:
     // The inner editor as it is, without bringing it up to date.
     QWidget *innerEditor() const;
 
+    // ---- script editors (multi-line) ----
+    // Model lines end at CR LF only, as varnok-run counts them: a lone CR
+    // or LF stays inside its line (a lone LF's screen break starts a screen
+    // line without a number of its own). Lines count from 1.
+    void setLineNumbersShown(bool on);
+    qsizetype modelLineOf(qsizetype modelPos) const;
+    qsizetype modelLineCount() const;
+    // Where model line `line` starts; -1 past the last line.
+    qsizetype modelLineStart(qsizetype line) const;
+    // The line of screen block `block` as shown now; `continued` (may be
+    // null) tells a screen line that a lone LF began.
+    qsizetype lineOfShownBlock(int block, bool *continued) const;
+    qsizetype lastShownLine() const { return 1 + m_lines.pairCount(); }
+    // A range kept marked (the statement an error box was about): its line
+    // in the gutter and a tint behind it, until the text changes or
+    // clearMark(). markedLine() is -1 without a mark.
+    void setMarkedRange(qsizetype start, qsizetype length);
+    void clearMark();
+    qsizetype markedLine() const { return m_markLine; }
+    // Scrolls so that the model range is on screen; the selection stays.
+    void ensureModelRangeVisible(qsizetype start, qsizetype length);
+    // The matches of `pattern` on screen are highlighted (none when empty).
+    void setSearchHighlight(const QString &pattern, bool matchCase, bool wholeWord);
+    // Replaces [start, start + length) with `text` as one user edit (one
+    // undo step) and selects what was inserted.
+    void replaceExactRange(qsizetype start, qsizetype length, const QString &text);
+    // Statement keywords, comments, labels and Text(...) in colour; the text
+    // itself is never changed. Off by default (only script editors).
+    void setScriptHighlighting(bool on);
+
 signals:
     // The user changed the text (typing, paste, delete, cut, drop, undo).
     void userEdited();
@@ -131,6 +161,8 @@ signals:
     // double-clicked, released a key or a mouse button: whoever shows a
     // read-out of the selection should refresh it now.
     void selectionReadoutRequested();
+    // The user tried to change a text that a run has locked.
+    void editRefused();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -185,6 +217,18 @@ private:
     qsizetype m_replacedLength = 0; // its length then
 
     EditHistory m_history;
+
+    void updateExtraSelections();
+    qsizetype m_markStart = -1;
+    qsizetype m_markLength = 0;
+    qsizetype m_markLine = -1;
+    QString m_searchPattern;
+    bool m_searchCase = false;
+    bool m_searchWord = false;
+    QTimer *m_extraTimer = nullptr;
+    QObject *m_highlighter = nullptr; // child object
+    bool m_highlightWanted = false;
+    void attachHighlighter(qsizetype textLength);
 
     bool m_userReadOnly = false;
     int m_quiet = 0;              // >0 while this box changes its own editor

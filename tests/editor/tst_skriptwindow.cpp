@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The script window's document: caption, files, dialogs and questions.
 
+#include "editor/findbar.h"
 #include "editor/scriptfile.h"
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
@@ -12,7 +13,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QCheckBox>
 #include <QFontInfo>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,7 +48,8 @@ void putFile(const QString &path, const QByteArray &bytes)
 
 QString caption(Skript *s)
 {
-    return qobject_cast<QMdiSubWindow *>(s->parentWidget())->windowTitle();
+    // The title less Qt's placeholder for the modified mark.
+    return qobject_cast<QMdiSubWindow *>(s->parentWidget())->windowTitle().remove(QStringLiteral("[*]"));
 }
 
 } // namespace
@@ -206,6 +210,81 @@ private slots:
         QCOMPARE(saved, encodeScriptFile(text + text));
         QCOMPARE(saved.count('\t'), 2 * 2);
         QVERIFY(!saved.contains('?'));
+    }
+
+    // Find, replace all as one undo step, go to a line; the gutter counts
+    // lines as varnok-run does (CR LF only; a lone LF or CR stays inside).
+    void findReplaceAndLines()
+    {
+        s->text1()->setText(QStringLiteral("EXEC a\r\nexec A\nx\r\nEXECUTE a\rb\r\nEXEC a"));
+        TextBox *e = s->editor();
+        QCOMPARE(e->modelLineCount(), 4);
+        QCOMPARE(e->modelLineOf(e->model()->text().indexOf(u'x')), 2); // after the lone LF
+        QCOMPARE(e->modelLineOf(e->model()->text().lastIndexOf(QStringLiteral("EXEC"))), 4);
+        bool continued = false;
+        QCOMPARE(e->lineOfShownBlock(2, &continued), 2); // screen line 3 is model line 2
+        QVERIFY(continued);
+
+        FindBar *bar = s->findBar();
+        bar->open(FindBar::Mode::Replace);
+        QVERIFY(bar->isVisibleTo(s));
+        bar->findField()->setText(QStringLiteral("exec"));
+        bar->wholeWordBox()->setChecked(true);
+        QVERIFY(bar->findNext());
+        QCOMPARE(e->model()->selectionStart(), 0);
+        QVERIFY(bar->findNext());
+        QCOMPARE(e->model()->selectionStart(), 8);
+        bar->replaceField()->setText(QStringLiteral("QUIT\t"));
+        QCOMPARE(bar->replaceAll(), 3); // not EXECUTE
+        QCOMPARE(e->model()->text(), QStringLiteral("QUIT\t a\r\nQUIT\t A\nx\r\nEXECUTE a\rb\r\nQUIT\t a"));
+        e->undo();
+        QCOMPARE(e->model()->text(), QStringLiteral("EXEC a\r\nexec A\nx\r\nEXECUTE a\rb\r\nEXEC a"));
+        e->redo();
+        QVERIFY(e->model()->text().startsWith(QStringLiteral("QUIT\t")));
+        bar->matchCaseBox()->setChecked(true);
+        bar->findField()->setText(QStringLiteral("quit"));
+        QVERIFY(!bar->findNext());
+        QCOMPARE(bar->info(), QStringLiteral("nicht gefunden"));
+
+        bar->open(FindBar::Mode::GoToLine);
+        QVERIFY(bar->goToLine(3));
+        QCOMPARE(e->model()->selectionStart(), e->model()->text().indexOf(QStringLiteral("EXECUTE")));
+        QVERIFY(!bar->goToLine(9));
+    }
+
+    // The box of an error keeps its title and text and names line,
+    // statement and missing name; after OK the line stays marked.
+    void errorBoxNamesThePlaceAndTheLineStaysMarked()
+    {
+        s->text1()->setText(QStringLiteral("EXEC Main.Text.Len(Text(a))\r\n  EXEC Skript.Sever(Text(x))  \r\nQUIT"));
+        s->Ausfuehren_Click();
+        QTRY_VERIFY(s->isIdle());
+        const auto boxes = dialogs->messages();
+        QCOMPARE(boxes.size(), size_t(1));
+        QCOMPARE(boxes[0].title, QStringLiteral("Fehler 4"));
+        QCOMPARE(boxes[0].text, QStringLiteral("Objekt nicht gefunden"));
+        QCOMPARE(dialogs->places.size(), size_t(1));
+        const ErrorPlace &p = dialogs->places[0];
+        QCOMPARE(p.line, 2);
+        QCOMPARE(p.statement, QStringLiteral("EXEC Skript.Sever(Text(x))"));
+        QCOMPARE(p.missingName, QStringLiteral("Sever"));
+        QCOMPARE(p.parts(), (QStringList{QStringLiteral("Zeile 2: EXEC Skript.Sever(Text(x))"),
+                                         // the path as the evaluator walked it, shortcut expanded
+                                         QStringLiteral("„Sever“ nicht gefunden (in Skript(MyIndex()).Sever)")}));
+        QCOMPARE(s->editor()->markedLine(), 2);
+        // The next edit ends the mark.
+        s->text1()->setText(QStringLiteral("QUIT"));
+        QCOMPARE(s->editor()->markedLine(), -1);
+    }
+
+    void modifiedStateShowsInTheTitle()
+    {
+        QVERIFY(!s->isWindowModified());
+        s->text1()->setText(QStringLiteral("x"));
+        QVERIFY(s->isWindowModified());
+        QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
+        s->neu_Click();
+        QVERIFY(!s->isWindowModified());
     }
 
     void speichernAsksOnceThenWritesToTheFile()

@@ -32,6 +32,12 @@ public:
         if (onMessage)
             onMessage(title, text);
     }
+    void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+                            const ErrorPlace &place) override
+    {
+        places.push_back(place);
+        message(parent, title, text);
+    }
     bool askYesNo(QWidget *, const QString &title, const QString &text) override
     {
         shown.push_back({Kind::Question, title, text, {}});
@@ -71,6 +77,7 @@ public:
     void clear() { shown.clear(); }
 
     std::vector<Shown> shown;
+    std::vector<ErrorPlace> places; // of the script error boxes
     std::deque<bool> answers;
     std::deque<std::optional<QString>> files;
     // Runs inside a message box, as a user would act while it is open.

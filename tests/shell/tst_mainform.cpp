@@ -42,7 +42,7 @@ QMdiSubWindow *subOf(QWidget *w)
 QWidget *topLevelTitled(const QString &title)
 {
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->isVisible() && w->windowTitle() == title)
+        if (w->isVisible() && QString(w->windowTitle()).remove(QStringLiteral("[*]")) == title)
             return w;
     return nullptr;
 }
@@ -141,7 +141,7 @@ private slots:
         QVERIFY(subOf(form->skriptWindow(2))->close());
         QVERIFY(!form->IsSkriptWindowOpen(2));
         QCOMPARE(form->OpenSkriptWindow(), 2);
-        QCOMPARE(subOf(form->skriptWindow(2))->windowTitle(), QStringLiteral("Skript 2 - Neu"));
+        QCOMPARE(form->skriptWindow(2)->caption(), QStringLiteral("Skript 2 - Neu"));
         QCOMPARE(form->OpenSkriptWindow(), 4);
     }
 

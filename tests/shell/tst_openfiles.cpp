@@ -46,7 +46,7 @@ private slots:
         QVERIFY(eins);
         QCOMPARE(eins->text1()->text(), QStringLiteral("EXEC A()\r\nQUIT"));
         QCOMPARE(eins->currentFile(), dir.filePath(QStringLiteral("eins.varnok-skript")));
-        QCOMPARE(eins->windowTitle(),
+        QCOMPARE(eins->caption(),
                  QStringLiteral("Skript 1 - ") + dir.filePath(QStringLiteral("eins.varnok-skript")));
         QVERIFY(!eins->isModified());
 
@@ -60,7 +60,7 @@ private slots:
         Skript *zwei = form.skriptWindow(2);
         QVERIFY(zwei);
         QCOMPARE(zwei->text1()->text(), QStringLiteral("EXEC B(ä)"));
-        QCOMPARE(zwei->windowTitle(), QStringLiteral("Skript 2 - \"%1\"")
+        QCOMPARE(zwei->caption(), QStringLiteral("Skript 2 - \"%1\"")
                                           .arg(dir.filePath(QStringLiteral("mit Blank.varnok-skript"))));
         QVERIFY(!zwei->isModified());
         QVERIFY(!form.IsSkriptWindowOpen(3));

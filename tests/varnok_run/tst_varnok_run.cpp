@@ -25,6 +25,9 @@ struct Outcome
     int exitCode = -1;
     QProcess::ExitStatus status = QProcess::CrashExit;
     QStringList errLines;
+    // "varnok-run: …" lines right after an error box's line: where it
+    // happened (the box lines stay alone in errLines, as tools read them).
+    QStringList detailLines;
     QByteArray out;
 };
 
@@ -45,7 +48,12 @@ Outcome collect(QProcess &p)
     o.status = p.exitStatus();
     const QString err = QString::fromUtf8(p.readAllStandardError());
     for (const QString &l : err.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (!l.startsWith(QStringLiteral("QStandardPaths")))
+        if (l.startsWith(QStringLiteral("QStandardPaths")))
+            continue;
+        else if (l.startsWith(QStringLiteral("varnok-run: ")) && !o.errLines.isEmpty()
+                 && o.errLines.back().contains(QStringLiteral("Fehler ")) && o.errLines.back().contains(QStringLiteral(": ")))
+            o.detailLines << l;
+        else
             o.errLines << l;
     o.out = p.readAllStandardOutput();
     return o;
@@ -140,6 +148,8 @@ private slots:
         const Outcome o = run({s});
         QCOMPARE(o.exitCode, 1);
         QCOMPARE(o.errLines, QStringList{s + QStringLiteral(":1: Fehler 4: Objekt nicht gefunden")});
+        // Where it happened, on a line of its own after the box's line.
+        QCOMPARE(o.detailLines, QStringList{QStringLiteral("varnok-run: EXEC Foo.Bar(); „Foo“ nicht gefunden")});
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("never"))));
     }
 
@@ -490,7 +500,8 @@ private slots:
         if (streams[2] == Stream::File)
             QCOMPARE(varnok::test::readAll(err),
                      s.toUtf8() + ":3: Speichern: Wollen sie den aktuellen Skript vorher noch speichern?\n" + s.toUtf8()
-                         + ":5: Fehler 4: Objekt nicht gefunden\n");
+                         + ":5: Fehler 4: Objekt nicht gefunden\n"
+                         + "varnok-run: EXEC Foo.Bar(); \xe2\x80\x9e" "Foo\xe2\x80\x9c nicht gefunden\n");
         // A run that ends without a box still says 0.
         QCOMPARE(runWithStreams({script(QStringLiteral("q.varnok-skript"), "QUIT\r\n")}, streams, err), 0);
         // So does the help on a closed or broken standard output.

@@ -18,6 +18,9 @@ struct Outcome
     int exitCode = -1;
     QByteArray out;
     QStringList errLines;
+    // "varnok-run: …" lines right after an error box's line: where it
+    // happened (the box lines stay alone in errLines, as tools read them).
+    QStringList detailLines;
 };
 
 Outcome run(const QStringList &args, const QString &dir, const QStringList &env = {})
@@ -39,7 +42,12 @@ Outcome run(const QStringList &args, const QString &dir, const QStringList &env 
     o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     o.out = p.readAllStandardOutput();
     for (const QString &l : QString::fromUtf8(p.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts))
-        if (!l.startsWith(QStringLiteral("QStandardPaths")))
+        if (l.startsWith(QStringLiteral("QStandardPaths")))
+            continue;
+        else if (l.startsWith(QStringLiteral("varnok-run: ")) && !o.errLines.isEmpty()
+                 && o.errLines.back().contains(QStringLiteral("Fehler ")) && o.errLines.back().contains(QStringLiteral(": ")))
+            o.detailLines << l;
+        else
             o.errLines << l;
     return o;
 }
