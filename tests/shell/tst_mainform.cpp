@@ -14,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -143,6 +144,27 @@ private slots:
         QCOMPARE(form->OpenSkriptWindow(), 2);
         QCOMPARE(form->skriptWindow(2)->caption(), QStringLiteral("Skript 2 - Neu"));
         QCOMPARE(form->OpenSkriptWindow(), 4);
+    }
+
+    // The Mitschnitt window is a child window beside the 100, takes no index
+    // and goes with its request window.
+    void mitschnittWindowOpensOnceAndGoesWithItsRequestWindow()
+    {
+        QCOMPARE(form->OpenSeiteWindow(), 1);
+        QCOMPARE(form->OpenSeiteWindow(), 2);
+        auto *seite = qobject_cast<SeiteWindow *>(form->seiteWindow(2));
+        seite->openMitschnittWindow();
+        seite->openMitschnittWindow(); // brings the open one forward
+        QList<QMdiSubWindow *> subs = form->mdiArea()->subWindowList();
+        QCOMPARE(subs.size(), 3);
+        QCOMPARE(subs.last()->widget()->windowTitle(), QStringLiteral("Mitschnitt - Seite 2"));
+        QCOMPARE(form->mdiArea()->activeSubWindow(), subs.last());
+        QCOMPARE(form->OpenSeiteWindow(), 3);
+        QPointer<QMdiSubWindow> mitschnitt = subs.last();
+        form->seiteClose(2);
+        QTRY_VERIFY(!mitschnitt);
+        QCOMPARE(form->mdiArea()->subWindowList().size(), 2);
+        QCOMPARE(form->OpenSeiteWindow(), 2);
     }
 
     void indicesOutsideTheRangeAreNeverOpen()
