@@ -19,6 +19,8 @@
 #include "widgets/headlessdialogs.h"
 #include "widgets/textbox.h"
 
+#include "benchserver.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -37,6 +39,7 @@
 #include <vector>
 
 using namespace varnok;
+using namespace varnok::bench;
 
 namespace {
 
@@ -56,73 +59,6 @@ std::string makeFlood(int lines, bool known)
     }
     a += "Content-Length: 2\r\nConnection: close\r\n\r\nok";
     return a;
-}
-
-[[noreturn]] void serve(int listenFd, const std::string &answer)
-{
-    for (;;) {
-        const int c = accept(listenFd, nullptr, nullptr);
-        if (c < 0)
-            continue;
-        std::string request;
-        char buf[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            const ssize_t n = read(c, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            request.append(buf, size_t(n));
-        }
-        size_t sent = 0;
-        while (sent < answer.size()) {
-            const ssize_t n = write(c, answer.data() + sent, answer.size() - sent);
-            if (n <= 0)
-                break;
-            sent += size_t(n);
-        }
-        shutdown(c, SHUT_WR);
-        while (read(c, buf, sizeof buf) > 0) {
-        }
-        close(c);
-    }
-}
-
-struct Server {
-    pid_t pid = -1;
-    quint16 port = 0;
-};
-
-Server startServer(const std::string &answer)
-{
-    Server s;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
-        std::perror("server");
-        std::exit(1);
-    }
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    s.port = ntohs(addr.sin_port);
-    s.pid = fork();
-    if (s.pid == 0)
-        serve(fd, answer);
-    close(fd);
-    return s;
-}
-
-long peakRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 // The script: open a request window, send, then count for ever; every
@@ -246,8 +182,8 @@ int main(int argc, char **argv)
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const std::string other = makeFlood(lines, false);
     const std::string known = makeFlood(lines, true);
-    const Server otherServer = startServer(other);
-    const Server knownServer = startServer(known);
+    const Server otherServer = startServer([&](int fd) { serveAnswer(fd, other.data(), other.size()); });
+    const Server knownServer = startServer([&](int fd) { serveAnswer(fd, known.data(), known.size()); });
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -293,9 +229,7 @@ int main(int argc, char **argv)
     const long peak = peakRssKb();
     std::printf("peak RSS %.1f MiB, %.0f bytes per header line above the loop alone\n", peak / 1024.0,
                 (peak - rssBefore) * 1024.0 / lines);
-    kill(otherServer.pid, SIGTERM);
-    kill(knownServer.pid, SIGTERM);
-    waitpid(otherServer.pid, nullptr, 0);
-    waitpid(knownServer.pid, nullptr, 0);
+    stopServer(otherServer);
+    stopServer(knownServer);
     return 0;
 }

@@ -24,6 +24,8 @@
 #include "widgets/headlessdialogs.h"
 #include "request/seitewindow.h"
 
+#include "benchserver.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,6 +49,7 @@
 #include <vector>
 
 using namespace varnok;
+using namespace varnok::bench;
 
 namespace {
 
@@ -68,35 +71,6 @@ std::vector<char> makeAnswer(size_t bodySize, bool binary)
     return out;
 }
 
-// Serves `answer` to every connection after reading its request header.
-[[noreturn]] void serve(int listenFd, const std::vector<char> &answer)
-{
-    for (;;) {
-        const int c = accept(listenFd, nullptr, nullptr);
-        if (c < 0)
-            continue;
-        std::string request;
-        char buf[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            const ssize_t n = read(c, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            request.append(buf, size_t(n));
-        }
-        size_t sent = 0;
-        while (sent < answer.size()) {
-            const ssize_t n = write(c, answer.data() + sent, answer.size() - sent);
-            if (n <= 0)
-                break;
-            sent += size_t(n);
-        }
-        shutdown(c, SHUT_WR);
-        while (read(c, buf, sizeof buf) > 0) {
-        }
-        close(c);
-    }
-}
-
 long currentRssKb()
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -106,19 +80,6 @@ long currentRssKb()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return 0;
-}
-
-long peakRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // The ratios of runs taken one right after the other: on a shared machine
@@ -149,41 +110,6 @@ void printRow(const char *name, const std::vector<double> &peerMs, const std::ve
 {
     std::printf("%-8s %22s %22s %20s%s\n", name, spread(peerMs).c_str(), spread(ownMs).c_str(),
                 (spread(ratios(ownMs, peerMs), 2) + "x").c_str(), note);
-}
-
-struct Server {
-    pid_t pid = -1;
-    quint16 port = 0;
-};
-
-// Listens on 127.0.0.1 and hands the socket to `serveIn`, run in a child.
-template <typename Serve>
-Server startServer(Serve serveIn)
-{
-    Server s;
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) {
-        std::perror("server");
-        std::exit(1);
-    }
-    socklen_t len = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    s.port = ntohs(addr.sin_port);
-    s.pid = fork();
-    if (s.pid == 0)
-        serveIn(fd);
-    close(fd);
-    return s;
-}
-
-void stopServer(const Server &s)
-{
-    kill(s.pid, SIGTERM);
-    waitpid(s.pid, nullptr, 0);
 }
 
 // One window fetching from the servers, `runs` times each.
@@ -437,9 +363,9 @@ int main(int argc, char **argv)
     QTemporaryDir tlsDir;
     bool tls = tlsDir.isValid() && makeCertificate(tlsDir.path());
     std::vector<char> textAnswer = makeAnswer(bodySize, false);
-    const Server textServer = startServer([&](int fd) { serve(fd, textAnswer); });
+    const Server textServer = startServer([&](int fd) { bench::serveAnswer(fd, textAnswer.data(), textAnswer.size()); });
     std::vector<char> binaryAnswer = makeAnswer(bodySize, true);
-    const Server binaryServer = startServer([&](int fd) { serve(fd, binaryAnswer); });
+    const Server binaryServer = startServer([&](int fd) { bench::serveAnswer(fd, binaryAnswer.data(), binaryAnswer.size()); });
     if (tls) {
         QFile f(tlsDir.filePath(QStringLiteral("answer")));
         tls = f.open(QIODevice::WriteOnly)

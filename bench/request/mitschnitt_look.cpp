@@ -24,7 +24,10 @@
 #include <QProcess>
 #include <cstdio>
 
+#include "lookshots.h"
+
 using namespace varnok;
+using namespace varnok::bench;
 
 namespace {
 
@@ -54,23 +57,6 @@ while True:
     c.sendall(answer)
     c.close()
 )";
-
-void settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void save(QWidget *w, const QString &path)
-{
-    settle(300);
-    if (!w->grab().save(path))
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
-}
 
 } // namespace
 

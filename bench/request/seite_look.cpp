@@ -24,26 +24,12 @@
 #include <QThread>
 #include <cstdio>
 
+#include "lookshots.h"
+
 using namespace varnok;
+using namespace varnok::bench;
 
 namespace {
-
-void settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void save(QWidget *w, const QString &path)
-{
-    settle(300);
-    if (!w->grab().save(path))
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-    else
-        std::printf("%s\n", qPrintable(path));
-}
 
 quint16 freePort()
 {
