@@ -273,21 +273,11 @@ private slots:
             port = probe.serverPort();
         }
         QProcess server;
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("openssl"),
-                     {QStringLiteral("s_server"), QStringLiteral("-accept"), QStringLiteral("127.0.0.1:%1").arg(port),
-                      QStringLiteral("-cert"), m_certs.path("server.pem"), QStringLiteral("-key"),
-                      m_certs.path("server-key.pem"), QStringLiteral("-tls1_1"), QStringLiteral("-cipher"),
-                      QStringLiteral("DEFAULT@SECLEVEL=0"), QStringLiteral("-quiet")});
-        QVERIFY(server.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            }(),
-            10000);
+        QVERIFY(startOpensslServer(server, port,
+                                   {QStringLiteral("-cert"), m_certs.path("server.pem"), QStringLiteral("-key"),
+                                    m_certs.path("server-key.pem"), QStringLiteral("-tls1_1"),
+                                    QStringLiteral("-cipher"), QStringLiteral("DEFAULT@SECLEVEL=0"),
+                                    QStringLiteral("-quiet")}));
         QSslSocket client;
         QSignalSpy failed(&client, &QAbstractSocket::errorOccurred);
         client.setPeerVerifyMode(QSslSocket::VerifyNone);

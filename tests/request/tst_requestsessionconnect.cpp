@@ -253,22 +253,11 @@ private slots:
         // TLS 1.3 it says so after the handshake, with an alert.
         const quint16 port = unusedPort();
         QProcess server;
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("openssl"),
-                     {QStringLiteral("s_server"), QStringLiteral("-accept"), QStringLiteral("127.0.0.1:%1").arg(port),
-                      QStringLiteral("-cert"), m_certs.path("server.pem"), QStringLiteral("-key"),
-                      m_certs.path("server-key.pem"), QStringLiteral("-Verify"), QStringLiteral("1"),
-                      QStringLiteral("-CAfile"), m_certs.path("ca.pem"), QStringLiteral("-www"),
-                      QStringLiteral("-quiet")});
-        QVERIFY(server.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            }(),
-            10000);
+        QVERIFY(startOpensslServer(server, port,
+                                   {QStringLiteral("-cert"), m_certs.path("server.pem"), QStringLiteral("-key"),
+                                    m_certs.path("server-key.pem"), QStringLiteral("-Verify"), QStringLiteral("1"),
+                                    QStringLiteral("-CAfile"), m_certs.path("ca.pem"), QStringLiteral("-www"),
+                                    QStringLiteral("-quiet")}));
         SessionSetup s;
         setVerbindung(s, VerbindungValue::Ca, m_certs.path("ca.pem"));
         s.sendTo(QStringLiteral("https://127.0.0.1"), port);

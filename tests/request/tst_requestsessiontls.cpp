@@ -4,6 +4,7 @@
 // the test trusts it, a handshake against a server that speaks no TLS, the
 // server's close_notify, and a large answer.
 #include "sessionfixture.h"
+#include "support/testcerts.h"
 
 #include "common/conventions.h"
 
@@ -206,22 +207,10 @@ private slots:
         }
         QProcess server;
         server.setWorkingDirectory(m_dir.path());
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("openssl"),
-                     {QStringLiteral("s_server"), QStringLiteral("-accept"),
-                      QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-cert"),
-                      m_dir.filePath(QStringLiteral("cert.pem")), QStringLiteral("-key"),
-                      m_dir.filePath(QStringLiteral("key.pem")), QStringLiteral("-WWW"),
-                      QStringLiteral("-quiet")});
-        QVERIFY(server.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            }(),
-            10000);
+        QVERIFY(startOpensslServer(server, port,
+                                   {QStringLiteral("-cert"), m_dir.filePath(QStringLiteral("cert.pem")),
+                                    QStringLiteral("-key"), m_dir.filePath(QStringLiteral("key.pem")),
+                                    QStringLiteral("-WWW"), QStringLiteral("-quiet")}));
 
         SessionSetup s;
         s.set(SeiteField::Befehl, QStringLiteral("GET /seite.txt HTTP/1.0"));

@@ -6,14 +6,18 @@
 // with plain and encrypted keys and as PKCS#12 with and without a pass
 // phrase. Nothing outside the folder is touched.
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace varnok::test {
 
@@ -119,5 +123,28 @@ private:
     QTemporaryDir m_dir;
     QString m_error;
 };
+
+// Starts `openssl s_server` on 127.0.0.1:`port` with `arguments` after
+// "-accept", its output discarded, and waits until it takes connections;
+// false when it did not start or take one within ten seconds.
+inline bool startOpensslServer(QProcess &server, quint16 port, const QStringList &arguments)
+{
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral("openssl"), QStringList{QStringLiteral("s_server"), QStringLiteral("-accept"),
+                                                        QStringLiteral("127.0.0.1:%1").arg(port)}
+                                                + arguments);
+    if (!server.waitForStarted())
+        return false;
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
 
 } // namespace varnok::test

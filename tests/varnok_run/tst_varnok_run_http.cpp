@@ -23,6 +23,17 @@ class TestVarnokRunHttp : public QObject
     varnok::test::LocalHttpServer m_server;
     quint16 m_port = 0;
 
+    // The lines as a script file in the test's folder (CR LF after each).
+    QString writeScript(const QString &name, const QStringList &lines)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
+        return path;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -53,11 +64,8 @@ private slots:
                            "Main.Text.Plus(Text(|) SeiteFenster(Skript.User.S).Text)))")
                 .arg(out),
         };
-        const QString script = m_dir.filePath(QStringLiteral("abruf.varnok-skript"));
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
-        f.close();
+        const QString script = writeScript(QStringLiteral("abruf.varnok-skript"), lines);
+        QVERIFY(!script.isEmpty());
 
         QProcess run;
         run.start(QStringLiteral(VARNOK_RUN_PATH), {script});
@@ -97,20 +105,10 @@ private slots:
         page.close();
         QProcess server;
         server.setWorkingDirectory(m_dir.path());
-        server.setStandardOutputFile(QProcess::nullDevice());
-        server.setStandardErrorFile(QProcess::nullDevice());
-        server.start(QStringLiteral("openssl"),
-                     {QStringLiteral("s_server"), QStringLiteral("-accept"), QStringLiteral("127.0.0.1:%1").arg(port),
-                      QStringLiteral("-cert"), certs.path("server.pem"), QStringLiteral("-key"),
-                      certs.path("server-key.pem"), QStringLiteral("-WWW"), QStringLiteral("-quiet")});
-        QVERIFY(server.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            }(),
-            10000);
+        QVERIFY(varnok::test::startOpensslServer(server, port,
+                                                 {QStringLiteral("-cert"), certs.path("server.pem"),
+                                                  QStringLiteral("-key"), certs.path("server-key.pem"),
+                                                  QStringLiteral("-WWW"), QStringLiteral("-quiet")}));
 
         const QString out = m_dir.filePath(QStringLiteral("tls-antwort.txt"));
         const QStringList lines = {
@@ -127,11 +125,8 @@ private slots:
                            "Main.Text.Plus(Text(|) SeiteFenster(Skript.User.S).Verbindung.Adresse)))")
                 .arg(out),
         };
-        const QString script = m_dir.filePath(QStringLiteral("tls.varnok-skript"));
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
-        f.close();
+        const QString script = writeScript(QStringLiteral("tls.varnok-skript"), lines);
+        QVERIFY(!script.isEmpty());
 
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -176,11 +171,8 @@ private slots:
             QStringLiteral("WAITWHILE Main.Bedingung.Text.Gleich(SeiteFenster(Skript.User.S).Mitschnitt.Meldung Text())"),
             QStringLiteral("EXEC SeiteFenster(Skript.User.S).Senden()"),
         };
-        const QString script = m_dir.filePath(QStringLiteral("mitschnitt.varnok-skript"));
-        QFile f(script);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
-        f.close();
+        const QString script = writeScript(QStringLiteral("mitschnitt.varnok-skript"), lines);
+        QVERIFY(!script.isEmpty());
         const QString folder = m_dir.filePath(QStringLiteral("mitschnitt"));
         QVERIFY(QDir().mkpath(folder));
 
