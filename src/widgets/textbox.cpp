@@ -938,14 +938,51 @@ void TextBox::showWholeModelNow(qsizetype upTo)
         m_lines.reset(QStringView(t).first(upTo));
         m_shownLength = m_lines.shownLength(upTo);
         attachHighlighter(upTo);
-        // In one piece: the document is built once, from one rendering.
-        m_plain->setPlainText(render(0, upTo));
+        fillDocument(upTo);
     } else {
         m_shownLength = upTo;
         m_line->setText(render(0, upTo));
     }
     showModelSelection();
     --m_quiet;
+}
+
+void TextBox::fillDocument(qsizetype upTo)
+{
+    // Every change of the editor's width makes Qt give each block of the
+    // document a layout object of its own (some 300 bytes a line, whether
+    // the line is ever on screen or not). The gutter's width and the
+    // vertical scroll bar, both of which the new text may change, are
+    // therefore settled while the document is empty.
+    m_plain->setPlainText(QString());
+    auto *edit = static_cast<PlainEdit *>(m_plain);
+    edit->placeGutter();
+    const qsizetype screenLines = 1 + m_lines.count();
+    const qsizetype rows = m_plain->viewport()->height() / std::max(1, m_plain->fontMetrics().lineSpacing());
+    const bool barNeeded = m_plain->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded
+                           && screenLines > 2 * rows + 16;
+    if (barNeeded)
+        m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The document is built in one edit, from a rendering made a piece at a
+    // time, so no second whole copy of the text exists beside the model's
+    // and the document's.
+    const QString &t = m_model->scriptText();
+    QTextCursor c(m_plain->document());
+    c.beginEditBlock();
+    for (qsizetype from = 0; from < upTo;) {
+        qsizetype to = std::min(upTo, from + kAppendCharsPerFrame);
+        // A CR LF pair is one break and a surrogate pair one character:
+        // neither is cut between two pieces.
+        if (to < upTo && t[to - 1].isHighSurrogate())
+            ++to;
+        if (to < upTo && t[to - 1] == u'\r' && t[to] == u'\n')
+            ++to;
+        c.insertText(render(from, to));
+        from = to;
+    }
+    c.endEditBlock();
+    if (barNeeded)
+        m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 void TextBox::showAppendedPart(qsizetype maxChars)

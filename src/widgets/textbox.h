@@ -175,6 +175,9 @@ private:
     void showPending();
     // Shows the model's first `upTo` characters anew (by default all).
     void showWholeModelNow(qsizetype upTo = std::numeric_limits<qsizetype>::max());
+    // The editor's document anew, showing the model's first `upTo`
+    // characters (multi-line; m_lines already holds their line ends).
+    void fillDocument(qsizetype upTo);
     // Shows up to `maxChars` more of an appended text (0: all of it).
     void showAppendedPart(qsizetype maxChars);
     void onSelectionPending();

@@ -142,6 +142,7 @@ private slots:
     void readOnlyBlocksEditsButNotCopy();
     void singleLineHoldsLongTexts();
     void bigScriptIsShownWhole();
+    void longTextIsShownExactlyAcrossPieces();
     void readoutRequestedOnTextChangeAndClicks();
 };
 
@@ -726,6 +727,26 @@ void TstTextBox::bigScriptIsShownWhole()
     const qsizetype lastLine = script.lastIndexOf(QStringLiteral("exec"));
     QCOMPARE(b.box->modelToDisplay(lastLine), int(lastLine - 9999));
     QCOMPARE(b.box->displayToModel(int(lastLine - 9999)), lastLine);
+}
+
+// A long text reaches the editor in pieces of 64 Ki characters; what stands
+// where one piece would end (a CR LF pair, a surrogate pair, a lone CR) must
+// show as if the text had come whole.
+void TstTextBox::longTextIsShownExactlyAcrossPieces()
+{
+    QString text(4 * 65536, u'a');
+    text[65535] = u'\r'; // a pair across the first edge, which moves on by one
+    text[65536] = u'\n';
+    text[131072] = QChar(char16_t(0xD83D)); // U+1F600 across the second
+    text[131073] = QChar(char16_t(0xDE00));
+    text[196609] = u'\r'; // a lone CR before the third
+    text[196611] = u'\n'; // and a lone LF after it
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.model->setText(text);
+    QCOMPARE(b.box->displayText(), expectedDisplay(text, true));
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 3);
+    QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(65536)), 65535);
+    QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(196612)), 196612);
 }
 
 void TstTextBox::readoutRequestedOnTextChangeAndClicks()
