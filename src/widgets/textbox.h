@@ -43,6 +43,8 @@ class QTimer;
 
 namespace varnok {
 
+class ScriptHighlighter;
+
 class TextBox : public QWidget
 {
     Q_OBJECT
@@ -229,7 +231,7 @@ private:
     bool m_searchCase = false;
     bool m_searchWord = false;
     QTimer *m_extraTimer = nullptr;
-    QObject *m_highlighter = nullptr; // child object
+    std::unique_ptr<ScriptHighlighter> m_highlighter;
     bool m_highlightWanted = false;
     void attachHighlighter(qsizetype textLength);
 

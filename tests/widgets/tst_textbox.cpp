@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <memory>
 #include <random>
@@ -143,6 +144,7 @@ private slots:
     void singleLineHoldsLongTexts();
     void bigScriptIsShownWhole();
     void longTextIsShownExactlyAcrossPieces();
+    void scriptColoursFollowTheScreenAndEdits();
     void readoutRequestedOnTextChangeAndClicks();
 };
 
@@ -747,6 +749,35 @@ void TstTextBox::longTextIsShownExactlyAcrossPieces()
     QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 3);
     QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(65536)), 65535);
     QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(196612)), 196612);
+}
+
+// Lines are coloured when they are painted: those scrolled into view get
+// their colours, and a changed line gets the colours of its new text.
+void TstTextBox::scriptColoursFollowTheScreenAndEdits()
+{
+    QString script;
+    for (int i = 0; i < 3000; ++i)
+        script += QStringLiteral("EXEC Skript.User.I(%1)\r\n").arg(i);
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.box->setScriptHighlighting(true);
+    QVERIFY(QTest::qWaitForWindowExposed(b.box.get()));
+    b.model->setText(script);
+    QPlainTextEdit *edit = b.box->plainTextEdit();
+    const auto colourAt = [edit](int block, int column) {
+        edit->viewport()->repaint();
+        const QTextBlock tb = edit->document()->findBlockByNumber(block);
+        for (const QTextLayout::FormatRange &r : tb.layout()->formats())
+            if (column >= r.start && column < r.start + r.length)
+                return r.format.foreground().color();
+        return QColor();
+    };
+    const QColor keyword(0x00, 0x33, 0x99);
+    QCOMPARE(colourAt(0, 0), keyword);
+    b.box->ensureModelRangeVisible(script.indexOf(QStringLiteral("I(2990)")), 1);
+    QCOMPARE(colourAt(2990, 0), keyword);
+    b.box->replaceExactRange(script.indexOf(QStringLiteral("EXEC Skript.User.I(2990)")), 0, QStringLiteral("'"));
+    QCOMPARE(colourAt(2990, 0), QColor(0x60, 0x70, 0x60)); // now a comment
+    QCOMPARE(colourAt(2991, 0), keyword);
 }
 
 void TstTextBox::readoutRequestedOnTextChangeAndClicks()
