@@ -64,9 +64,20 @@ void LineEndMap::renumberFrom(std::size_t block)
 
 void LineEndMap::reset(QStringView text)
 {
-    std::vector<Entry> entries;
-    scan(text, 0, text.size() - 1, entries);
-    m_blocks = chunk(entries);
+    // Straight into the blocks: a list of entries on the way would cost four
+    // times the map itself for a text of millions of short lines.
+    m_blocks.clear();
+    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', i + 1)) {
+        if (m_blocks.empty() || m_blocks.back().entries.size() >= kBlockSize
+            || i - m_blocks.back().base > kMaxSpan) {
+            m_blocks.emplace_back();
+            m_blocks.back().base = i;
+        }
+        Block &b = m_blocks.back();
+        const bool pair = i > 0 && text[i - 1] == u'\r';
+        b.entries.push_back(std::uint32_t((i - b.base) << 1) | (pair ? 1u : 0u));
+        b.pairs += pair ? 1 : 0;
+    }
     renumberFrom(0);
 }
 
