@@ -31,8 +31,6 @@
 #include <QTcpSocket>
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
