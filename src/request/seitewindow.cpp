@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -336,6 +337,25 @@ void SeiteWindow::fitCaptionFont()
     const double full = inPoints ? base.pointSizeF() : base.pixelSize();
     const double smallest = inPoints ? std::min(full, 6.5) : std::min(full, 9.0);
     const int room = twipsToPixelsX(kCaptionWidth);
+    // Every window has the same captions, so the size found for a font and
+    // a width holds for the next window too: measuring two dozen captions
+    // at every size tried was a good part of opening a window.
+    static QHash<std::pair<QString, int>, double> fittedSize;
+    const std::pair<QString, int> key{base.key(), room};
+    const auto known = fittedSize.constFind(key);
+    QFont chosen = base;
+    const auto apply = [&](double size) {
+        if (inPoints)
+            chosen.setPointSizeF(size);
+        else
+            chosen.setPixelSize(int(size));
+    };
+    if (known != fittedSize.cend()) {
+        apply(*known);
+        for (QLabel *label : m_captions)
+            label->setFont(chosen);
+        return;
+    }
     const auto fits = [&](const QFont &f) {
         const QFontMetrics fm(f);
         for (const QLabel *label : m_captions)
@@ -343,15 +363,14 @@ void SeiteWindow::fitCaptionFont()
                 return false;
         return true;
     };
-    QFont chosen = base;
-    for (double size = full; size >= smallest; size -= 0.5) {
-        if (inPoints)
-            chosen.setPointSizeF(size);
-        else
-            chosen.setPixelSize(int(size));
+    double size = full;
+    for (; size >= smallest; size -= 0.5) {
+        apply(size);
         if (fits(chosen))
             break;
     }
+    // Past the smallest size the loop leaves the smallest one it tried.
+    fittedSize.insert(key, size >= smallest ? size : size + 0.5);
     for (QLabel *label : m_captions)
         label->setFont(chosen);
 }
