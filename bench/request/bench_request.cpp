@@ -10,7 +10,9 @@
 //   bench_request [MiB] [runs] [rows]
 //
 // `rows` picks some of the rows for a profiler, e.g. "tls" or "text,script"
-// (text, binary, script, tls, lines, mitschnitt); all of them by default. "lines" is
+// (text, binary, script, tls, lines, shown, mitschnitt); all of them by
+// default. "shown" is the shown window beside the request engine alone on
+// text models, as varnok-run without widgets would run it, text body. "lines" is
 // varnok-run's peak memory for a body of bare LFs (the same MiB), beside
 // the same run for a text body and for an empty one.
 //
@@ -180,6 +182,31 @@ struct Measure
         printRow("tls/tcp", plainMs, tlsMs, "  (TLS beside plain TCP, binary body; peer: plain)");
     }
 };
+
+// The request engine alone on the window's text models, no widget: one
+// request until Status "0", in ms.
+double fetchHeadless(quint16 port, size_t bodySize, bool &ok)
+{
+    NullHost host;
+    Engine engine(host);
+    SeiteModels models;
+    for (const SeiteFieldRow &row : kSeiteFields)
+        models[row.field] = std::make_shared<TextModel>(row.defaultText.toString());
+    RequestSession session(engine, models);
+    models[SeiteField::Server]->setText(QStringLiteral("127.0.0.1"));
+    models[SeiteField::Port]->setText(QString::number(port));
+    QElapsedTimer t;
+    t.start();
+    session.toggle();
+    while (session.requestState() != 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (models[SeiteField::Text]->scriptText().size() != qsizetype(bodySize)) {
+        std::printf("headless: incomplete\n");
+        ok = false;
+    }
+    return ms;
+}
 
 // varnok-run with a script that fetches from `port` twice, `runs` times:
 // the time from Senden to Status "0" as the script measures it (Main.Timer),
@@ -518,6 +545,15 @@ int main(int argc, char **argv)
         m.tlsBesidePlain(binaryServer.port, tlsPort);
         tlsServer.kill();
         tlsServer.waitForFinished();
+    }
+
+    if (wanted("shown")) {
+        std::vector<double> headlessMs, shownMs;
+        for (int r = 0; r < runs; ++r) {
+            headlessMs.push_back(fetchHeadless(textServer.port, bodySize, m.ok));
+            shownMs.push_back(m.fetch(QStringLiteral("127.0.0.1"), textServer.port));
+        }
+        printRow("shown", headlessMs, shownMs, "  (shown window beside the engine alone on text models; peer: engine alone)");
     }
 
     if (wanted("lines")) {
