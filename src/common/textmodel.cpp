@@ -2,11 +2,6 @@
 #include "textmodel.h"
 
 #include <algorithm>
-#include <cstdint>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace varnok {
 
@@ -36,23 +31,6 @@ void TextModel::append(QStringView text)
     ++m_version;
     emit textAppended(from);
     emit changed();
-}
-
-void TextModel::reserveMore(qsizetype count)
-{
-    m_text.reserve(m_text.size() + count);
-#ifdef __linux__
-    // A long answer fills this room at the socket's pace; in pages of 2 MiB
-    // the kernel stops for it 512 times less often. Only a hint: where huge
-    // pages are off nothing changes.
-    constexpr std::uintptr_t kHuge = std::uintptr_t(2) << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(m_text.data() + m_text.size());
-    const auto end = reinterpret_cast<std::uintptr_t>(m_text.data() + m_text.capacity());
-    const std::uintptr_t from = (begin + kHuge - 1) & ~(kHuge - 1);
-    const std::uintptr_t to = end & ~(kHuge - 1);
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
-#endif
 }
 
 void TextModel::replaceRange(qsizetype start, qsizetype removed, QStringView inserted)

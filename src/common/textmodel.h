@@ -42,7 +42,7 @@ public:
     }
     // Room for `count` more characters, so a long text of known length is
     // not moved while it grows.
-    void reserveMore(qsizetype count);
+    void reserveMore(qsizetype count) { m_text.reserve(m_text.size() + count); }
     // An edit made by the user in the widget: replaces [start, start+removed)
     // with `inserted`.
     void replaceRange(qsizetype start, qsizetype removed, QStringView inserted);
