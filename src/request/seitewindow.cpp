@@ -294,9 +294,12 @@ void SeiteWindow::applyLayout()
     const double rightCaptions = half + 120;
     const double fieldsLeft = rightCaptions + kCaptionWidth + 120;
 
+    // The captions were made in the table's order, one for each row that
+    // has one; finding each by its name took longer than placing it.
+    auto nextCaption = m_captions.cbegin();
     for (const SeiteFieldRow &row : kSeiteFields) {
         QWidget *box = m_widgets[row.field];
-        QWidget *caption = row.captionControl.isEmpty() ? nullptr : control(row.captionControl);
+        QWidget *caption = row.captionControl.isEmpty() ? nullptr : *nextCaption++;
         switch (row.place) {
         case SeitePlace::Left:
             place(caption, kCaptionLeft, row.top, kCaptionWidth, kCaptionHeight);

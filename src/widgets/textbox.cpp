@@ -622,16 +622,7 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
         });
     }
 
-    if (m_line && m_model->scriptText().isEmpty()) {
-        // A new line editor is already empty; setting its text anyway lays
-        // it out and reports it again, which most boxes of a request window
-        // would pay for nothing.
-        ++m_quiet;
-        showModelSelection();
-        --m_quiet;
-    } else {
-        showWholeModelNow();
-    }
+    showWholeModelNow();
     updateReadOnly();
 }
 
