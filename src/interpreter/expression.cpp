@@ -179,6 +179,15 @@ void Segment::refill(const ScriptObjects &node) const
     found = std::move(f);
 }
 
+bool Segment::stillListed(const ScriptObjects &node) const
+{
+    const NameKey k = key();
+    auto get = [](const auto *slot) { return slot ? slot->get() : nullptr; };
+    return found.shortcut == get(node.shortcutSlot(k)) && found.object == get(node.objectSlot(k))
+        && found.variable == get(node.variableSlot(k)) && found.function == get(node.functionSlot(k))
+        && found.valueArray == get(node.valueArraySlot(k)) && found.objectArray == get(node.objectArraySlot(k));
+}
+
 const Expr &SubExpr::get() const
 {
     if (!expr)

@@ -88,10 +88,13 @@ struct Segment
 
     // What looking this name up in the node last asked found in each of its
     // lists. True while that node lives and its layout stays: a live node
-    // is the only one at its address, and the weak reference tells whether
-    // it lives without keeping what it holds. Callers copy what they need
-    // before evaluating anything, since a nested evaluation of the same
-    // segment may look it up in another node.
+    // is the only one at its address, the weak reference tells whether it
+    // lives without keeping what it holds, and by the rule at ListedName
+    // (src/objects/objecttree.h) an unchanged layout means every entry found
+    // is still the first of its name in its list; debug builds check that
+    // at every use. Callers copy what they need before evaluating anything,
+    // since a nested evaluation of the same segment may look it up in
+    // another node.
     struct Found
     {
         const ScriptObjects *node = nullptr;
@@ -108,6 +111,8 @@ struct Segment
     {
         if (found.node != &node || found.layout != node.layout() || found.alive.expired())
             refill(node);
+        else
+            Q_ASSERT_X(stillListed(node), "Segment::lookUp", "a remembered entry is no longer in its list");
         return found;
     }
 
@@ -119,6 +124,7 @@ struct Segment
 
 private:
     void refill(const ScriptObjects &node) const;
+    bool stillListed(const ScriptObjects &node) const;
     mutable Found found;
 };
 
