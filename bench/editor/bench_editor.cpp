@@ -1,19 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of script windows: a counting loop run by varnok-run beside the same
-// loop in bash, and loading, saving and starting a 10,000-line script.
+// loop in bash, loading, saving and starting a 10,000-line script, and the
+// time and memory it takes to load a large script into a shown window.
 // Prints figures; asserts nothing.
+//
+//   bench_editor          everything
+//   bench_editor load     only the large scripts
 
 #include "editor/skriptwindow.h"
 #include "widgets/headlessdialogs.h"
+#include "widgets/textbox.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -102,6 +110,95 @@ void bigScript(const QTemporaryDir &dir)
                 start, load + save + start);
 }
 
+// Kilobytes of a field of /proc/self/status ("VmRSS:", "VmHWM:").
+long statusKiB(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines)
+        if (line.startsWith(field))
+            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+double processorSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// One script loaded into a shown window, in a process of its own so that
+// its peak memory is its own: the time until the editor has painted it, the
+// peak resident memory and how much of it the load added.
+int loadChild(const QString &path)
+{
+    varnok::HeadlessDialogs dialogs;
+    varnok::MainForm form(dialogs);
+    form.show();
+    varnok::Skript *s = form.skriptWindow(form.OpenSkriptWindow());
+    QCoreApplication::processEvents();
+    const long before = statusKiB("VmRSS:");
+
+    QElapsedTimer t;
+    t.start();
+    const double cpuBefore = processorSeconds();
+    const bool loaded = s->LoadDatei(path);
+    while (s->editor()->isDisplayBehind())
+        QCoreApplication::processEvents();
+    s->editor()->innerEditor()->repaint();
+    QCoreApplication::processEvents();
+    const double load = seconds(t);
+    const double cpu = processorSeconds() - cpuBefore;
+    const long peak = statusKiB("VmHWM:");
+    std::printf("%s %.3f %.3f %ld %ld\n", loaded ? "ok" : "FAILED", load, cpu, peak, peak - before);
+    return 0;
+}
+
+void loadInChild(const QString &program, const QString &name, const QString &path)
+{
+    QProcess child;
+    child.start(program, {QStringLiteral("--load-child"), path});
+    child.waitForFinished(-1);
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    const qint64 size = QFileInfo(path).size();
+    if (f.size() != 5 || f[0] != "ok") {
+        std::printf("  %s: load FAILED\n", qPrintable(name));
+        return;
+    }
+    const double mib = 1024.0;
+    std::printf("  %s (%lld bytes): load %.2f s (%.2f s processor time), peak %.1f MiB, of it %.1f MiB for the load (%.1f bytes per file byte)\n",
+                qPrintable(name), static_cast<long long>(size), f[1].toDouble(), f[2].toDouble(),
+                f[3].toLong() / mib, f[4].toLong() / mib, f[4].toLong() * 1024.0 / double(size));
+}
+
+void largeScripts(const QString &program, const QTemporaryDir &dir)
+{
+    // The largest file a script may be, of the shortest lines worth having:
+    // three characters and CR LF.
+    const qint64 most = qint64(16) * 1024 * 1024;
+    QByteArray shortLines;
+    shortLines.reserve(most);
+    while (shortLines.size() + 5 <= most)
+        shortLines += "a b\r\n";
+    const QString shortPath = dir.filePath(QStringLiteral("kurz.varnok-skript"));
+    // An ordinary script of 4 MB: statements of some 60 characters.
+    QByteArray ordinary;
+    for (int i = 1; ordinary.size() < 4000000; ++i)
+        ordinary += "EXEC Main.Text.Plus(Text(Zeile " + QByteArray::number(i) + ") Text(mit etwas Inhalt))\r\n";
+    const QString ordinaryPath = dir.filePath(QStringLiteral("normal.varnok-skript"));
+    for (const auto &[path, body] : {std::pair{shortPath, &shortLines}, std::pair{ordinaryPath, &ordinary}}) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(*body);
+    }
+    std::printf("large scripts loaded into a shown window (each in a process of its own)\n");
+    loadInChild(program, QStringLiteral("16 MiB of 5-byte lines"), shortPath);
+    loadInChild(program, QStringLiteral("4 MB of statements"), ordinaryPath);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,8 +207,14 @@ int main(int argc, char **argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--load-child") == 0)
+        return loadChild(QString::fromLocal8Bit(argv[2]));
+    const bool onlyLoad = argc == 2 && std::strcmp(argv[1], "load") == 0;
     QTemporaryDir dir;
-    countingLoop(dir);
-    bigScript(dir);
+    if (!onlyLoad) {
+        countingLoop(dir);
+        bigScript(dir);
+    }
+    largeScripts(QCoreApplication::applicationFilePath(), dir);
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "common/conventions.h"
 #include "common/fileaccess.h"
 
+#include <cstring>
+
 namespace varnok {
 
 QString decodeScriptFile(const QByteArray &bytes)
@@ -12,8 +14,14 @@ QString decodeScriptFile(const QByteArray &bytes)
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
     // A lone CR grows into CR LF, so the text is at most one character per
-    // CR longer than the file.
-    QString text(size + bytes.count('\r'), Qt::Uninitialized);
+    // lone CR longer than the file. Counted exactly, so that a file of short
+    // CR LF lines does not leave the text with room it never uses.
+    qsizetype loneCrs = 0;
+    for (const char *p = data, *end = data + size;
+         (p = static_cast<const char *>(std::memchr(p, '\r', std::size_t(end - p)))) != nullptr; ++p)
+        if (p + 1 == end || p[1] != '\n')
+            ++loneCrs;
+    QString text(size + loneCrs, Qt::Uninitialized);
     QChar *out = text.data();
     qsizetype n = 0;
     qsizetype start = 0;

@@ -185,10 +185,44 @@ private:
     PlainEdit *m_edit;
 };
 
+// A block whose formats are those of its text now (QTextBlock::userState;
+// a new or changed block has -1).
+constexpr int kColoured = 1;
+
 class PlainEdit final : public QPlainTextEdit
 {
 public:
-    PlainEdit(TextBox *box) : QPlainTextEdit(box), m_box(box) {}
+    PlainEdit(TextBox *box) : QPlainTextEdit(box), m_box(box)
+    {
+        // A changed line is coloured anew when it is painted next.
+        connect(document(), &QTextDocument::contentsChange, this, [this](int pos, int, int added) {
+            if (!m_colours)
+                return;
+            QTextDocument *doc = document();
+            const QTextBlock last = doc->findBlock(pos + added);
+            for (QTextBlock b = doc->findBlock(pos); b.isValid(); b = b.next()) {
+                b.setUserState(-1);
+                if (b == last)
+                    break;
+            }
+        });
+    }
+
+    // Colours the lines on screen with `colours` (none: plain).
+    void setColours(const ScriptHighlighter *colours)
+    {
+        m_colours = colours;
+        viewport()->update();
+    }
+    void uncolourAll()
+    {
+        for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+            if (b.userState() == kColoured) {
+                ScriptHighlighter::uncolour(document(), b);
+                b.setUserState(-1);
+            }
+        }
+    }
 
     void setGutterShown(bool on)
     {
@@ -276,6 +310,12 @@ public:
     }
 
 protected:
+    void paintEvent(QPaintEvent *e) override
+    {
+        if (m_colours)
+            colourShownBlocks();
+        QPlainTextEdit::paintEvent(e);
+    }
     void resizeEvent(QResizeEvent *e) override
     {
         QPlainTextEdit::resizeEvent(e);
@@ -348,8 +388,27 @@ protected:
     }
 
 private:
+    // Only the lines about to be painted get their colours: colouring every
+    // line of the document when the text is set gave each its own layout
+    // object, several times the size of a short line's text.
+    void colourShownBlocks()
+    {
+        const qreal bottom = viewport()->height();
+        QTextBlock block = firstVisibleBlock();
+        qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+        while (block.isValid() && top <= bottom) {
+            if (block.userState() != kColoured) {
+                m_colours->colour(document(), block);
+                block.setUserState(kColoured);
+            }
+            top += blockBoundingRect(block).height();
+            block = block.next();
+        }
+    }
+
     TextBox *m_box;
     Gutter *m_gutter = nullptr; // child widget
+    const ScriptHighlighter *m_colours = nullptr; // the box's
 };
 
 Gutter::Gutter(PlainEdit *edit) : QWidget(edit), m_edit(edit)
@@ -572,6 +631,7 @@ TextBox::~TextBox()
     // The editors go down after this object's members; nothing they emit on
     // the way may reach this box any more.
     if (m_plain) {
+        static_cast<PlainEdit *>(m_plain)->setColours(nullptr); // goes before the editor
         m_plain->document()->disconnect(this);
         m_plain->disconnect(this);
         m_plain->viewport()->removeEventFilter(this);
@@ -938,14 +998,51 @@ void TextBox::showWholeModelNow(qsizetype upTo)
         m_lines.reset(QStringView(t).first(upTo));
         m_shownLength = m_lines.shownLength(upTo);
         attachHighlighter(upTo);
-        // In one piece: the document is built once, from one rendering.
-        m_plain->setPlainText(render(0, upTo));
+        fillDocument(upTo);
     } else {
         m_shownLength = upTo;
         m_line->setText(render(0, upTo));
     }
     showModelSelection();
     --m_quiet;
+}
+
+void TextBox::fillDocument(qsizetype upTo)
+{
+    // Every change of the editor's width makes Qt give each block of the
+    // document a layout object of its own (some 300 bytes a line, whether
+    // the line is ever on screen or not). The gutter's width and the
+    // vertical scroll bar, both of which the new text may change, are
+    // therefore settled while the document is empty.
+    m_plain->setPlainText(QString());
+    auto *edit = static_cast<PlainEdit *>(m_plain);
+    edit->placeGutter();
+    const qsizetype screenLines = 1 + m_lines.count();
+    const qsizetype rows = m_plain->viewport()->height() / std::max(1, m_plain->fontMetrics().lineSpacing());
+    const bool barNeeded = m_plain->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded
+                           && screenLines > 2 * rows + 16;
+    if (barNeeded)
+        m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The document is built in one edit, from a rendering made a piece at a
+    // time, so no second whole copy of the text exists beside the model's
+    // and the document's.
+    const QString &t = m_model->scriptText();
+    QTextCursor c(m_plain->document());
+    c.beginEditBlock();
+    for (qsizetype from = 0; from < upTo;) {
+        qsizetype to = std::min(upTo, from + kAppendCharsPerFrame);
+        // A CR LF pair is one break and a surrogate pair one character:
+        // neither is cut between two pieces.
+        if (to < upTo && t[to - 1].isHighSurrogate())
+            ++to;
+        if (to < upTo && t[to - 1] == u'\r' && t[to] == u'\n')
+            ++to;
+        c.insertText(render(from, to));
+        from = to;
+    }
+    c.endEditBlock();
+    if (barNeeded)
+        m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 void TextBox::showAppendedPart(qsizetype maxChars)
@@ -1215,16 +1312,18 @@ void TextBox::setScriptHighlighting(bool on)
 
 void TextBox::attachHighlighter(qsizetype textLength)
 {
-    // Colouring is worked out for every line when the text is set; for
-    // scripts beyond this size that would hold the window up, so they are
-    // shown plain.
+    // Scripts beyond this size are shown plain, as they always were.
     const bool on = m_highlightWanted && textLength <= kMostHighlighted;
-    if (on && !m_highlighter)
-        m_highlighter = new ScriptHighlighter(m_plain->document());
-    else if (!on && m_highlighter) {
-        delete m_highlighter;
-        m_highlighter = nullptr;
+    if (on == bool(m_highlighter))
+        return;
+    auto *edit = static_cast<PlainEdit *>(m_plain);
+    if (on) {
+        m_highlighter = std::make_unique<ScriptHighlighter>();
+    } else {
+        edit->uncolourAll();
+        m_highlighter.reset();
     }
+    edit->setColours(m_highlighter.get());
 }
 
 // ---- widget -> model ---------------------------------------------------------

@@ -43,6 +43,8 @@ class QTimer;
 
 namespace varnok {
 
+class ScriptHighlighter;
+
 class TextBox : public QWidget
 {
     Q_OBJECT
@@ -175,6 +177,9 @@ private:
     void showPending();
     // Shows the model's first `upTo` characters anew (by default all).
     void showWholeModelNow(qsizetype upTo = std::numeric_limits<qsizetype>::max());
+    // The editor's document anew, showing the model's first `upTo`
+    // characters (multi-line; m_lines already holds their line ends).
+    void fillDocument(qsizetype upTo);
     // Shows up to `maxChars` more of an appended text (0: all of it).
     void showAppendedPart(qsizetype maxChars);
     void onSelectionPending();
@@ -226,7 +231,7 @@ private:
     bool m_searchCase = false;
     bool m_searchWord = false;
     QTimer *m_extraTimer = nullptr;
-    QObject *m_highlighter = nullptr; // child object
+    std::unique_ptr<ScriptHighlighter> m_highlighter;
     bool m_highlightWanted = false;
     void attachHighlighter(qsizetype textLength);
 

@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <memory>
 #include <random>
@@ -142,6 +143,8 @@ private slots:
     void readOnlyBlocksEditsButNotCopy();
     void singleLineHoldsLongTexts();
     void bigScriptIsShownWhole();
+    void longTextIsShownExactlyAcrossPieces();
+    void scriptColoursFollowTheScreenAndEdits();
     void readoutRequestedOnTextChangeAndClicks();
 };
 
@@ -726,6 +729,55 @@ void TstTextBox::bigScriptIsShownWhole()
     const qsizetype lastLine = script.lastIndexOf(QStringLiteral("exec"));
     QCOMPARE(b.box->modelToDisplay(lastLine), int(lastLine - 9999));
     QCOMPARE(b.box->displayToModel(int(lastLine - 9999)), lastLine);
+}
+
+// A long text reaches the editor in pieces of 64 Ki characters; what stands
+// where one piece would end (a CR LF pair, a surrogate pair, a lone CR) must
+// show as if the text had come whole.
+void TstTextBox::longTextIsShownExactlyAcrossPieces()
+{
+    QString text(4 * 65536, u'a');
+    text[65535] = u'\r'; // a pair across the first edge, which moves on by one
+    text[65536] = u'\n';
+    text[131072] = QChar(char16_t(0xD83D)); // U+1F600 across the second
+    text[131073] = QChar(char16_t(0xDE00));
+    text[196609] = u'\r'; // a lone CR before the third
+    text[196611] = u'\n'; // and a lone LF after it
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.model->setText(text);
+    QCOMPARE(b.box->displayText(), expectedDisplay(text, true));
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 3);
+    QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(65536)), 65535);
+    QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(196612)), 196612);
+}
+
+// Lines are coloured when they are painted: those scrolled into view get
+// their colours, and a changed line gets the colours of its new text.
+void TstTextBox::scriptColoursFollowTheScreenAndEdits()
+{
+    QString script;
+    for (int i = 0; i < 3000; ++i)
+        script += QStringLiteral("EXEC Skript.User.I(%1)\r\n").arg(i);
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.box->setScriptHighlighting(true);
+    QVERIFY(QTest::qWaitForWindowExposed(b.box.get()));
+    b.model->setText(script);
+    QPlainTextEdit *edit = b.box->plainTextEdit();
+    const auto colourAt = [edit](int block, int column) {
+        edit->viewport()->repaint();
+        const QTextBlock tb = edit->document()->findBlockByNumber(block);
+        for (const QTextLayout::FormatRange &r : tb.layout()->formats())
+            if (column >= r.start && column < r.start + r.length)
+                return r.format.foreground().color();
+        return QColor();
+    };
+    const QColor keyword(0x00, 0x33, 0x99);
+    QCOMPARE(colourAt(0, 0), keyword);
+    b.box->ensureModelRangeVisible(script.indexOf(QStringLiteral("I(2990)")), 1);
+    QCOMPARE(colourAt(2990, 0), keyword);
+    b.box->replaceExactRange(script.indexOf(QStringLiteral("EXEC Skript.User.I(2990)")), 0, QStringLiteral("'"));
+    QCOMPARE(colourAt(2990, 0), QColor(0x60, 0x70, 0x60)); // now a comment
+    QCOMPARE(colourAt(2991, 0), keyword);
 }
 
 void TstTextBox::readoutRequestedOnTextChangeAndClicks()
