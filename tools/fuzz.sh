@@ -5,10 +5,11 @@
 #
 #   tools/fuzz.sh [-t SECONDS] [-s] [TARGET...]
 #
-# TARGET is one of evaluator, answerparser, scriptfile, numbers (default:
-# all), SECONDS the time per target (default 60). Each target works in
-# build/fuzz/work/TARGET: corpus/ keeps what it found for the next run,
-# artifacts/ receives crash, timeout and out-of-memory inputs, log the output.
+# TARGET is one of evaluator, answerparser, scriptfile, numbers,
+# requestsession (default: all), SECONDS the time per target (default
+# 60). Each target works in build/fuzz/work/TARGET: corpus/ keeps what it
+# found for the next run, artifacts/ receives crash, timeout and
+# out-of-memory inputs, log the output.
 # Every run starts from the seeds, the regressions and the saved corpus
 # fuzz/saved/TARGET (in the repository, so CI starts where the last saved
 # run ended). -s afterwards minimises what was found into fuzz/saved/TARGET:
@@ -27,11 +28,11 @@ while [ $# -gt 0 ]; do
   case "$1" in
     -t) seconds="$2"; shift 2 ;;
     -s) save=1; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
     *) targets+=("$1"); shift ;;
   esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(evaluator answerparser scriptfile numbers)
+[ ${#targets[@]} -gt 0 ] || targets=(evaluator answerparser scriptfile numbers requestsession)
 
 tools/setup.sh --fuzz
 cmake --preset fuzz >/dev/null

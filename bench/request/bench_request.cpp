@@ -10,7 +10,11 @@
 //   bench_request [MiB] [runs] [rows]
 //
 // `rows` picks some of the rows for a profiler, e.g. "tls" or "text,script"
-// (text, binary, script, tls); all of them by default.
+// (text, binary, script, tls, lines, shown, mitschnitt); all of them by
+// default. "shown" is the shown window beside the request engine alone on
+// text models, as varnok-run without widgets would run it, text body. "lines" is
+// varnok-run's peak memory for a body of bare LFs (the same MiB), beside
+// the same run for a text body and for an empty one.
 //
 // The servers are child processes on 127.0.0.1, so their copies of the body
 // do not count towards the window's memory.
@@ -37,6 +41,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
@@ -53,8 +58,11 @@ using namespace varnok::bench;
 
 namespace {
 
-std::vector<char> makeAnswer(size_t bodySize, bool binary)
+enum class Body { Text, Binary, BareLf };
+
+std::vector<char> makeAnswer(size_t bodySize, Body kind)
 {
+    const bool binary = kind == Body::Binary;
     std::string header = "HTTP/1.1 200 OK\r\nServer: bench\r\nContent-Type: "
                          + std::string(binary ? "application/octet-stream" : "text/plain")
                          + "\r\nContent-Length: " + std::to_string(bodySize)
@@ -65,6 +73,8 @@ std::vector<char> makeAnswer(size_t bodySize, bool binary)
     for (size_t i = 0; i < bodySize; ++i) {
         if (binary)
             out.push_back(char(rng() & 0xFF));
+        else if (kind == Body::BareLf)
+            out.push_back('\n');
         else
             out.push_back(i % 80 == 78 ? '\r' : i % 80 == 79 ? '\n' : char('a' + rng() % 26));
     }
@@ -173,6 +183,31 @@ struct Measure
     }
 };
 
+// The request engine alone on the window's text models, no widget: one
+// request until Status "0", in ms.
+double fetchHeadless(quint16 port, size_t bodySize, bool &ok)
+{
+    NullHost host;
+    Engine engine(host);
+    SeiteModels models;
+    for (const SeiteFieldRow &row : kSeiteFields)
+        models[row.field] = std::make_shared<TextModel>(row.defaultText.toString());
+    RequestSession session(engine, models);
+    models[SeiteField::Server]->setText(QStringLiteral("127.0.0.1"));
+    models[SeiteField::Port]->setText(QString::number(port));
+    QElapsedTimer t;
+    t.start();
+    session.toggle();
+    while (session.requestState() != 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (models[SeiteField::Text]->scriptText().size() != qsizetype(bodySize)) {
+        std::printf("headless: incomplete\n");
+        ok = false;
+    }
+    return ms;
+}
+
 // varnok-run with a script that fetches from `port` twice, `runs` times:
 // the time from Senden to Status "0" as the script measures it (Main.Timer),
 // of the first request (which also waits for the new window's first paint
@@ -243,6 +278,78 @@ bool scriptRows(const QString &dir, quint16 port, size_t bodySize, int runs)
     printRow("", curlMs, secondMs, "  (second request of the same script)");
     printRow("", curlMs, processMs, "  (whole varnok-run process: start, two requests, end)");
     return ok;
+}
+
+// Runs varnok-run on `file` and returns its exit status and its own peak
+// resident memory in KiB (wait4, so no other child counts).
+std::pair<int, long> runMeasured(const QString &program, const QString &file)
+{
+    const QByteArray prog = program.toLocal8Bit();
+    const QByteArray arg = file.toLocal8Bit();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+        }
+        execl(prog.constData(), prog.constData(), arg.constData(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
+        return {-1, 0};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
+// varnok-run with a script that fetches once from `port` and writes the
+// body's length to a file: its peak memory in KiB (median), checked that
+// all of it arrived; -1 when it did not.
+double peakRow(const char *name, const QString &dir, quint16 port, size_t bodySize, int runs,
+               double emptyKb)
+{
+    const QString out = dir + QStringLiteral("/laenge.txt");
+    const QString script =
+        QStringLiteral("EXEC NewSeiteFenster()\r\n"
+                       "EXEC SeiteFenster(1).Input.Server(Text(127.0.0.1))\r\n"
+                       "EXEC SeiteFenster(1).Input.Port(%1)\r\n"
+                       "EXEC SeiteFenster(1).Senden()\r\n"
+                       "DO\r\n"
+                       "LOOPWHILE Main.Bedingung.Text.Ungleich(SeiteFenster(1).Status Text(0))\r\n"
+                       "EXEC Main.File.Write(Text(%2) 1 Main.Text.Len(SeiteFenster(1).Text))\r\n")
+            .arg(port)
+            .arg(out);
+    const QString file = dir + QStringLiteral("/einmal.varnok-skript");
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly))
+            return -1;
+        f.write(script.toLatin1());
+    }
+    const QString varnokRun = qEnvironmentVariableIsSet("VARNOK_RUN")
+                                  ? qEnvironmentVariable("VARNOK_RUN")
+                                  : QStringLiteral(VARNOK_RUN);
+    std::vector<double> peakMiB;
+    for (int r = 0; r < runs; ++r) {
+        QFile::remove(out);
+        const auto [rc, kb] = runMeasured(varnokRun, file);
+        QFile result(out);
+        const QByteArray length = result.open(QIODevice::ReadOnly) ? result.readAll() : QByteArray();
+        if (rc != 0 || length.toULongLong() != bodySize) {
+            std::printf("%s: varnok-run failed (exit %d, length %s)\n", name, rc, length.constData());
+            return -1;
+        }
+        peakMiB.push_back(kb / 1024.0);
+    }
+    const double peak = median(peakMiB);
+    std::printf("%-8s peak %s MiB", name, spread(peakMiB).c_str());
+    if (bodySize > 0)
+        std::printf(" = %.2f bytes per body byte", peak * 1048576.0 / double(bodySize));
+    if (emptyKb > 0)
+        std::printf(", %.2f above the empty body", (peak * 1024.0 - emptyKb) * 1024.0 / double(bodySize));
+    std::printf("\n");
+    return peak * 1024.0;
 }
 
 // A self-signed certificate and its key for 127.0.0.1 in `dir`.
@@ -362,14 +469,21 @@ int main(int argc, char **argv)
     // thread in this process, so the forks copy a single-threaded process.
     QTemporaryDir tlsDir;
     bool tls = tlsDir.isValid() && makeCertificate(tlsDir.path());
-    std::vector<char> textAnswer = makeAnswer(bodySize, false);
+    std::vector<char> textAnswer = makeAnswer(bodySize, Body::Text);
     const Server textServer = startServer([&](int fd) { bench::serveAnswer(fd, textAnswer.data(), textAnswer.size()); });
-    std::vector<char> binaryAnswer = makeAnswer(bodySize, true);
+    std::vector<char> binaryAnswer = makeAnswer(bodySize, Body::Binary);
     const Server binaryServer = startServer([&](int fd) { bench::serveAnswer(fd, binaryAnswer.data(), binaryAnswer.size()); });
     if (tls) {
         QFile f(tlsDir.filePath(QStringLiteral("answer")));
         tls = f.open(QIODevice::WriteOnly)
               && f.write(binaryAnswer.data(), qint64(binaryAnswer.size())) == qint64(binaryAnswer.size());
+    }
+    Server linesServer, emptyServer;
+    if (wanted("lines")) {
+        std::vector<char> lines = makeAnswer(bodySize, Body::BareLf);
+        linesServer = startServer([&](int fd) { bench::serveAnswer(fd, lines.data(), lines.size()); });
+        std::vector<char> empty = makeAnswer(0, Body::Text);
+        emptyServer = startServer([&](int fd) { bench::serveAnswer(fd, empty.data(), empty.size()); });
     }
     const size_t answerSize = textAnswer.size();
     // The parent no longer needs its copies.
@@ -433,7 +547,27 @@ int main(int argc, char **argv)
         tlsServer.waitForFinished();
     }
 
-    mitschnittWindowRow(tlsDir.path());
+    if (wanted("shown")) {
+        std::vector<double> headlessMs, shownMs;
+        for (int r = 0; r < runs; ++r) {
+            headlessMs.push_back(fetchHeadless(textServer.port, bodySize, m.ok));
+            shownMs.push_back(m.fetch(QStringLiteral("127.0.0.1"), textServer.port));
+        }
+        printRow("shown", headlessMs, shownMs, "  (shown window beside the engine alone on text models; peer: engine alone)");
+    }
+
+    if (wanted("lines")) {
+        std::printf("varnok-run, one request, peak resident memory, median (min-max) of %d runs:\n", runs);
+        const double emptyKb = peakRow("empty", tlsDir.path(), emptyServer.port, 0, runs, 0);
+        if (emptyKb < 0 || peakRow("text", tlsDir.path(), textServer.port, bodySize, runs, emptyKb) < 0
+            || peakRow("bare LF", tlsDir.path(), linesServer.port, bodySize, runs, emptyKb) < 0)
+            m.ok = false;
+        stopServer(linesServer);
+        stopServer(emptyServer);
+    }
+
+    if (wanted("mitschnitt"))
+        mitschnittWindowRow(tlsDir.path());
 
     stopServer(textServer);
     stopServer(binaryServer);

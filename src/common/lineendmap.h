@@ -6,9 +6,12 @@
 // The text boxes and the output view keep one of these beside their model,
 // so a position can be turned into a line and back, and into a position on
 // a screen that draws a CR LF pair as one break and a lone LF as its symbol
-// plus a break. Answers can hold hundreds of thousands of lines, so each LF
-// costs about four bytes: positions are kept as 32-bit offsets from the
-// start of blocks of up to kBlockSize entries.
+// plus a break. Answers can hold tens of millions of lines (a body of bare
+// LFs), so an LF costs about one byte when lines are short and two when they
+// are of the usual length: within blocks of up to kBlockSize LFs each LF is
+// stored as the distance from the one before, in as few bytes as it needs,
+// with a mark every kStride LFs so that no look-up reads more than a few
+// dozen of them.
 
 #include <QStringView>
 
@@ -55,28 +58,66 @@ public:
 
     std::size_t memoryBytes() const;
 
-private:
-    struct Block {
-        qsizetype base = 0;        // position the offsets count from
-        qsizetype firstIndex = 0;  // index of the block's first LF
-        qsizetype pairsBefore = 0; // pairs in the blocks before
-        qsizetype pairs = 0;       // pairs in this block
-        std::vector<std::uint32_t> entries; // (position - base) << 1 | pair
-        qsizetype position(std::size_t i) const { return base + qsizetype(entries[i] >> 1); }
-        qsizetype firstPosition() const { return position(0); }
-    };
-    struct Entry {
-        qsizetype position;
-        bool pair;
+    // Reads the LFs in order from one of them on, without a search per LF
+    // (for whoever measures every new line).
+    class Reader
+    {
+    public:
+        Reader(const LineEndMap &map, qsizetype index);
+        // The next LF's position and whether a CR stands before it; false
+        // after the last.
+        bool next(qsizetype &position, bool &pair);
+
+    private:
+        const LineEndMap &m_map;
+        std::size_t m_block = 0;
+        std::size_t m_entry = 0; // within the block
+        std::size_t m_byte = 0;
+        qsizetype m_position = 0; // of the LF before, within the block
     };
 
+private:
+    static constexpr std::size_t kStride = 64;
+
+    // Where every kStride-th LF of a block stands: its offset from the
+    // block's base, where its bytes start and the pairs before it.
+    struct Mark {
+        std::uint32_t offset;
+        std::uint16_t byte;
+        std::uint16_t pairs;
+    };
+    struct Block {
+        qsizetype base = 0;        // position of its first LF
+        qsizetype last = 0;        // position of its last LF
+        qsizetype firstIndex = 0;  // index of its first LF
+        qsizetype pairsBefore = 0; // pairs in the blocks before
+        std::uint32_t count = 0;   // LFs
+        std::uint32_t pairs = 0;   // pairs in this block
+        // Per LF, (distance from the LF before) << 1 | pair, seven bits a
+        // byte, the high bit saying that more follow; the first LF's
+        // distance is 0.
+        std::vector<std::uint8_t> bytes;
+        std::vector<Mark> marks; // for LF 0, kStride, 2 kStride, ...
+    };
+    // One LF found by a look-up.
+    struct At {
+        qsizetype position = 0;
+        bool pair = false;
+        qsizetype pairsBefore = 0; // in the block, before this LF
+    };
+
+    // Appends an LF to the last block of `blocks`, or starts a new one.
+    static void push(std::vector<Block> &blocks, qsizetype position, bool pair);
+    static void finish(Block &block);
+    // The `entry`-th LF of `block`.
+    static At at(const Block &block, std::size_t entry);
     std::size_t blockOfIndex(qsizetype index) const;
     // The last block whose first LF stands before `position`, or npos.
     std::size_t lastBlockBefore(qsizetype position) const;
-    void appendEntries(const std::vector<Entry> &entries);
-    std::vector<Block> chunk(const std::vector<Entry> &entries) const;
     void renumberFrom(std::size_t block);
-    static void scan(QStringView text, qsizetype from, qsizetype to, std::vector<Entry> &out);
+    // Calls found(position, pair) for every LF in [from, to] of `text`.
+    template <typename Found>
+    static void scan(QStringView text, qsizetype from, qsizetype to, Found &&found);
 
     std::vector<Block> m_blocks;
     qsizetype m_count = 0;

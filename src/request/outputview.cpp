@@ -104,8 +104,16 @@ void OutputView::indexFrom(qsizetype from)
     const QStringView text(m_model->scriptText());
     const qsizetype before = m_lines.count();
     m_lines.update(text, from, from, text.size());
-    for (qsizetype line = before; line < m_lines.count(); ++line)
-        m_longestLine = std::max(m_longestLine, lineLength(line));
+    // The new lines in order, as lineLength() measures them, without a
+    // search per line: a body of bare LFs brings millions.
+    LineEndMap::Reader lfs(m_lines, before);
+    qsizetype start = lineStart(before);
+    qsizetype lf = 0;
+    bool pair = false;
+    while (lfs.next(lf, pair)) {
+        m_longestLine = std::max(m_longestLine, (pair ? lf - 1 : lf + 1) - start);
+        start = lf + 1;
+    }
 }
 
 qsizetype OutputView::longestLineLength() const

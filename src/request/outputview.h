@@ -42,7 +42,7 @@ public:
     // than one.
     qsizetype lineCount() const { return m_lines.lineCount(); }
     qsizetype lineStart(qsizetype line) const { return m_lines.lineStart(line); }
-    // Bytes the line index takes (about four per line).
+    // Bytes the line index takes (one or two per line).
     std::size_t lineIndexBytes() const { return m_lines.memoryBytes(); }
     // Characters the line shows: without its CR LF, with a lone LF's symbol.
     qsizetype lineLength(qsizetype line) const;

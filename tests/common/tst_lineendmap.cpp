@@ -59,6 +59,18 @@ void compare(const LineEndMap &map, const QString &t)
         pairs += n.pairs[i] ? 1 : 0;
     }
     QCOMPARE(map.pairCount(), pairs);
+    // Reading on from any LF gives the same LFs as looking each one up.
+    for (std::size_t from : {std::size_t(0), n.lfs.size() / 3, n.lfs.size()}) {
+        LineEndMap::Reader reader(map, qsizetype(from));
+        qsizetype pos = 0;
+        bool pair = false;
+        for (std::size_t i = from; i < n.lfs.size(); ++i) {
+            QVERIFY(reader.next(pos, pair));
+            QCOMPARE(pos, n.lfs[i]);
+            QCOMPARE(pair, bool(n.pairs[i]));
+        }
+        QVERIFY(!reader.next(pos, pair));
+    }
     std::size_t k = 0;
     for (qsizetype p = 0; p <= t.size(); ++p) {
         while (k < n.lfs.size() && n.lfs[k] < p)
@@ -146,6 +158,25 @@ private slots:
         map.reset(t);
         QCOMPARE(map.count(), 200000);
         QVERIFY2(map.memoryBytes() < 200000 * 5, QByteArray::number(qulonglong(map.memoryBytes())));
+    }
+
+    // A body of bare LFs is a line per character: its index must stay
+    // well below the two bytes the character itself takes.
+    void bareLfsCostAboutAByteEach()
+    {
+        const QString t(1 << 20, u'\n');
+        LineEndMap map;
+        map.reset(t);
+        QCOMPARE(map.count(), qsizetype(t.size()));
+        QVERIFY2(map.memoryBytes() < std::size_t(t.size()) * 5 / 4,
+                 QByteArray::number(qulonglong(map.memoryBytes())));
+        LineEndMap appended;
+        for (qsizetype from = 0; from < t.size(); from += 65536)
+            appended.update(QStringView(t).first(from + 65536), from, from, from + 65536);
+        QCOMPARE(appended.count(), qsizetype(t.size()));
+        QCOMPARE(appended.lfPosition(777777), 777777);
+        QVERIFY2(appended.memoryBytes() < std::size_t(t.size()) * 5 / 4,
+                 QByteArray::number(qulonglong(appended.memoryBytes())));
     }
 
     void historyJoinsTypingAndUndoesExactly()
