@@ -1,23 +1,86 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Native stack one level of nesting takes: a recursive user function
+// `depth` calls deep, then `depth` nested parameters, both in a script run
+// (on the run stack). Prints the bytes per level, the run's time and the
+// process's peak memory.
+//   bench_stackdepth [DEPTH]   (default 200)
 #include "support/testhost.h"
+
+#include <cstdint>
 #include <cstdio>
-using namespace varnok; using namespace varnok::test;
+#include <ctime>
+#include <sys/resource.h>
+
+using namespace varnok;
+using namespace varnok::test;
+
+namespace {
+
+double seconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+long maxRssKb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
-  int depth = argc > 1 ? atoi(argv[1]) : 200;
-  TestHost host; host.createSkriptWindow(); host.createSkriptWindow();
-  host.engine().limits().evaluationDepth = 1000000; host.engine().limits().callDepth = 1000000;
-  char base; uintptr_t lo = (uintptr_t)&base;
-  host.onYield = [&]{ char c; if ((uintptr_t)&c < lo) lo = (uintptr_t)&c; };
-  QString s = lines({"EXEC Skript.User.NewFunction(Text(Tief) Text(TIEF))",
-    "EXEC SkriptFenster(2).Text(Skript.User.Tief(%1))", "QUIT", ":TIEF",
-    "IF Main.Bedingung.Mathe.Groesser(Skript.Funktion.Parameter(1) 0)",
-    "EXEC Skript.Funktion.Rueckgabe(Main.Mathe.Plus(1 Skript.User.Tief(Main.Mathe.Minus(Skript.Funktion.Parameter(1) 1))))",
-    "ENDIF", "EXITFUNCTION"}).arg(depth);
-  host.runScript(s);
-  printf("depth %d result %s msgs %lld stack %lu bytes, per level %lu\n", depth, qPrintable(host.skript(2)->text->text()), (long long)host.messages.size(), (unsigned long)((uintptr_t)&base - lo), (unsigned long)(((uintptr_t)&base - lo)/depth));
-  // nested evaluation only
-  QString nested; for (int i=0;i<depth;++i) nested += "Main.Text.Len("; nested += "1" + QString(depth, ')');
-  EvalContext ctx; lo = (uintptr_t)&base;
-  host.engine().Evaluate(nested, ctx);
+    const int depth = argc > 1 ? atoi(argv[1]) : 200;
+    TestHost host;
+    host.createSkriptWindow();
+    host.createSkriptWindow();
+    // The frames at the yields of the outermost and of the innermost level.
+    uintptr_t lo = UINTPTR_MAX, hi = 0;
+    host.onYield = [&] {
+        char c;
+        const auto here = reinterpret_cast<uintptr_t>(&c);
+        lo = here < lo ? here : lo;
+        hi = here > hi ? here : hi;
+    };
+    const QString s = lines({"EXEC Skript.User.NewFunction(Text(Tief) Text(TIEF))",
+                             "EXEC SkriptFenster(2).Text(Skript.User.Tief(%1))", "QUIT", ":TIEF",
+                             "IF Main.Bedingung.Mathe.Groesser(Skript.Funktion.Parameter(1) 0)",
+                             "EXEC Skript.Funktion.Rueckgabe(Main.Mathe.Plus(1 Skript.User.Tief(Main.Mathe.Minus(Skript.Funktion.Parameter(1) 1))))",
+                             "ENDIF", "EXITFUNCTION"})
+                          .arg(depth);
+    double start = seconds();
+    host.runScript(s);
+    double secs = seconds() - start;
+    std::printf("calls: depth %d result %s messages %lld, %lu bytes of stack per level, %.3f s, peak RSS %ld KiB\n",
+                depth, qPrintable(host.skript(2)->text->text()), static_cast<long long>(host.messages.size()),
+                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, maxRssKb());
+
+    // Nested parameters: the innermost one is a user function, whose yield
+    // shows how deep the stack went.
+    TestHost nestedHost;
+    nestedHost.createSkriptWindow();
+    nestedHost.createSkriptWindow();
+    lo = UINTPTR_MAX;
+    hi = 0;
+    nestedHost.onYield = host.onYield;
+    QString nested;
+    for (int i = 0; i < depth; ++i)
+        nested += QStringLiteral("Main.Text.Len(");
+    nested += QStringLiteral("Skript.User.Innen()") + QString(depth, u')');
+    const QString n = lines({"EXEC Skript.User.NewFunction(Text(Innen) Text(INNEN))",
+                             "EXEC SkriptFenster(2).Text(%1)", "QUIT", ":INNEN",
+                             "EXEC Skript.Funktion.Rueckgabe(Text(x))", "EXITFUNCTION"})
+                          .arg(nested);
+    start = seconds();
+    nestedHost.runScript(n);
+    secs = seconds() - start;
+    std::printf("parameters: depth %d result %s messages %lld, %lu bytes of stack per level, %.3f s, peak RSS %ld KiB\n",
+                depth, qPrintable(nestedHost.skript(2)->text->text()),
+                static_cast<long long>(nestedHost.messages.size()),
+                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, maxRssKb());
+    return 0;
 }

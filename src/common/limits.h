@@ -63,12 +63,33 @@ inline constexpr int kShortcutExpansions = 1000;
 // instead of copying gigabytes.
 inline constexpr qsizetype kShortcutText = qsizetype(16) * 1024 * 1024;
 
-// Nested evaluations (parameters, indices, calls) of one engine, counted
-// so the native stack stays safe, and user-function and handler nesting.
-inline constexpr int kEvaluationDepth = 4000;
-inline constexpr int kCallDepth = 1200;
+// Script runs execute on a stack of their own (src/interpreter/runstack.h)
+// so that user functions reach all 32767 call levels and evaluations nest
+// without a count of their own; nesting deeper than it holds ends with
+// error 2. The first of these sizes the system grants is reserved, committed
+// only where a run touches it. One call level of a recursive user function
+// takes about 2.4 KiB of it (32767 levels: 80 MiB), one nested parameter
+// about 600 bytes; the sanitizer build's frames are about two and a half
+// times larger. The size is also what an endless recursion through
+// parameters costs before it ends: each level keeps the few kilobytes of
+// heap its expression needs, so a larger stack would make such a script
+// take gigabytes and many seconds to fail.
+#ifdef VARNOK_SANITIZE
+inline constexpr std::size_t kRunStackSizes[] = {std::size_t(512) << 20, std::size_t(256) << 20,
+                                                 std::size_t(64) << 20};
+#else
+inline constexpr std::size_t kRunStackSizes[] = {std::size_t(128) << 20, std::size_t(64) << 20,
+                                                 std::size_t(16) << 20};
+#endif
+// The inaccessible pages below it, so that an overrun faults instead of
+// writing into whatever lies beneath.
+inline constexpr std::size_t kRunStackGuard = std::size_t(64) << 10;
+// After a run, the pages of the stack below its top this many bytes go
+// back to the system; what every run uses stays.
+inline constexpr std::size_t kRunStackKept = std::size_t(256) << 10;
 // Bytes of native stack kept free for the event loop, the error box and
-// whatever runs at a yield (at most a quarter of a small stack).
+// whatever runs at a yield (at most a quarter of a small thread stack).
+// Nesting deeper than the stack allows minus this reserve ends with error 2.
 inline constexpr std::size_t kStackReserve = std::size_t(1) << 20;
 
 // The largest script file that is loaded (also from standard input).

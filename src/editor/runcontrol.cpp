@@ -138,7 +138,7 @@ void RunControl::tick()
     m_ticking = true;
     {
         Executing executing(*this);
-        result = m_engine.Evaluate(condition, ctx);
+        result = m_engine.EvaluateWaitCondition(condition, ctx);
     }
     if (alive.expired())
         return;

@@ -65,6 +65,9 @@ public:
     // not used, and a condition's.
     void evaluateStatement(const Expr &expression, const EvalContext &ctx);
     QString evaluateCondition(const Expr &expression, const EvalContext &ctx);
+    // A waiting run's condition: evaluated as Evaluate does, on the stack
+    // the run itself executes on, so it may nest as deep as the run could.
+    QString EvaluateWaitCondition(QStringView condition, const EvalContext &ctx);
 
     // The runner. `statement` empty: run from the text box; otherwise run
     // that one statement. `run` 0 asks for a new per-run object.

@@ -70,7 +70,8 @@ void Engine::RaiseScriptError(int number, const EvalContext &ctx)
 
     recordError(*this, number, ctx.run);
 
-    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < limits::kCallLevels && m_guard.callDepth < m_guard.limits.callDepth) {
+    if (!ctx.errorHandler.isEmpty() && ctx.callLevel < limits::kCallLevels
+        && !m_guard.exhausted(__builtin_frame_address(0))) {
         runErrorHandler(*this, ctx);
         return;
     }

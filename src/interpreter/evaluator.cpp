@@ -25,9 +25,9 @@ namespace {
 using Words = QVarLengthArray<QStringView, 4>;
 
 // A call's words: the name and at most 100 parameters.
-void splitCallWords(QStringView text, Words &words, int &depth)
+void splitCallWords(QStringView text, Words &words, int &depth, const ParenJumps *jumps = nullptr)
 {
-    splitWords(text, words, depth, limits::kParameters + 1);
+    splitWords(text, words, depth, limits::kParameters + 1, jumps);
 }
 
 bool isLiteralText(QStringView name)
@@ -66,12 +66,14 @@ qsizetype afterFirstWord(QStringView text)
     return -1;
 }
 
-// Sub-expressions over the views of `words`.
-std::unique_ptr<std::vector<SubExpr>> subExprs(const Words &words, qsizetype from)
+// Sub-expressions over the views of `words`, which lie in `x`'s text.
+std::unique_ptr<std::vector<SubExpr>> subExprs(const Words &words, qsizetype from, const Expr &x)
 {
     auto out = std::make_unique<std::vector<SubExpr>>(size_t(words.size() - from));
-    for (qsizetype k = from; k < words.size(); ++k)
+    for (qsizetype k = from; k < words.size(); ++k) {
         (*out)[size_t(k - from)].text = words[k];
+        (*out)[size_t(k - from)].jumps = x.jumps();
+    }
     return out;
 }
 
@@ -119,9 +121,13 @@ private:
             return std::nullopt;
         return value;
     }
-    std::optional<QString> nested(QStringView text, const EvalContext &ctx)
+    std::optional<QString> nested(QStringView text, const EvalContext &ctx, const Expr *within)
     {
-        QString value = m_engine.Evaluate(text, ctx);
+        QString value = within && within->jumps() && text.size() > limits::kCachedExpressionLength
+                                && text.utf16() >= within->text.utf16()
+                                && text.utf16() + text.size() <= within->text.utf16() + within->text.size()
+                            ? evaluateWithin(text, ctx, *within)
+                            : m_engine.Evaluate(text, ctx);
         if (released(ctx))
             return std::nullopt;
         return value;
@@ -135,7 +141,8 @@ private:
     QString callFunction(QStringView callText, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
                            const EvalContext &ctx, EineVariable *assignTarget);
-    QString callWords(Words &words, const EvalContext &ctx);
+    QString callWords(Words &words, const EvalContext &ctx, const Expr *within = nullptr);
+    QString evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within);
 
     Engine &m_engine;
 };
@@ -192,7 +199,7 @@ private:
     if (!discard)
         previous = v.GetInhalt();
     if (!s.inner)
-        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
+        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     Purpose purpose;
     purpose.assignTarget = &v;
     std::optional<QString> value = nested(*s.inner, ctx, purpose);
@@ -211,10 +218,9 @@ QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContex
         return {};
     StackGuard &guard = m_engine.guard();
     StackGuard::Nesting nesting(guard, __builtin_frame_address(0));
-    // Recording an error needs a few levels of its own, also when the error
-    // was that the levels ran out.
-    DepthGuard depth(guard.evalDepth, guard.limits.evaluationDepth + (guard.recordingError > 0 ? 16 : 0));
-    if (!depth.ok() || (guard.recordingError == 0 && guard.exhausted(__builtin_frame_address(0))))
+    // Recording an error takes a few levels of the reserve, also when the
+    // error was that the stack ran out.
+    if (guard.recordingError == 0 && guard.exhausted(__builtin_frame_address(0)))
         return fail(2, ctx);
 
     if (e.kind == Expr::Kind::Empty)
@@ -297,7 +303,7 @@ restart:
         return nullptr;
     }
     if (!s.inner)
-        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), nullptr});
+        s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     // The element is claimed even when the index released the run, as it
     // always was; the caller then stops.
     const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
@@ -314,8 +320,8 @@ restart:
     if (!s.pieces) {
         Words pieces;
         int depth = 0;
-        splitWords(x.innerText(s), pieces, depth, limits::kParameters);
-        s.pieces = subExprs(pieces, 0);
+        splitWords(x.innerText(s), pieces, depth, limits::kParameters, x.jumps());
+        s.pieces = subExprs(pieces, 0, x);
     }
     const std::vector<SubExpr> &pieces = *s.pieces;
     QVarLengthArray<QString, 2> values;
@@ -375,8 +381,8 @@ restart:
                 Words words;
                 words.append(QStringView(u"X"));
                 int depth = 0;
-                splitCallWords(trimBlanks(inner), words, depth);
-                s.words = subExprs(words, 1);
+                splitCallWords(trimBlanks(inner), words, depth, x.jumps());
+                s.words = subExprs(words, 1, x);
             }
             const std::vector<SubExpr> &words = *s.words;
             Params params(qsizetype(words.size()) + 1);
@@ -410,16 +416,24 @@ restart:
     }
     if (isLiteralText(words[0]))
         return inner.toString();
-    splitCallWords(trimBlanks(inner), words, depth);
-    return callWords(words, ctx);
+    splitCallWords(trimBlanks(inner), words, depth, x.jumps());
+    return callWords(words, ctx, &x);
 }
 
-QString Evaluator::callWords(Words &words, const EvalContext &ctx)
+// A long parameter of a user function or window function inside a long
+// text: evaluated over a view into that text, as no cache keeps it anyway.
+[[gnu::noinline]] QString Evaluator::evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within)
+{
+    const std::unique_ptr<const Expr> e = parseNested(text, within.jumps());
+    return Evaluator(m_engine).evaluate(*e, text.size(), ctx, {});
+}
+
+QString Evaluator::callWords(Words &words, const EvalContext &ctx, const Expr *within)
 {
     const QStringView name = words.isEmpty() ? QStringView() : words[0];
     Params params(words.isEmpty() ? 1 : words.size());
     for (qsizetype k = 1; k < words.size(); ++k) {
-        std::optional<QString> value = nested(words[k], ctx);
+        std::optional<QString> value = nested(words[k], ctx, within);
         if (!value)
             return {};
         params[k] = std::move(*value);
@@ -445,6 +459,13 @@ void Engine::evaluateStatement(const Expr &e, const EvalContext &ctx)
 QString Engine::evaluateCondition(const Expr &e, const EvalContext &ctx)
 {
     return Evaluator(*this).evaluate(e, e.text.size(), ctx, {});
+}
+
+QString Engine::EvaluateWaitCondition(QStringView condition, const EvalContext &ctx)
+{
+    QString result;
+    m_guard.onRunStack([&] { result = Evaluate(condition, ctx); });
+    return result;
 }
 
 } // namespace varnok

@@ -4,6 +4,7 @@
 #include "common/conventions.h"
 #include "common/limits.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace varnok {
@@ -38,6 +39,15 @@ void Expr::scanOn() const
         if (c == u'(') {
             if (m_argStart < 0)
                 m_argStart = m_pos;
+            // A balanced part ends where it began, with no dot at depth 0
+            // and no fault in between, unless its parentheses overflow.
+            if (m_jumps) {
+                if (const auto pair = m_jumps->closing(chars + m_pos);
+                    pair && pair->close < chars + n && m_parens + pair->depth <= limits::kParenthesisDepth) {
+                    m_pos = pair->close - chars;
+                    continue;
+                }
+            }
             if (++m_parens > limits::kParenthesisDepth) {
                 m_fault = 2;
                 m_scanned = true;
@@ -66,12 +76,62 @@ void Expr::scanOn() const
     m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, n));
 }
 
+ParenJumps::ParenJumps(const QString &text)
+    : m_text(text), m_begin(reinterpret_cast<const char16_t *>(m_text.constData())), m_close(size_t(text.size()), -1), m_depth(size_t(text.size()), 0)
+{
+    struct Open
+    {
+        qint32 at;
+        int depth; // the deepest nesting inside so far, itself counted
+    };
+    std::vector<Open> open;
+    for (qint32 i = 0; i < qint32(text.size()); ++i) {
+        const char16_t c = m_begin[i];
+        if (c == u'(') {
+            open.push_back({i, 1});
+        } else if (c == u')' && !open.empty()) {
+            const Open o = open.back();
+            open.pop_back();
+            m_close[size_t(o.at)] = i;
+            m_depth[size_t(o.at)] = quint16(std::min(o.depth, 65535));
+            if (!open.empty())
+                open.back().depth = std::max(open.back().depth, o.depth + 1);
+        }
+    }
+}
+
+void Expr::own(QString owned)
+{
+    m_storage = std::move(owned);
+    text = m_storage;
+    if (m_storage.size() >= ParenJumps::kFrom) {
+        m_ownJumps = std::make_unique<const ParenJumps>(m_storage);
+        m_jumps = m_ownJumps.get();
+    }
+}
+
 std::unique_ptr<Expr> parsePath(QString text, int expansionDepth)
 {
     auto e = std::make_unique<Expr>();
-    e->text = std::move(text);
+    e->own(std::move(text));
     e->kind = Expr::Kind::Path;
     e->expansionDepth = expansionDepth;
+    return e;
+}
+
+std::unique_ptr<Expr> parseNested(QStringView input, const ParenJumps *jumps)
+{
+    if (!jumps)
+        return parseExpression(input);
+    auto e = std::make_unique<Expr>();
+    const QStringView expr = trimBlanks(input);
+    if (expr.isEmpty())
+        return e;
+    if (startsNumberLiteral(expr[0]))
+        return parseExpression(expr);
+    e->text = expr;
+    e->m_jumps = jumps;
+    e->kind = Expr::Kind::Path;
     return e;
 }
 
@@ -81,7 +141,7 @@ std::unique_ptr<Expr> parseExpression(QStringView input)
     const QStringView expr = trimBlanks(input);
     if (expr.isEmpty())
         return e;
-    e->text = expr.toString();
+    e->own(expr.toString());
     if (!startsNumberLiteral(expr[0])) {
         e->kind = Expr::Kind::Path;
         return e;
@@ -89,7 +149,7 @@ std::unique_ptr<Expr> parseExpression(QStringView input)
     // A number literal: one leading "+" goes, the first "," is the decimal
     // separator.
     e->kind = Expr::Kind::Number;
-    QString lit = e->text;
+    QString lit = e->text.toString();
     if (lit[0] == u'+')
         lit.remove(0, 1);
     if (const qsizetype comma = lit.indexOf(u','); comma >= 0)
@@ -119,11 +179,62 @@ void Segment::refill(const ScriptObjects &node) const
     found = std::move(f);
 }
 
+bool Segment::stillListed(const ScriptObjects &node) const
+{
+    const NameKey k = key();
+    auto get = [](const auto *slot) { return slot ? slot->get() : nullptr; };
+    return found.shortcut == get(node.shortcutSlot(k)) && found.object == get(node.objectSlot(k))
+        && found.variable == get(node.variableSlot(k)) && found.function == get(node.functionSlot(k))
+        && found.valueArray == get(node.valueArraySlot(k)) && found.objectArray == get(node.objectArraySlot(k));
+}
+
 const Expr &SubExpr::get() const
 {
     if (!expr)
-        expr = parseExpression(text);
+        expr = parseNested(text, jumps);
     return *expr;
+}
+
+// Moves the expressions `e` holds into the lists, so that none is
+// destroyed inside `e`'s destructor.
+void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &unique,
+                   std::vector<std::shared_ptr<const Expr>> &shared)
+{
+    auto take = [&unique](const SubExpr &sub) {
+        if (sub.expr)
+            unique.push_back(std::move(sub.expr));
+    };
+    for (const Segment &s : e.m_segments) {
+        for (Expansion &x : s.expansions)
+            if (x.expr)
+                shared.push_back(std::move(x.expr));
+        if (s.inner)
+            take(*s.inner);
+        for (const auto *list : {s.words.get(), s.pieces.get()})
+            if (list)
+                for (const SubExpr &sub : *list)
+                    take(sub);
+    }
+}
+
+Expr::~Expr()
+{
+    std::vector<std::unique_ptr<const Expr>> unique;
+    std::vector<std::shared_ptr<const Expr>> shared;
+    releaseNested(*this, unique, shared);
+    while (!unique.empty() || !shared.empty()) {
+        if (!unique.empty()) {
+            const std::unique_ptr<const Expr> next = std::move(unique.back());
+            unique.pop_back();
+            releaseNested(*next, unique, shared);
+        } else {
+            const std::shared_ptr<const Expr> next = std::move(shared.back());
+            shared.pop_back();
+            // Only the last owner takes apart what it holds.
+            if (next.use_count() == 1)
+                releaseNested(*next, unique, shared);
+        }
+    }
 }
 
 std::shared_ptr<const Expr> ExprCache::get(QStringView input)

@@ -17,6 +17,7 @@
 #include <QStringView>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -24,10 +25,47 @@ namespace varnok {
 
 struct Expr;
 
+// Where each "(" of a long text is closed, so that the nested expressions
+// inside it (which keep views into the text rather than copies) skip a
+// balanced part instead of scanning it again at every level: without it,
+// each of n nested levels scans the rest of the text and n levels cost n²
+// steps. A balanced part is skipped only where skipping gives the scan's
+// own outcome: its parentheses cannot overflow the counter, and the depth
+// before it is not negative.
+class ParenJumps
+{
+public:
+    explicit ParenJumps(const QString &text);
+    // The position (in the same text) of the ")" that closes the "(" at
+    // `open`, and how deep the part nests, the "(" counted; null when `open`
+    // lies outside the text or nothing closes it.
+    struct Pair
+    {
+        const char16_t *close;
+        int depth;
+    };
+    std::optional<Pair> closing(const char16_t *open) const
+    {
+        const qsizetype i = open - m_begin;
+        if (i < 0 || i >= qsizetype(m_close.size()) || m_close[size_t(i)] < 0)
+            return std::nullopt;
+        return Pair{m_begin + m_close[size_t(i)], m_depth[size_t(i)]};
+    }
+    // Texts from this length on get one.
+    static constexpr qsizetype kFrom = 2048;
+
+private:
+    QString m_text; // shares the text's characters, keeping them alive
+    const char16_t *m_begin;
+    std::vector<qint32> m_close;
+    std::vector<quint16> m_depth; // at most 65535
+};
+
 // An expression inside another one's text, made on first use.
 struct SubExpr
 {
     QStringView text; // as handed to the evaluation, blanks included
+    const ParenJumps *jumps = nullptr; // of the text `text` lies in
     mutable std::unique_ptr<const Expr> expr;
 
     const Expr &get() const;
@@ -50,10 +88,13 @@ struct Segment
 
     // What looking this name up in the node last asked found in each of its
     // lists. True while that node lives and its layout stays: a live node
-    // is the only one at its address, and the weak reference tells whether
-    // it lives without keeping what it holds. Callers copy what they need
-    // before evaluating anything, since a nested evaluation of the same
-    // segment may look it up in another node.
+    // is the only one at its address, the weak reference tells whether it
+    // lives without keeping what it holds, and by the rule at ListedName
+    // (src/objects/objecttree.h) an unchanged layout means every entry found
+    // is still the first of its name in its list; debug builds check that
+    // at every use. Callers copy what they need before evaluating anything,
+    // since a nested evaluation of the same segment may look it up in
+    // another node.
     struct Found
     {
         const ScriptObjects *node = nullptr;
@@ -70,6 +111,8 @@ struct Segment
     {
         if (found.node != &node || found.layout != node.layout() || found.alive.expired())
             refill(node);
+        else
+            Q_ASSERT_X(stillListed(node), "Segment::lookUp", "a remembered entry is no longer in its list");
         return found;
     }
 
@@ -81,6 +124,7 @@ struct Segment
 
 private:
     void refill(const ScriptObjects &node) const;
+    bool stillListed(const ScriptObjects &node) const;
     mutable Found found;
 };
 
@@ -88,7 +132,18 @@ struct Expr
 {
     enum class Kind { Empty, Number, Path };
 
-    QString text; // trimmed for an expression, verbatim for a shortcut's expansion
+    Expr() = default;
+    // Nested expressions are destroyed one after another, not inside each
+    // other: a text nested 32767 deep would otherwise need as many nested
+    // destructor frames on whatever stack drops it.
+    ~Expr();
+    Expr(const Expr &) = delete;
+    Expr &operator=(const Expr &) = delete;
+
+    // Trimmed for an expression, verbatim for a shortcut's expansion. Its
+    // own characters, or a view into the text of the expression it lies in
+    // (which owns it through a segment and so outlives it).
+    QStringView text;
     Kind kind = Kind::Empty;
     // Number: the literal's text form, or a fault when it is not finite.
     QString number;
@@ -131,8 +186,17 @@ struct Expr
     {
         return QStringView(text).mid(s.argFrom + 1, s.end - s.argFrom - 2);
     }
+    // Of the long text this one's text lies in, or null.
+    const ParenJumps *jumps() const { return m_jumps; }
 
 private:
+    friend std::unique_ptr<Expr> parseExpression(QStringView input);
+    friend std::unique_ptr<Expr> parseNested(QStringView input, const ParenJumps *jumps);
+    friend std::unique_ptr<Expr> parsePath(QString text, int expansionDepth);
+    friend void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &unique,
+                              std::vector<std::shared_ptr<const Expr>> &shared);
+    void own(QString text);
+
     // Scans on to the next dot at depth 0, the end, or a fault.
     void scanOn() const;
 
@@ -145,11 +209,17 @@ private:
     mutable qsizetype m_segStart = 0;
     mutable qsizetype m_argStart = -1; // first "(" of the current segment
     mutable int m_parens = 0;
+    QString m_storage;                      // the text, unless it is a view
+    std::unique_ptr<const ParenJumps> m_ownJumps;
+    const ParenJumps *m_jumps = nullptr;    // its own or the enclosing text's
 };
 
 // An expression as Evaluate receives it: trimmed, then empty, a number
 // literal or a path.
 std::unique_ptr<Expr> parseExpression(QStringView input);
+// The same for a part of a long text that outlives the expression: a view
+// into it instead of a copy. Without `jumps`, as parseExpression.
+std::unique_ptr<Expr> parseNested(QStringView input, const ParenJumps *jumps);
 // A path as the scan after a shortcut expansion reads it.
 std::unique_ptr<Expr> parsePath(QString text, int expansionDepth);
 
@@ -158,7 +228,8 @@ std::unique_ptr<Expr> parsePath(QString text, int expansionDepth);
 // Past `most` words each word replaces the last one. `depth` carries the
 // parenthesis count in and out, so a text can be split in two pieces.
 template <typename Words>
-void splitWords(QStringView text, Words &words, int &depth, qsizetype most)
+void splitWords(QStringView text, Words &words, int &depth, qsizetype most,
+                const ParenJumps *jumps = nullptr)
 {
     QStringView rest = text;
     qsizetype i = 0;
@@ -171,6 +242,15 @@ void splitWords(QStringView text, Words &words, int &depth, qsizetype most)
     while (i < rest.size()) {
         const char16_t c = rest.utf16()[i];
         if (c == u'(') {
+            // A balanced part holds no blank at depth 0 once the depth
+            // before it is not negative.
+            if (jumps && depth >= 0) {
+                if (const auto pair = jumps->closing(rest.utf16() + i);
+                    pair && pair->close < rest.utf16() + rest.size()) {
+                    i = pair->close - rest.utf16() + 1;
+                    continue;
+                }
+            }
             ++depth;
         } else if (c == u')') {
             --depth;

@@ -18,10 +18,7 @@ inline void runInFrame(Engine &engine, const EvalContext &ctx, const QString &st
 {
     RunRef run = ctx.run;
     qint16 callLevel = level;
-    int &depth = engine.guard().callDepth;
-    ++depth;
     engine.RunScript(ctx.textBox, ctx.runCommand, statement, run, callLevel, 0, 0);
-    --depth;
 }
 
 } // namespace varnok

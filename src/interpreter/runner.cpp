@@ -383,10 +383,13 @@ void Engine::RunScript(const std::shared_ptr<ScriptText> &textBox,
         if (run.index == 0)
             return; // every per-run object is in use
     }
-    StackGuard::Nesting nesting(m_guard, __builtin_frame_address(0));
-    const auto runner = std::make_unique<Runner>(*this, textBox, runCommand, run, callLevel,
-                                                 startPosition, windowIndex);
-    runner->execute(statement);
+    // The outermost run enters the run stack; nested ones are on it already.
+    m_guard.onRunStack([&] {
+        StackGuard::Nesting nesting(m_guard, __builtin_frame_address(0));
+        const auto runner = std::make_unique<Runner>(*this, textBox, runCommand, run, callLevel,
+                                                     startPosition, windowIndex);
+        runner->execute(statement);
+    });
 }
 
 } // namespace varnok

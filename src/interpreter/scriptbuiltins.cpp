@@ -81,9 +81,7 @@ QString user(Engine &engine, Params &p, const EvalContext &ctx)
     const RunObjects &runs = engine.runs();
     if (ctx.run.index == 0 || !runs.node(ctx.run))
         return {};
-    StackGuard &guard = engine.guard();
-    if (ctx.callLevel >= limits::kCallLevels || guard.callDepth >= guard.limits.callDepth
-        || guard.exhausted(__builtin_frame_address(0)))
+    if (ctx.callLevel >= limits::kCallLevels || engine.guard().exhausted(__builtin_frame_address(0)))
         return engine.fail(2, ctx);
     const qint16 level = qint16(ctx.callLevel + 1);
     beginFunctionFrame(runs, ctx.run, level);

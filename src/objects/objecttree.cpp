@@ -5,27 +5,11 @@
 
 namespace varnok {
 
-void EineVerknuepfung::SetName(QStringView name) {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
-}
-void EineVariable::SetName(QStringView name) {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
-}
-void EineFunktion::SetName(QStringView name) {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
-}
 void EineFunktion::SetFunktion(QStringView body)
 {
     m_body = normalizeName(body);
     m_oneWord = !m_body.isEmpty() && !m_body.contains(u' ') && !m_body.contains(u'(') && !m_body.contains(u')');
     m_dispatch = nullptr;
-}
-void ArrayVariable::SetName(QStringView name) {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
 }
 
 QString EineVariable::GetInhalt() const
@@ -102,17 +86,16 @@ bool ArrayVariable::SetInhalt(qint16 index, const QString &value)
 
 void ArrayObjects::SetName(QStringView name)
 {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
+    ListedName::SetName(name);
     for (size_t k = 0; k < m_slots.size(); ++k)
-        m_slots.at(int(k))->SetName(m_name);
+        m_slots.at(int(k))->SetName(GetName());
 }
 
 NodePtr ArrayObjects::newElement() const
 {
     auto node = std::make_shared<ScriptObjects>();
     node->Initialize();
-    node->SetName(m_name);
+    node->SetName(GetName());
     return node;
 }
 
@@ -148,10 +131,6 @@ void ArrayObjects::ResetObject(qint16 index)
         m_slots.at(*pos) = newElement();
 }
 
-void ScriptObjects::SetName(QStringView name) {
-    m_name = normalizeName(name);
-    m_hash = nameHash(m_name);
-}
 
 void ScriptObjects::Initialize()
 {
@@ -164,20 +143,19 @@ void ScriptObjects::Initialize()
     m_valueArrays.clear();
 }
 
-namespace {
 template <typename T, typename Prepare>
-bool addTo(NamedList<T> &list, QStringView name, Prepare prepare)
+bool ScriptObjects::addTo(NamedList<T> &list, QStringView name, Prepare prepare)
 {
     if (list.entries.size() >= size_t(limits::kListEntries))
         return false;
     auto entry = std::make_shared<T>();
     prepare(*entry);
     entry->SetName(name);
+    entry->m_listed = true;
     list.entries.push_back(std::move(entry));
     list.index.added(list.entries);
     return true;
 }
-} // namespace
 
 bool ScriptObjects::changed(bool added)
 {

@@ -58,27 +58,47 @@ struct NameKey
 };
 
 
-class EineVerknuepfung
+// The rule the caches over the tree rely on: a node's lists only grow at
+// their end or are emptied whole (Initialize, which counts as a new layout),
+// and an entry's name is fixed from the moment it is in a list. The lists'
+// name index (NameIndex) and what the evaluator remembers of a lookup
+// (Segment::Found in src/interpreter/expression.h, checked against the
+// node's layout() counter) hold positions and entries found by name, so a
+// rename or a removal would leave them pointing at the wrong entry. Only
+// ScriptObjects puts an entry in a list; renaming one that is listed is a
+// fault that debug builds stop at.
+class ListedName
 {
 public:
     const QString &GetName() const { return m_name; }
     size_t nameHashValue() const { return m_hash; }
-    void SetName(QStringView name);
+    void SetName(QStringView name)
+    {
+        Q_ASSERT_X(!m_listed, "SetName", "the name of an entry in a node's list is fixed");
+        m_name = normalizeName(name);
+        m_hash = nameHash(m_name);
+    }
+
+private:
+    friend class ScriptObjects;
+    QString m_name;
+    size_t m_hash = nameHash({});
+    bool m_listed = false;
+};
+
+class EineVerknuepfung : public ListedName
+{
+public:
     const QString &GetVerknuepfung() const { return m_target; }
     void SetVerknuepfung(const QString &target) { m_target = target; }
 
 private:
-    QString m_name;
-    size_t m_hash = nameHash({});
     QString m_target;
 };
 
-class EineVariable
+class EineVariable : public ListedName
 {
 public:
-    const QString &GetName() const { return m_name; }
-    size_t nameHashValue() const { return m_hash; }
-    void SetName(QStringView name);
     QString GetInhalt() const;
     void SetInhalt(const QString &value);
     void SetInhalt(QString &&value);
@@ -91,19 +111,14 @@ public:
     bool appendInPlace(QString &head, const QString &tail);
 
 private:
-    QString m_name;
-    size_t m_hash = nameHash({});
     QString m_content;
     bool m_bound = false;
     std::weak_ptr<TextField> m_box;
 };
 
-class EineFunktion
+class EineFunktion : public ListedName
 {
 public:
-    const QString &GetName() const { return m_name; }
-    size_t nameHashValue() const { return m_hash; }
-    void SetName(QStringView name);
     const QString &GetFunktion() const { return m_body; }
     void SetFunktion(QStringView body);
 
@@ -114,8 +129,6 @@ public:
     void setDispatchCache(const Builtin *entry) const { m_dispatch = entry; }
 
 private:
-    QString m_name;
-    size_t m_hash = nameHash({});
     QString m_body;
     bool m_oneWord = true;
     mutable const Builtin *m_dispatch = nullptr; // reset with every new body
@@ -175,13 +188,10 @@ private:
     QHash<qint16, int> m_hash;
 };
 
-class ArrayVariable
+class ArrayVariable : public ListedName
 {
 public:
     void Initialize() { m_slots.clear(); }
-    const QString &GetName() const { return m_name; }
-    size_t nameHashValue() const { return m_hash; }
-    void SetName(QStringView name);
     // Empty when the index is new and the array already holds the maximum.
     std::optional<QString> GetInhalt(qint16 index);
     bool SetInhalt(qint16 index, const QString &value);
@@ -189,17 +199,14 @@ public:
 
 private:
     std::optional<int> FindSlot(qint16 index);
-    QString m_name;
-    size_t m_hash = nameHash({});
     SparseArray<QString> m_slots;
 };
 
-class ArrayObjects
+class ArrayObjects : public ListedName
 {
 public:
     void Initialize() { m_slots.clear(); }
-    const QString &GetName() const { return m_name; }
-    size_t nameHashValue() const { return m_hash; }
+    // Renames the array and its elements (which are in no named list).
     void SetName(QStringView name);
     // The element, created when new; null only when the array is full.
     NodePtr GetObject(qint16 index);
@@ -215,15 +222,12 @@ public:
 private:
     std::optional<int> FindSlot(qint16 index, bool evenWhenFull = false);
     NodePtr newElement() const;
-    QString m_name;
-    size_t m_hash = nameHash({});
     SparseArray<NodePtr> m_slots;
 };
 
 // The position of the first entry of each name in one list, kept once the
-// list is long enough that walking it costs more than hashing. Lists only
-// grow at their end or are emptied, and an entry's name is fixed from the
-// moment it is added, so appending is all the upkeep the index needs.
+// list is long enough that walking it costs more than hashing. By the rule
+// at ListedName, appending is all the upkeep the index needs.
 class NameIndex
 {
 public:
@@ -349,15 +353,12 @@ struct NamedList
     }
 };
 
-class ScriptObjects : public std::enable_shared_from_this<ScriptObjects>
+class ScriptObjects : public ListedName, public std::enable_shared_from_this<ScriptObjects>
 {
 public:
-    const QString &GetName() const { return m_name; }
     // Changes whenever one of the six lists changes: what a lookup found
-    // stays true while the layout stays.
+    // stays true while the layout stays (the rule at ListedName).
     quint64 layout() const { return m_layout; }
-    size_t nameHashValue() const { return m_hash; }
-    void SetName(QStringView name);
     void Initialize();
 
     // Each Add returns false (and adds nothing) when its list is full.
@@ -417,6 +418,8 @@ public:
 
 private:
     bool changed(bool added);
+    template <typename T, typename Prepare>
+    static bool addTo(NamedList<T> &list, QStringView name, Prepare prepare);
     template <typename T>
     static std::shared_ptr<T> find(const NamedList<T> &list, QStringView name)
     {
@@ -446,8 +449,6 @@ private:
     NamedList<ArrayObjects> m_objectArrays;
     NamedList<ArrayVariable> m_valueArrays;
     quint64 m_layout = 0;
-    QString m_name;
-    size_t m_hash = nameHash({});
 };
 
 } // namespace varnok

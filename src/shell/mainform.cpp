@@ -44,15 +44,26 @@ constexpr std::chrono::milliseconds kYieldInterval{2};
 
 } // namespace
 
-MainForm::MainForm(Dialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_engine(*this)
+MainForm::MainForm(Dialogs &dialogs, QWidget *parent) : MainForm(dialogs, Showing::OnScreen, parent) {}
+
+MainForm::MainForm(Dialogs &dialogs, Showing showing, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_showing(showing), m_engine(*this)
 {
     // Start-up: the engine seeded its random numbers and built the object
     // tree; every index starts free.
     m_registry.clear();
 
+    if (m_showing == Showing::Never) {
+        setAttribute(Qt::WA_DontShowOnScreen);
+        // Children inherit it, so an unseen window never spends a run's
+        // time on painting; layout and geometry still follow as on screen.
+        setUpdatesEnabled(false);
+    }
     setWindowTitle(QStringLiteral("Varnok"));
-    m_icon = varnokIcon();
+    // Painting the icon and creating the menu bar (whose style icons load
+    // Qt's image format plugins) is a good share of an unseen start-up.
+    if (m_showing == Showing::OnScreen)
+        m_icon = varnokIcon();
     setWindowIcon(m_icon);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -325,6 +336,8 @@ void MainForm::H_Ueber_Click()
 
 void MainForm::showMenuFor(QMdiSubWindow *sub)
 {
+    if (m_showing == Showing::Never)
+        return;
     QList<QAction *> wanted = mainMenuActions();
     if (sub && sub->isVisible()) {
         if (auto *skript = qobject_cast<Skript *>(sub->widget());

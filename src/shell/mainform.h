@@ -31,7 +31,13 @@ class MainForm : public QMainWindow, public Host
 {
     Q_OBJECT
 public:
+    // Never: the windows exist and behave as on screen, but nothing of them
+    // is ever seen (varnok-run). Such a form has no menu bar and no window
+    // icon, and none of its windows is painted.
+    enum class Showing { OnScreen, Never };
+
     explicit MainForm(Dialogs &dialogs, QWidget *parent = nullptr);
+    MainForm(Dialogs &dialogs, Showing showing, QWidget *parent = nullptr);
     ~MainForm() override;
 
     Engine &engine() { return m_engine; }
@@ -112,6 +118,7 @@ private:
     QWidget *dialogParent();
 
     Dialogs &m_dialogs;
+    const Showing m_showing;
     WindowRegistry m_registry;
     Engine m_engine;
     QMdiArea *m_mdi = nullptr;

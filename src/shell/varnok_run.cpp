@@ -372,9 +372,7 @@ int main(int argc, char **argv)
     // A script error's box line stays as tools read it; where it happened
     // follows on a line of its own.
     dialogs.setDetailPrefix(QStringLiteral("varnok-run: "));
-    varnok::MainForm form(dialogs);
-    // The windows exist and behave as on screen, but nothing is shown.
-    form.setAttribute(Qt::WA_DontShowOnScreen);
+    varnok::MainForm form(dialogs, varnok::MainForm::Showing::Never);
     form.show();
     const SignalBridge signalBridge(form);
     varnok::RequestReport requests([](const QString &line) { print(STDERR_FILENO, line); }, call.mitschnittFolder);

@@ -211,9 +211,8 @@ private slots:
         QCOMPARE(f.eval(u"Skript.User.S").errors, QStringLiteral("2"));
         f.value(u"Skript.User.NewShortcut(Text(G) Text(Skript.User.G.X))");
         QCOMPARE(f.eval(u"Skript.User.G.Y").errors, QStringLiteral("2"));
-        // A cycle through parameters nests evaluations instead.
-        // A cycle through parameters nests evaluations until the depth limit;
-        // the run then ends with error 2 in an orderly way.
+        // A cycle through parameters nests evaluations instead, until the
+        // stack runs out; the run then ends with error 2 in an orderly way.
         f.value(u"Skript.User.NewShortcut(Text(N) Text(Main.Text.Len(Skript.User.N)))");
         f.eval(u"Skript.User.N");
         QCOMPARE(f.host.messages.value(0), QStringLiteral("Fehler 2: ungültige Parameter"));
