@@ -319,7 +319,10 @@ public:
                 srv.acceptAll();
                 break;
             case 2: {
-                const qsizetype n = std::min<qsizetype>(param(), input.size() - pos);
+                // The length byte is read first: it moves `pos`, and
+                // arguments are evaluated in no fixed order.
+                const qsizetype wanted = param();
+                const qsizetype n = std::min<qsizetype>(wanted, input.size() - pos);
                 if (c)
                     srv.send(*c, input.sliced(pos, n));
                 pos += n;

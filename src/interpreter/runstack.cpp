@@ -16,9 +16,37 @@
 #endif
 #ifdef VARNOK_FIBER_ANNOTATIONS
 #include <sanitizer/common_interface_defs.h>
+
+#include <dlfcn.h>
 #endif
 
 namespace varnok {
+
+namespace {
+
+#ifdef VARNOK_FIBER_ANNOTATIONS
+// AddressSanitizer's own swapcontext leaves a stack this large as it is and
+// only prints a warning, on standard error, which belongs to the scripts'
+// boxes. The switches are announced below, so the C library's own
+// swapcontext is called.
+int switchContext(ucontext_t *from, const ucontext_t *to)
+{
+    using Swap = int (*)(ucontext_t *, const ucontext_t *);
+    static const Swap libcSwap = [] {
+        void *libc = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
+        void *symbol = libc ? dlsym(libc, "swapcontext") : nullptr;
+        return symbol ? reinterpret_cast<Swap>(symbol) : &::swapcontext;
+    }();
+    return libcSwap(from, to);
+}
+#else
+int switchContext(ucontext_t *from, const ucontext_t *to)
+{
+    return ::swapcontext(from, to);
+}
+#endif
+
+} // namespace
 
 // AddressSanitizer keeps its own idea of the current stack; without being
 // told of each switch it takes frames on the reserved stack for overflows.
@@ -90,7 +118,7 @@ void RunStack::enter(void (*body)(void *), void *arg)
 #ifdef VARNOK_FIBER_ANNOTATIONS
     __sanitizer_start_switch_fiber(&c.fakeStack, reinterpret_cast<const void *>(m_low), m_usable);
 #endif
-    swapcontext(&c.caller, &c.callee);
+    switchContext(&c.caller, &c.callee);
 #ifdef VARNOK_FIBER_ANNOTATIONS
     __sanitizer_finish_switch_fiber(c.fakeStack, nullptr, nullptr);
 #endif
