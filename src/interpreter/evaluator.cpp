@@ -138,9 +138,11 @@ private:
                            bool discard);
     QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
     NodePtr arrayElement(ArrayObjects *array, const Expr &x, const Segment &s, const EvalContext &ctx);
+    std::optional<qint16> runIndexCall(const SubExpr &sub, const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
                            const EvalContext &ctx, EineVariable *assignTarget);
+    std::shared_ptr<const CallWords> splitCall(const QString &body, const Expr &x, const Segment &s);
     QString callWords(Words &words, const EvalContext &ctx, const Expr *within = nullptr);
     QString evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within);
 
@@ -306,12 +308,35 @@ restart:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     // The element is claimed even when the index released the run, as it
     // always was; the caller then stops.
-    const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
-    const auto index = toInt16(numericValue(indexText));
+    std::optional<qint16> index = runIndexCall(*s.inner, ctx);
+    if (!index) {
+        const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
+        index = toInt16(numericValue(indexText));
+    }
     NodePtr element = index ? array->GetObject(*index) : nullptr;
     if (!element)
         fail(2, ctx);
     return element;
+}
+
+// The index `MyIndex()` stands for, as every path through the shortcut
+// Skript asks for it, without writing it as a text and reading it back;
+// nothing when the evaluation could go any other way than to the built-in
+// MyIndex (another function or a shortcut of that name in the root, a
+// released run, a stack near its end), which the caller then evaluates.
+std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalContext &ctx)
+{
+    if (!sub.isMyIndexCall() || released(ctx))
+        return std::nullopt;
+    // The nested evaluation would check the stack a few frames further down.
+    constexpr size_t kFramesBelow = 16 * 1024;
+    if (m_engine.guard().exhausted(static_cast<const char *>(__builtin_frame_address(0)) - kFramesBelow))
+        return std::nullopt;
+    const Segment::Found &found = sub.get().last().lookUp(m_engine.root());
+    const EineFunktion *f = found.function;
+    if (found.shortcut || !f || !f->bodyIsOneWord() || dispatchOf(*f)->run != &builtin::myIndex)
+        return std::nullopt;
+    return ctx.run.index;
 }
 
 [[gnu::noinline]] QString Evaluator::arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s,
@@ -399,25 +424,72 @@ restart:
             return callBuiltin(m_engine, QStringView(), params, ctx, known);
         }
     }
-    // Splits body and argument text as if they were joined by one blank,
-    // without joining them: a body whose parentheses balance ends its last
-    // word at that blank.
-    // A copy (shared, not duplicated): evaluating the parameters may give
-    // the function a new body while the words still point into this one.
-    const QString body = f.GetFunktion();
+    // The words as split for this body before, or split now. Held while
+    // the call runs: evaluating the parameters may give the function a new
+    // body, or a nested call of this segment split another one.
+    const QString &body = f.GetFunktion();
+    std::shared_ptr<const CallWords> call = s.call;
+    if (!call || !((call->body.constData() == body.constData() && call->body.size() == body.size())
+                   || call->body == body)) {
+        call = splitCall(body, x, s);
+        s.call = call;
+    }
+    switch (call->form) {
+    case CallWords::Form::Joined: {
+        QString joined;
+        joined.reserve(call->body.size() + 1 + inner.size());
+        joined.append(call->body).append(u' ').append(inner);
+        return callFunction(joined, ctx);
+    }
+    case CallWords::Form::Literal:
+        return inner.toString();
+    case CallWords::Form::Words:
+        break;
+    }
+    Params params(qsizetype(call->words.size()) + 1);
+    for (size_t k = 0; k < call->words.size(); ++k) {
+        std::optional<QString> value = nested(call->words[k], ctx);
+        if (!value)
+            return {};
+        params[qsizetype(k) + 1] = std::move(*value);
+    }
+    return callBuiltin(m_engine, call->name, params, ctx, call->builtin);
+}
+
+// Splits body and argument text as if they were joined by one blank,
+// without joining them: a body whose parentheses balance ends its last word
+// at that blank. Each word is then evaluated as callWords evaluates it: a
+// long one inside a long text over a view into it, any other one as a text
+// of its own.
+[[gnu::noinline]] std::shared_ptr<const CallWords> Evaluator::splitCall(const QString &body, const Expr &x,
+                                                                      const Segment &s)
+{
+    auto call = std::make_shared<CallWords>();
+    call->body = body;
     Words words;
     int depth = 0;
-    splitCallWords(body, words, depth);
-    if (body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1)) {
-        QString call;
-        call.reserve(body.size() + 1 + inner.size());
-        call.append(body).append(u' ').append(inner);
-        return callFunction(call, ctx);
+    splitCallWords(call->body, words, depth);
+    if (call->body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1))
+        return call;
+    if (isLiteralText(words[0])) {
+        call->form = CallWords::Form::Literal;
+        return call;
     }
-    if (isLiteralText(words[0]))
-        return inner.toString();
-    splitCallWords(trimBlanks(inner), words, depth, x.jumps());
-    return callWords(words, ctx, &x);
+    splitCallWords(trimBlanks(x.innerText(s)), words, depth, x.jumps());
+    call->form = CallWords::Form::Words;
+    call->name = words[0];
+    call->builtin = findBuiltin(words[0]);
+    call->words.resize(size_t(words.size() - 1));
+    const QStringView within = x.text;
+    for (qsizetype k = 1; k < words.size(); ++k) {
+        const QStringView w = words[k];
+        SubExpr &sub = call->words[size_t(k - 1)];
+        sub.text = w;
+        if (x.jumps() && w.size() > limits::kCachedExpressionLength && w.utf16() >= within.utf16()
+            && w.utf16() + w.size() <= within.utf16() + within.size())
+            sub.jumps = x.jumps();
+    }
+    return call;
 }
 
 // A long parameter of a user function or window function inside a long

@@ -195,6 +195,20 @@ const Expr &SubExpr::get() const
     return *expr;
 }
 
+bool SubExpr::isMyIndexCall() const
+{
+    if (callsMyIndex < 0) {
+        const Expr &e = get();
+        bool form = e.kind == Expr::Kind::Path && !e.step(0) && e.fault() == 0;
+        if (form) {
+            const Segment &last = e.last();
+            form = last.argFrom >= 0 && last.name == u"MYINDEX" && trimBlanks(e.innerText(last)).isEmpty();
+        }
+        callsMyIndex = form ? 1 : 0;
+    }
+    return callsMyIndex == 1;
+}
+
 // Moves the expressions `e` holds into the lists, so that none is
 // destroyed inside `e`'s destructor.
 void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &unique,
@@ -214,6 +228,9 @@ void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &uniq
             if (list)
                 for (const SubExpr &sub : *list)
                     take(sub);
+        if (s.call && s.call.use_count() == 1)
+            for (const SubExpr &sub : s.call->words)
+                take(sub);
     }
 }
 

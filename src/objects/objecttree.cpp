@@ -131,6 +131,14 @@ void ArrayObjects::ResetObject(qint16 index)
         m_slots.at(*pos) = newElement();
 }
 
+NodePtr ArrayObjects::exchangeObject(qint16 index, NodePtr node)
+{
+    const auto pos = m_slots.find(index);
+    if (!pos)
+        return nullptr;
+    std::swap(m_slots.at(*pos), node);
+    return node;
+}
 
 void ScriptObjects::Initialize()
 {
