@@ -61,7 +61,7 @@ void Expr::scanOn() const
             }
             --m_parens;
         } else if (c == u'.' && m_parens == 0) {
-            m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, m_pos));
+            m_segments.push_back(std::make_unique<Segment>(makeSegment(expr, m_segStart, m_argStart, m_pos)));
             ++m_steps;
             m_segStart = ++m_pos;
             m_argStart = -1;
@@ -73,7 +73,7 @@ void Expr::scanOn() const
         m_fault = 3;
         return;
     }
-    m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, n));
+    m_segments.push_back(std::make_unique<Segment>(makeSegment(expr, m_segStart, m_argStart, n)));
 }
 
 ParenJumps::ParenJumps(const QString &text)
@@ -218,7 +218,8 @@ void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &uniq
         if (sub.expr)
             unique.push_back(std::move(sub.expr));
     };
-    for (const Segment &s : e.m_segments) {
+    for (const auto &held : e.m_segments) {
+        const Segment &s = *held;
         for (Expansion &x : s.expansions)
             if (x.expr)
                 shared.push_back(std::move(x.expr));

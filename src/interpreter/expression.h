@@ -184,7 +184,7 @@ struct Expr
     {
         while (m_steps <= k && !m_scanned)
             scanOn();
-        return k < m_steps ? &m_segments[k] : nullptr;
+        return k < m_steps ? m_segments[k].get() : nullptr;
     }
     // Once step() has returned null: the fault the scan stopped with, or 0.
     int fault() const
@@ -198,7 +198,7 @@ struct Expr
     {
         while (!m_scanned)
             scanOn();
-        return m_segments.back();
+        return *m_segments.back();
     }
 
     QStringView argumentText(const Segment &s) const
@@ -223,8 +223,8 @@ private:
     // Scans on to the next dot at depth 0, the end, or a fault.
     void scanOn() const;
 
-    // A deque: segments already handed out stay where they are.
-    mutable std::deque<Segment> m_segments;
+    // Each on its own: segments already handed out stay where they are.
+    mutable std::vector<std::unique_ptr<Segment>> m_segments;
     mutable size_t m_steps = 0;
     mutable bool m_scanned = false;
     mutable int m_fault = 0;
