@@ -42,7 +42,8 @@ bool EineVariable::appendInPlace(QString &head, const QString &tail)
 void EineVariable::SetInhalt(QString &&value)
 {
     if (!m_bound) {
-        m_content = std::move(value);
+        std::swap(m_content, value);
+        recycleText(std::move(value));
         return;
     }
     if (const auto box = m_box.lock())
