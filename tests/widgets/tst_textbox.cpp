@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -146,6 +147,11 @@ private slots:
     void longTextIsShownExactlyAcrossPieces();
     void scriptColoursFollowTheScreenAndEdits();
     void readoutRequestedOnTextChangeAndClicks();
+    void windowFollowsTheCaretAcrossItsEdge();
+    void selectionBeyondTheWindowIsExact();
+    void editsBeyondTheWindowAreExactAndUndoable();
+    void programSelectionAndScrollingMoveTheWindow();
+    void appendsToAWindowedBoxKeepItsSize();
 };
 
 void TstTextBox::multiLineShowsBreaksAndSymbols()
@@ -794,6 +800,227 @@ void TstTextBox::readoutRequestedOnTextChangeAndClicks()
     readout.clear();
     QTest::keyClick(b.editor(), Qt::Key_Right);
     QVERIFY(readout.count() >= 1);
+}
+
+// ---- a text longer than the window -----------------------------------------
+
+namespace {
+
+QString numberedLines(int count)
+{
+    QString t;
+    for (int i = 1; i <= count; ++i)
+        t += QStringLiteral("Zeile %1\r\n").arg(i);
+    return t;
+}
+
+// The window is a run of whole screen lines of the model: the document
+// shows exactly them, and its first block is the line the box says.
+void checkWindow(const Box &b)
+{
+    const QString &t = b.model->scriptText();
+    const QString shown = b.box->displayText();
+    const qsizetype start = b.box->shownModelStart();
+    QCOMPARE(start, b.box->modelLineStart(b.box->firstShownLine() + 1));
+    const QString expected = expectedDisplay(t.mid(start), true);
+    QVERIFY2(expected.startsWith(shown), qPrintable(shown.left(40)));
+    QVERIFY(expected.size() == shown.size() || expected[shown.size()] == u'\n'
+            || expected.mid(shown.size(), 2) == sym(10) + QStringLiteral("\n"));
+}
+
+qsizetype caretLine(const Box &b)
+{
+    const auto [start, length] = b.box->modelSelection();
+    return b.box->modelLineOf(start + length);
+}
+
+} // namespace
+
+void TstTextBox::windowFollowsTheCaretAcrossItsEdge()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setLineNumbersShown(true);
+    b.box->setMaxShownLinesForTests(100);
+    QVERIFY(b.box->isWindowed());
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 100);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QWidget *edit = b.editor();
+    for (int i = 0; i < 150; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(caretLine(b), 151);
+    QVERIFY(b.box->firstShownLine() > 0);
+    checkWindow(b);
+    // The gutter numbers the lines of the model, not of the document.
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    const int block = p->textCursor().blockNumber();
+    QCOMPARE(b.box->lineOfShownBlock(block, nullptr), 151);
+    QCOMPARE(p->document()->findBlockByNumber(block).text(), QStringLiteral("Zeile 151"));
+    QCOMPARE(b.box->lineOfShownBlock(0, nullptr), b.box->firstShownLine() + 1);
+
+    qsizetype before = caretLine(b);
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(edit, Qt::Key_PageDown);
+        QVERIFY(caretLine(b) > before || caretLine(b) == 1001);
+        before = caretLine(b);
+    }
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(qsizetype(0), qsizetype(0)));
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(text.size(), qsizetype(0)));
+    QCOMPARE(p->textCursor().position(), p->document()->characterCount() - 1);
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_Up);
+    QCOMPARE(caretLine(b), 1000);
+    QCOMPARE(b.model->text(), text); // moving never edits
+    QVERIFY(!b.box->isUndoAvailable());
+}
+
+void TstTextBox::selectionBeyondTheWindowIsExact()
+{
+    // Every control character, lone CR and LF among long runs of lines.
+    QString text = numberedLines(600);
+    text.insert(text.indexOf(QStringLiteral("Zeile 300")), allBytesText());
+    text += QStringLiteral("Ende\n\r");
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(100);
+    QWidget *edit = b.editor();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(b.box->selectedExactText(), text);
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+
+    // From line 50 to the end, then back to the start: the anchor stays.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 49; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    const qsizetype at = b.box->modelLineStart(50);
+    QCOMPARE(b.box->modelSelection().first, at);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(b.box->selectedExactText(), text.mid(at));
+    QCOMPARE(b.box->modelSelection(), std::make_pair(at, text.size() - at));
+    QTest::keyClick(edit, Qt::Key_Up, Qt::ShiftModifier); // the window moved; the anchor did not
+    QCOMPARE(b.box->modelSelection().first, at);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(b.box->selectedExactText(), text.left(at));
+    checkWindow(b);
+}
+
+void TstTextBox::editsBeyondTheWindowAreExactAndUndoable()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(100);
+    QSignalSpy edited(b.box.get(), &TextBox::userEdited);
+    QWidget *edit = b.editor();
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    const qsizetype at = b.box->modelLineStart(11);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_X);
+    QCOMPARE(b.model->text(), text.left(at) + u'x');
+    QCOMPARE(edited.count(), 1);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(at + 1, qsizetype(0)));
+    QVERIFY(!b.box->isWindowed()); // eleven lines are shown whole again
+    QCOMPARE(b.box->displayText(), expectedDisplay(b.model->text(), true));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->isWindowed());
+    checkWindow(b);
+    b.box->redo();
+    QCOMPARE(b.model->text(), text.left(at) + u'x');
+    b.box->undo();
+
+    // A replacement far from the window, then taken back from elsewhere:
+    // the window goes where the text changed.
+    const qsizetype far = text.indexOf(QStringLiteral("Zeile 900"));
+    b.box->replaceExactRange(far, 9, QStringLiteral("neu\r\nneu"));
+    QCOMPARE(b.model->text(), QString(text).replace(far, 9, QStringLiteral("neu\r\nneu")));
+    QCOMPARE(b.box->selectedExactText(), QStringLiteral("neu\r\nneu"));
+    QCOMPARE(b.box->modelLineCount(), 1002);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->firstShownLine() > 800);
+    checkWindow(b);
+
+    // Cut and a paste over a selection that reaches beyond the window.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(b.model->text(), QString());
+    b.paste(text);
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->isWindowed());
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    b.paste(QStringLiteral("a\tb"));
+    QCOMPARE(b.model->text(), QStringLiteral("a\tb"));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+}
+
+void TstTextBox::programSelectionAndScrollingMoveTheWindow()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setLineNumbersShown(true);
+    b.box->setMaxShownLinesForTests(100);
+    // What the find bar and a run do: select far away, show it now.
+    const qsizetype match = text.indexOf(QStringLiteral("Zeile 777"));
+    b.model->setSelection(match, 9);
+    b.box->syncSelectionNow();
+    QCOMPARE(b.box->selectedExactText(), QStringLiteral("Zeile 777"));
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    QCOMPARE(p->textCursor().selectedText(), QStringLiteral("Zeile 777"));
+    QCOMPARE(b.box->lineOfShownBlock(p->textCursor().blockNumber(), nullptr), 777);
+    checkWindow(b);
+    b.box->setMarkedRange(text.indexOf(QStringLiteral("Zeile 20\r")), 8);
+    b.box->ensureModelRangeVisible(text.indexOf(QStringLiteral("Zeile 20\r")), 8);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QCOMPARE(b.box->markedLine(), 20);
+
+    // The box's own bar spans the whole text; moving it moves the window
+    // and leaves the caret where it was, until a key is pressed.
+    QScrollBar *bar = nullptr;
+    for (QScrollBar *s : b.box->findChildren<QScrollBar *>())
+        if (s->parentWidget() == b.box.get())
+            bar = s;
+    QVERIFY(bar && bar->isVisible());
+    QVERIFY(!p->verticalScrollBar()->isVisible());
+    QCOMPARE(bar->maximum() + bar->pageStep(), 1001);
+    const auto selection = b.box->modelSelection();
+    bar->setValue(500);
+    QVERIFY(b.box->firstShownLine() <= 500 && b.box->firstShownLine() + 100 > 500);
+    QCOMPARE(b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr), 501);
+    QCOMPARE(b.box->modelSelection(), selection);
+    QTest::keyClick(b.editor(), Qt::Key_Right);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(match + 9, qsizetype(0)));
+    QCOMPARE(b.model->text(), text);
+}
+
+void TstTextBox::appendsToAWindowedBoxKeepItsSize()
+{
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.box->setUserReadOnly(true);
+    b.box->setMaxShownLinesForTests(100);
+    QString all;
+    for (int i = 0; i < 30; ++i) {
+        const QString part = numberedLines(40).replace(QStringLiteral("Zeile"), QString::number(i));
+        all += part;
+        b.model->append(part);
+        b.box->flushDisplay();
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 125);
+    }
+    QCOMPARE(b.model->text(), all);
+    QCOMPARE(b.box->modelLineCount(), 1201);
+    checkWindow(b);
+    QTest::keyClick(b.editor(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(b.box->selectedExactText(), all);
 }
 
 QTEST_MAIN(TstTextBox)
