@@ -787,6 +787,56 @@ bool TextBox::event(QEvent *event)
     return QWidget::event(event);
 }
 
+bool TextBox::selectionBeyondWindow() const
+{
+    if (!isWindowed())
+        return false;
+    const auto [from, length] = shownSelectionInModel();
+    return length > 0 && (from < m_winStart || from + length > m_winEnd);
+}
+
+bool TextBox::editBeyondWindow(QEvent *event)
+{
+    if (event->type() == QEvent::InputMethod) {
+        auto *im = static_cast<QInputMethodEvent *>(event);
+        if (im->commitString().isEmpty() || !im->preeditString().isEmpty() || !acceptsUserEdits())
+            return false;
+        replaceSelectionByUser(userInputToModel(im->commitString()));
+        return true;
+    }
+    // A selection dragged within the box: the editor would move only the
+    // part the window holds, so the box moves the whole of it, as one edit.
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (drop->source() != m_plain && drop->source() != m_plain->viewport())
+        return false;
+    if (!(drop->possibleActions() & Qt::MoveAction) || !acceptsUserEdits())
+        return false;
+    const auto [from, length] = shownSelectionInModel();
+    const qsizetype to = from + length;
+    const qsizetype at = toModel(m_plain->cursorForPosition(drop->position().toPoint()).position());
+    drop->setDropAction(Qt::CopyAction); // nothing for the editor to take away
+    drop->accept();
+    if (at >= from && at <= to)
+        return true;
+    const QString &t = m_model->scriptText();
+    const QString moved = t.mid(from, length);
+    m_history.closeStep();
+    if (at > to) {
+        applyUserEdit(from, at, t.mid(to, at - to) + moved, true);
+        m_selAnchor = at - length;
+        m_selCaret = at;
+    } else {
+        applyUserEdit(at, to, moved + t.mid(at, from - at), true);
+        m_selAnchor = at;
+        m_selCaret = at + length;
+    }
+    m_history.closeStep();
+    bringCaretIntoWindow();
+    showBoxSelection(true);
+    pushBoxSelection();
+    return true;
+}
+
 bool TextBox::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
@@ -798,6 +848,9 @@ bool TextBox::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ContextMenu:
         // The user acts on what the screen shows: it must show the model.
         flushDisplay();
+        if ((event->type() == QEvent::InputMethod || event->type() == QEvent::Drop)
+            && selectionBeyondWindow() && editBeyondWindow(event))
+            return true;
         break;
     default:
         break;
@@ -1430,8 +1483,19 @@ bool TextBox::windowKey(QKeyEvent *e)
 {
     if (!isWindowed())
         return false;
-    if (e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::ShiftModifier
-        || !e->text().isEmpty() || e->key() < Qt::Key_Shift || e->key() > Qt::Key_Meta) {
+    switch (e->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return false;
+    default:
+        break;
+    }
+    if (!e->matches(QKeySequence::Copy)) {
         // A key acts where the caret is, however far the view has gone.
         if (m_selCaret < m_winStart || m_selCaret > m_winEnd) {
             bringCaretIntoWindow();

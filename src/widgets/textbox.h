@@ -252,6 +252,11 @@ private:
     void pushBoxSelection();
     // A user's key over a selection that reaches beyond the window.
     void replaceSelectionByUser(const QString &text);
+    // The selection reaches beyond the window; an input method's text or
+    // a drop of the box's own selection then acts on it here (true when
+    // done).
+    bool selectionBeyondWindow() const;
+    bool editBeyondWindow(QEvent *event);
     // Keeps an appended window within its size.
     void trimWindow();
 

@@ -17,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QWheelEvent>
 
 #include <memory>
 #include <random>
@@ -962,6 +963,13 @@ void TstTextBox::editsBeyondTheWindowAreExactAndUndoable()
     QCOMPARE(b.model->text(), QStringLiteral("a\tb"));
     b.box->undo();
     QCOMPARE(b.model->text(), text);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00e4\n"));
+    QApplication::sendEvent(edit, &composed);
+    QCOMPARE(b.model->text(), QStringLiteral("\u00e4\r\n"));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
 }
 
 void TstTextBox::programSelectionAndScrollingMoveTheWindow()
@@ -998,8 +1006,22 @@ void TstTextBox::programSelectionAndScrollingMoveTheWindow()
     QVERIFY(b.box->firstShownLine() <= 500 && b.box->firstShownLine() + 100 > 500);
     QCOMPARE(b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr), 501);
     QCOMPARE(b.box->modelSelection(), selection);
+    // The wheel scrolls on past the window's edge.
+    const qsizetype top = b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr);
+    for (int i = 0; i < 40; ++i) {
+        QWheelEvent wheel(QPointF(50, 50), p->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(p->viewport(), &wheel);
+        QCoreApplication::processEvents();
+    }
+    const qsizetype after = b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr);
+    QVERIFY2(after >= top + 100, qPrintable(QString::number(after)));
+    QCOMPARE(bar->value() + 1, after);
+    checkWindow(b);
+    QCOMPARE(b.box->modelSelection(), selection);
     QTest::keyClick(b.editor(), Qt::Key_Right);
     QCOMPARE(b.box->modelSelection(), std::make_pair(match + 9, qsizetype(0)));
+    QCOMPARE(b.box->lineOfShownBlock(p->textCursor().blockNumber(), nullptr), 777);
     QCOMPARE(b.model->text(), text);
 }
 
@@ -1019,6 +1041,22 @@ void TstTextBox::appendsToAWindowedBoxKeepItsSize()
     QCOMPARE(b.model->text(), all);
     QCOMPARE(b.box->modelLineCount(), 1201);
     checkWindow(b);
+    // What arrives while the view is at the end leaves the view where it
+    // is, as in a box of few lines; the window keeps holding it.
+    QTest::keyClick(b.editor(), Qt::Key_End, Qt::ControlModifier);
+    QScrollBar *v = b.box->plainTextEdit()->verticalScrollBar();
+    const qsizetype viewed = b.box->lineOfShownBlock(v->value(), nullptr);
+    for (int i = 0; i < 10; ++i) {
+        const QString part = numberedLines(40).replace(QStringLiteral("Zeile"), QStringLiteral("neu"));
+        all += part;
+        b.model->append(part);
+        b.box->flushDisplay();
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 125);
+        QCOMPARE(b.box->lineOfShownBlock(v->value(), nullptr), viewed);
+    }
+    checkWindow(b);
+    QTest::keyClick(b.editor(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(b.box->lineOfShownBlock(b.box->plainTextEdit()->textCursor().blockNumber(), nullptr), 1601);
     QTest::keyClick(b.editor(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(b.box->selectedExactText(), all);
 }
