@@ -679,6 +679,8 @@ TextBox::~TextBox()
     if (m_plain) {
         static_cast<PlainEdit *>(m_plain)->setColours(nullptr); // goes before the editor
         m_plain->document()->disconnect(this);
+        m_plain->verticalScrollBar()->disconnect(this);
+        m_bar->disconnect(this);
         m_plain->disconnect(this);
         m_plain->viewport()->removeEventFilter(this);
         m_plain->removeEventFilter(this);
@@ -1939,6 +1941,16 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
     const int dOldTo = pos + rem - int(suffix);
     const int dNewTo = pos + add - int(suffix);
     const QString shownInput = newShown.mid(prefix, dNewTo - dFrom);
+    const qsizetype selFrom = std::min(m_selAnchor, m_selCaret);
+    const qsizetype selTo = std::max(m_selAnchor, m_selCaret);
+    if (acceptsUserEdits() && isWindowed() && (selFrom < m_winStart || selTo > m_winEnd)
+        && pos == toShown(selFrom) && pos + rem == toShown(selTo)) {
+        // One of the editor's own slots (the context menu's Cut or Delete,
+        // the selection dragged elsewhere) replaced the part of a selection
+        // that the window holds: the whole of it goes.
+        replaceSelectionByUser(userInputToModel(newShown));
+        return;
+    }
     if (!acceptsUserEdits()) {
         // Qt's own slots (paste() called directly) do not all honour the
         // lock; the model does.

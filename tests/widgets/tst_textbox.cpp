@@ -963,6 +963,13 @@ void TstTextBox::editsBeyondTheWindowAreExactAndUndoable()
     QCOMPARE(b.model->text(), QStringLiteral("a\tb"));
     b.box->undo();
     QCOMPARE(b.model->text(), text);
+    // The context menu's Cut is the editor's own slot.
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    b.box->plainTextEdit()->cut();
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(b.model->text(), QString());
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
     QInputMethodEvent composed;
     composed.setCommitString(QStringLiteral("\u00e4\n"));
