@@ -899,9 +899,11 @@ std::pair<qsizetype, qsizetype> TextBox::cursorInModel() const
     // Where the window holds only part of the selection, the cursor stands
     // at its edge for the rest: what the user did not move stays where the
     // box has it.
+    const auto beyond = [this](qsizetype at) { return at < m_winStart || at > m_winEnd; };
     if (isWindowed() && c.anchor() == m_docAnchor) {
-        anchor = m_selAnchor;
-        if (c.position() == m_docCaret)
+        if (beyond(m_selAnchor))
+            anchor = m_selAnchor;
+        if (c.position() == m_docCaret && beyond(m_selCaret))
             caret = m_selCaret;
     }
     return {anchor, caret};
@@ -1468,14 +1470,24 @@ void TextBox::selectAllText()
     pushBoxSelection();
 }
 
+qsizetype TextBox::outsidePair(qsizetype modelPos) const
+{
+    // A position between CR and LF is where the screen shows it: before
+    // the break, as the editor's own edits take it.
+    const QString &t = m_model->scriptText();
+    if (modelPos > 0 && modelPos < t.size() && t[modelPos - 1] == u'\r' && t[modelPos] == u'\n')
+        return modelPos - 1;
+    return modelPos;
+}
+
 void TextBox::replaceSelectionByUser(const QString &text)
 {
-    const qsizetype from = std::min(m_selAnchor, m_selCaret);
-    const qsizetype to = std::max(m_selAnchor, m_selCaret);
+    const qsizetype from = outsidePair(std::min(m_selAnchor, m_selCaret));
+    const qsizetype to = outsidePair(std::max(m_selAnchor, m_selCaret));
     m_history.closeStep();
     applyUserEdit(from, to, text, true);
     m_history.closeStep();
-    m_selAnchor = m_selCaret = from + text.size();
+    m_selAnchor = m_selCaret = outsidePair(from + text.size());
     bringCaretIntoWindow();
     showBoxSelection(true);
     pushBoxSelection();
@@ -1604,13 +1616,13 @@ void TextBox::applyUserEdit(qsizetype start, qsizetype end, const QString &inser
         applyMultiLineEdit(start, end, inserted, toShown(start), toShown(end), 0, record);
         // An edit may take the text across the window's size either way.
         if (isWindowed() || m_winStart != 0 || m_winEnd != m_shownModelLength) {
-            m_selCaret = m_selAnchor = start + inserted.size();
+            m_selCaret = m_selAnchor = outsidePair(start + inserted.size());
             followView();
         }
         return;
     }
     const bool changed = commitUserEdit(start, end - start, inserted, record);
-    const qsizetype caret = start + inserted.size();
+    const qsizetype caret = outsidePair(start + inserted.size());
     m_selAnchor = m_selCaret = caret;
     const qsizetype line = m_lines.lineOf(caret);
     refillWindow(line, line - viewRows() / 3);

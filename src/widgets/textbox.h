@@ -250,6 +250,7 @@ private:
     qsizetype windowEndLine() const { return m_winLine + windowLines(); }
     // The box's selection put into the model (a user's move).
     void pushBoxSelection();
+    qsizetype outsidePair(qsizetype modelPos) const;
     // A user's key over a selection that reaches beyond the window.
     void replaceSelectionByUser(const QString &text);
     // The selection reaches beyond the window; an input method's text or

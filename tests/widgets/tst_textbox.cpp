@@ -153,6 +153,8 @@ private slots:
     void editsBeyondTheWindowAreExactAndUndoable();
     void programSelectionAndScrollingMoveTheWindow();
     void appendsToAWindowedBoxKeepItsSize();
+    void randomKeysOnAWindowedText_data();
+    void randomKeysOnAWindowedText();
 };
 
 void TstTextBox::multiLineShowsBreaksAndSymbols()
@@ -822,7 +824,7 @@ void checkWindow(const Box &b)
     const QString &t = b.model->scriptText();
     const QString shown = b.box->displayText();
     const qsizetype start = b.box->shownModelStart();
-    QCOMPARE(start, b.box->modelLineStart(b.box->firstShownLine() + 1));
+    QVERIFY(start == 0 || t[start - 1] == u'\n');
     const QString expected = expectedDisplay(t.mid(start), true);
     QVERIFY2(expected.startsWith(shown), qPrintable(shown.left(40)));
     QVERIFY(expected.size() == shown.size() || expected[shown.size()] == u'\n'
@@ -1066,6 +1068,132 @@ void TstTextBox::appendsToAWindowedBoxKeepItsSize()
     QCOMPARE(b.box->lineOfShownBlock(b.box->plainTextEdit()->textCursor().blockNumber(), nullptr), 1601);
     QTest::keyClick(b.editor(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(b.box->selectedExactText(), all);
+}
+
+// Keys and program selections in any order on a text many times the
+// window: the model changes exactly as the keys say, and the window always
+// shows whole lines of it at the right place.
+void TstTextBox::randomKeysOnAWindowedText_data()
+{
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed = 1; seed <= 4; ++seed)
+        QTest::addRow("%u", seed) << seed;
+}
+
+void TstTextBox::randomKeysOnAWindowedText()
+{
+    QFETCH(unsigned, seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](qsizetype n) { return qsizetype(rng() % std::uint32_t(n)); };
+    const QString pieces[] = {QStringLiteral("ab"), QStringLiteral("\r\n"), QStringLiteral("\r\n"),
+                              QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r"),
+                              QStringLiteral("\t"), QString(QChar(u'\0'))};
+    QString expected;
+    while (expected.size() < 3000)
+        expected += pieces[pick(std::size(pieces))];
+    Box b(expected, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(40);
+    b.box->setFocus();
+    QWidget *edit = b.editor();
+    const auto isPair = [&](qsizetype at) {
+        return at >= 0 && at + 1 < expected.size() && expected[at] == u'\r' && expected[at + 1] == u'\n';
+    };
+    int windowedSteps = 0;
+    for (int step = 0; step < 300; ++step) {
+        const auto [from, length] = b.box->modelSelection();
+        // A caret between a lone LF's symbol and its screen break: Delete
+        // and Backspace both take the LF.
+        const bool inLoneLf = length == 0
+            && b.box->plainTextEdit()->textCursor().position() != b.box->modelToDisplay(from);
+        switch (pick(13)) {
+        case 0:
+            for (qsizetype n = 1 + pick(30); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Down);
+            break;
+        case 1:
+            for (qsizetype n = 1 + pick(30); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Up);
+            break;
+        case 2:
+            QTest::keyClick(edit, pick(2) ? Qt::Key_PageDown : Qt::Key_PageUp,
+                            pick(2) ? Qt::ShiftModifier : Qt::NoModifier);
+            break;
+        case 3:
+            QTest::keyClick(edit, pick(2) ? Qt::Key_Home : Qt::Key_End,
+                            pick(2) ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+            break;
+        case 4:
+            for (qsizetype n = 1 + pick(60); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Down, Qt::ShiftModifier);
+            break;
+        case 5: {
+            qsizetype m = pick(expected.size() + 1);
+            if (isPair(m - 1))
+                --m;
+            const qsizetype len = pick(expected.size() - m + 1);
+            b.model->setSelection(m, isPair(m + len - 1) ? len + 1 : len);
+            b.box->syncSelectionNow();
+            break;
+        }
+        case 6:
+        case 7:
+            QTest::keyClick(edit, Qt::Key_X);
+            expected.replace(from, length, QStringLiteral("x"));
+            break;
+        case 8:
+            QTest::keyClick(edit, Qt::Key_Return);
+            expected.replace(from, length, QStringLiteral("\r\n"));
+            break;
+        case 9:
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            if (length > 0)
+                expected.remove(from, length);
+            else if (inLoneLf)
+                expected.remove(from - 1, 1);
+            else if (from > 0)
+                expected.remove(isPair(from - 2) ? from - 2 : from - 1, isPair(from - 2) ? 2 : 1);
+            break;
+        case 10:
+            QTest::keyClick(edit, Qt::Key_Delete);
+            if (length > 0)
+                expected.remove(from, length);
+            else if (inLoneLf)
+                expected.remove(from - 1, 1);
+            else if (from < expected.size())
+                expected.remove(from, isPair(from) ? 2 : 1);
+            break;
+        case 11: {
+            QString piece;
+            while (piece.size() < 600)
+                piece += pieces[pick(std::size(pieces))];
+            piece += u'.'; // no CR that would join an LF after the caret
+            b.paste(piece);
+            expected.replace(from, length, piece);
+            break;
+        }
+        default:
+            if (b.box->isUndoAvailable()) {
+                b.box->undo();
+                expected = b.model->text(); // what undo gives is checked below
+            }
+            break;
+        }
+        QCOMPARE(b.model->text(), expected);
+        windowedSteps += b.box->isWindowed() ? 1 : 0;
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 50);
+        checkWindow(b);
+        const auto [selFrom, selLength] = b.box->modelSelection();
+        QCOMPARE(b.box->shownSelectionInModel(), std::make_pair(selFrom, selLength));
+        QCOMPARE(b.box->selectedExactText(), expected.mid(selFrom, selLength));
+        // Every model position the window holds maps to the screen and back.
+        const qsizetype start = b.box->shownModelStart();
+        const qsizetype end = b.box->displayToModel(int(b.box->displayText().size()));
+        for (qsizetype p = start; p <= end; ++p) {
+            if (!isPair(p - 1))
+                QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(p)), p);
+        }
+    }
+    QVERIFY2(windowedSteps > 150, qPrintable(QString::number(windowedSteps)));
 }
 
 QTEST_MAIN(TstTextBox)
