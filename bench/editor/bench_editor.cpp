@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of script windows: a counting loop run by varnok-run beside the same
 // loop in bash, loading, saving and starting a 10,000-line script, and the
-// time and memory it takes to load a large script into a shown window.
-// Prints figures; asserts nothing.
+// time and memory it takes to load a large script into a shown window (and,
+// for a script longer than the editor's window, to move the window to its
+// end). Prints figures; asserts nothing.
 //
 //   bench_editor          everything
 //   bench_editor load     only the large scripts
@@ -153,7 +154,16 @@ int loadChild(const QString &path)
     const double load = seconds(t);
     const double cpu = processorSeconds() - cpuBefore;
     const long peak = statusKiB("VmHWM:");
-    std::printf("%s %.3f %.3f %ld %ld\n", loaded ? "ok" : "FAILED", load, cpu, peak, peak - before);
+    // A text longer than the editor's window: what moving the window costs
+    // (the end of the text shown, as Ctrl+End does).
+    varnok::TextBox *box = s->editor();
+    t.restart();
+    box->model()->setSelection(box->model()->scriptText().size(), 0);
+    box->syncSelectionNow();
+    box->innerEditor()->repaint();
+    const double move = seconds(t);
+    std::printf("%s %.3f %.3f %ld %ld %.3f\n", loaded ? "ok" : "FAILED", load, cpu, peak, peak - before,
+                box->isWindowed() ? move : -1.0);
     return 0;
 }
 
@@ -164,7 +174,7 @@ void loadInChild(const QString &program, const QString &name, const QString &pat
     child.waitForFinished(-1);
     const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
     const qint64 size = QFileInfo(path).size();
-    if (f.size() != 5 || f[0] != "ok") {
+    if (f.size() != 6 || f[0] != "ok") {
         std::printf("  %s: load FAILED\n", qPrintable(name));
         return;
     }
@@ -172,6 +182,10 @@ void loadInChild(const QString &program, const QString &name, const QString &pat
     std::printf("  %s (%lld bytes): load %.2f s (%.2f s processor time), peak %.1f MiB, of it %.1f MiB for the load (%.1f bytes per file byte)\n",
                 qPrintable(name), static_cast<long long>(size), f[1].toDouble(), f[2].toDouble(),
                 f[3].toLong() / mib, f[4].toLong() / mib, f[4].toLong() * 1024.0 / double(size));
+    if (f[5].toDouble() >= 0)
+        std::printf("    shown a window at a time; moving it to the end: %.0f ms\n", f[5].toDouble() * 1000);
+    else
+        std::printf("    shown whole\n");
 }
 
 void largeScripts(const QString &program, const QTemporaryDir &dir)
