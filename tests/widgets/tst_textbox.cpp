@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -150,6 +151,7 @@ private slots:
     void readoutRequestedOnTextChangeAndClicks();
     void windowFollowsTheCaretAcrossItsEdge();
     void selectionBeyondTheWindowIsExact();
+    void draggedSelectionReachesBeyondTheWindow();
     void editsBeyondTheWindowAreExactAndUndoable();
     void programSelectionAndScrollingMoveTheWindow();
     void appendsToAWindowedBoxKeepItsSize();
@@ -909,6 +911,32 @@ void TstTextBox::selectionBeyondTheWindowIsExact()
     QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(b.box->selectedExactText(), text.left(at));
     checkWindow(b);
+}
+
+// A selection dragged with the mouse past the bottom of the view scrolls
+// on beyond the window; its start stays where the press was.
+void TstTextBox::draggedSelectionReachesBeyondTheWindow()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(40);
+    QVERIFY(QTest::qWaitForWindowExposed(b.box.get()));
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    QWidget *view = p->viewport();
+    const QPoint start = p->cursorRect(QTextCursor(p->document()->findBlockByNumber(2))).center();
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    const QPoint below(start.x() + 20, view->height() + 40);
+    QCursor::setPos(view->mapToGlobal(below)); // where the editor's scrolling looks
+    QMouseEvent move(QEvent::MouseMove, below, view->mapToGlobal(below), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QTRY_VERIFY_WITH_TIMEOUT(b.box->modelLineOf(b.box->modelSelection().first + b.box->modelSelection().second) > 60, 5000);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, below);
+    const auto [from, length] = b.box->modelSelection();
+    QCOMPARE(from, text.indexOf(QStringLiteral("Zeile 3\r")));
+    QVERIFY(b.box->firstShownLine() > 2);
+    QCOMPARE(b.box->selectedExactText(), text.mid(from, length));
+    QTest::keyClick(b.editor(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(from, length));
 }
 
 void TstTextBox::editsBeyondTheWindowAreExactAndUndoable()
