@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -558,7 +559,10 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
 {
     Q_ASSERT(m_model);
     installExactTextAccessibility();
-    auto *layout = new QHBoxLayout(this);
+    // A multi-line box has room for the scroll bar of a windowed text
+    // beside its editor.
+    QBoxLayout *layout = m_mode == Mode::MultiLine ? static_cast<QBoxLayout *>(new QHBoxLayout(this))
+                                                   : new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
