@@ -1322,26 +1322,75 @@ void TextBox::setWindowBounds(qsizetype firstLine, qsizetype endLine)
     const qsizetype total = m_lines.count() + 1;
     m_winLine = std::clamp<qsizetype>(firstLine, 0, total - 1);
     m_winStart = m_lines.lineStart(m_winLine);
-    if (endLine >= total) {
-        m_winEnd = m_shownModelLength;
-    } else {
-        // The window ends before the line break of its last line.
-        const qsizetype lf = m_lines.lfPosition(endLine - 1);
-        m_winEnd = m_lines.isPair(endLine - 1) ? lf - 1 : lf;
-    }
+    m_winEnd = windowEndPosition(std::clamp<qsizetype>(endLine, m_winLine + 1, total));
     m_winShownStart = m_lines.shownPosition(m_winStart);
     m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
 }
 
-void TextBox::refillWindow(qsizetype centre, qsizetype top)
+qsizetype TextBox::windowEndPosition(qsizetype endLine) const
+{
+    if (endLine >= m_lines.count() + 1)
+        return m_shownModelLength;
+    // The window ends before the line break of its last line.
+    const qsizetype lf = m_lines.lfPosition(endLine - 1);
+    return m_lines.isPair(endLine - 1) ? lf - 1 : lf;
+}
+
+void TextBox::shiftWindow(qsizetype first, qsizetype end)
+{
+    // Only the lines that leave and those that come are touched; the
+    // document's positions before an edit are those of the window as it
+    // was, so its end goes first.
+    QTextCursor c(m_plain->document());
+    c.beginEditBlock();
+    const qsizetype oldEnd = windowEndLine();
+    const qsizetype newEndPos = windowEndPosition(end);
+    if (end < oldEnd) {
+        c.setPosition(int(m_lines.shownPosition(newEndPos) - m_winShownStart));
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    } else if (end > oldEnd) {
+        c.movePosition(QTextCursor::End);
+        c.insertText(render(m_winEnd, newEndPos));
+    }
+    const qsizetype newStart = m_lines.lineStart(first);
+    if (first > m_winLine) {
+        c.setPosition(0);
+        c.setPosition(int(m_lines.shownPosition(newStart) - m_winShownStart), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    } else if (first < m_winLine) {
+        c.setPosition(0);
+        c.insertText(render(newStart, m_winStart));
+    }
+    c.endEditBlock();
+    setWindowBounds(first, end);
+}
+
+void TextBox::refillWindow(qsizetype centre, qsizetype top, bool documentInStep)
 {
     if (!m_plain)
         return;
     ++m_moving;
     ++m_quiet;
     const auto [first, end] = windowAround(centre);
-    setWindowBounds(first, end);
-    fillDocument();
+    const qsizetype oldFirst = m_winLine;
+    const qsizetype oldEnd = windowEndLine();
+    if (!documentInStep) {
+        setWindowBounds(first, end);
+        fillDocument();
+    } else if (first < oldEnd && end > oldFirst) {
+        // A window that overlaps the one shown moves by what differs.
+        if (first != oldFirst || end != oldEnd)
+            shiftWindow(first, end);
+    } else {
+        setWindowBounds(first, end);
+        fillDocument();
+    }
+    if (m_shownLength != m_plain->document()->characterCount() - 1) {
+        // Should never happen; if the editor surprised us, start afresh.
+        setWindowBounds(first, end);
+        fillDocument();
+    }
     updateOuterBar();
     showBoxSelection(false);
     QScrollBar *v = m_plain->verticalScrollBar();
@@ -1374,7 +1423,7 @@ void TextBox::followView()
     const bool nearTop = m_winLine > 0 && top < margin;
     const bool nearBottom = m_winLine + lines < total && top + rows > lines - margin;
     if (nearTop || nearBottom || lines > m_maxShownLines + margin)
-        refillWindow(m_winLine + top + rows / 2, m_winLine + top);
+        refillWindow(m_winLine + top + rows / 2, m_winLine + top, true);
     else
         updateOuterBar();
 }
@@ -1389,7 +1438,7 @@ void TextBox::bringCaretIntoWindow()
     const bool inside = line >= m_winLine + (m_winLine > 0 ? margin : 0)
                         && line < end - (end < m_lines.count() + 1 ? margin : 0);
     if (!inside)
-        refillWindow(line, line - viewRows() / 3);
+        refillWindow(line, line - viewRows() / 3, true);
 }
 
 void TextBox::updateOuterBar()
@@ -1427,7 +1476,7 @@ void TextBox::onOuterBarMoved(int value)
         --m_moving;
         followView();
     } else {
-        refillWindow(value + rows / 2, value);
+        refillWindow(value + rows / 2, value, true);
     }
 }
 
@@ -1717,7 +1766,7 @@ void TextBox::ensureModelRangeVisible(qsizetype start, qsizetype length)
         return;
     if (isWindowed() && (start < m_winStart || start > m_winEnd)) {
         const qsizetype line = m_lines.lineOf(start);
-        refillWindow(line, line - viewRows() / 3);
+        refillWindow(line, line - viewRows() / 3, true);
     }
     const int from = toShown(start);
     const int to = toShown(start + length);

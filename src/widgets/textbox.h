@@ -238,8 +238,12 @@ private:
     qsizetype maxShownLines() const { return m_maxShownLines; }
     qsizetype windowLines() const;
     // The document anew, holding the window around screen line `centre`;
-    // screen line `top` stays at the top of the view when it can.
-    void refillWindow(qsizetype centre, qsizetype top);
+    // screen line `top` stays at the top of the view when it can. When the
+    // document still shows the window as it was (nothing was edited beyond
+    // it), only the lines that differ are changed.
+    void refillWindow(qsizetype centre, qsizetype top, bool documentInStep = false);
+    void shiftWindow(qsizetype firstLine, qsizetype endLine);
+    qsizetype windowEndPosition(qsizetype endLine) const;
     void bringCaretIntoWindow();
     void updateOuterBar();
     void onOuterBarMoved(int value);
