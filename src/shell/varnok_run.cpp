@@ -28,6 +28,7 @@
 #include "shell/runcall.h"
 #include "shell/runreport.h"
 #include "widgets/headlessdialogs.h"
+#include "widgets/iconcachestyle.h"
 
 #include <QApplication>
 #include <QFile>
@@ -368,6 +369,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("varnok-run"));
     QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     QApplication::setQuitOnLastWindowClosed(false);
+    varnok::installIconCacheStyle(app);
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(STDERR_FILENO);
