@@ -369,7 +369,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("varnok-run"));
     QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     QApplication::setQuitOnLastWindowClosed(false);
-    varnok::installIconCacheStyle(app);
+    varnok::installIconCacheStyle(app, varnok::IconCacheStyle::Icons::None);
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(STDERR_FILENO);
