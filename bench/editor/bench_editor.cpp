@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of script windows: a counting loop run by varnok-run beside the same
 // loop in bash, loading, saving and starting a 10,000-line script, and the
-// time and memory it takes to load a large script into a shown window.
-// Prints figures; asserts nothing.
+// time and memory it takes to load a large script into a shown window (and,
+// for a script longer than the editor's window, to move the window to its
+// end). Prints figures; asserts nothing.
 //
 //   bench_editor          everything
 //   bench_editor load     only the large scripts
@@ -10,6 +11,7 @@
 #include "editor/skriptwindow.h"
 #include "widgets/headlessdialogs.h"
 #include "widgets/textbox.h"
+#include "common/limits.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -153,7 +156,25 @@ int loadChild(const QString &path)
     const double load = seconds(t);
     const double cpu = processorSeconds() - cpuBefore;
     const long peak = statusKiB("VmHWM:");
-    std::printf("%s %.3f %.3f %ld %ld\n", loaded ? "ok" : "FAILED", load, cpu, peak, peak - before);
+    // A text longer than the editor's window: what moving the window costs,
+    // on past its edge as scrolling does, and to the end of the text.
+    varnok::TextBox *box = s->editor();
+    // The box's own scroll bar (the editor's is hidden while it is windowed).
+    QScrollBar *bar = nullptr;
+    for (QScrollBar *b : box->findChildren<QScrollBar *>(Qt::FindDirectChildrenOnly))
+        bar = b;
+    t.restart();
+    if (bar)
+        bar->setValue(int(varnok::limits::kMaxShownLines * 3 / 4 + 10));
+    box->innerEditor()->repaint();
+    const double step = seconds(t);
+    t.restart();
+    box->model()->setSelection(box->model()->scriptText().size(), 0);
+    box->syncSelectionNow();
+    box->innerEditor()->repaint();
+    const double move = seconds(t);
+    std::printf("%s %.3f %.3f %ld %ld %.3f %.3f\n", loaded ? "ok" : "FAILED", load, cpu, peak,
+                peak - before, box->isWindowed() ? step : -1.0, box->isWindowed() ? move : -1.0);
     return 0;
 }
 
@@ -164,7 +185,7 @@ void loadInChild(const QString &program, const QString &name, const QString &pat
     child.waitForFinished(-1);
     const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
     const qint64 size = QFileInfo(path).size();
-    if (f.size() != 5 || f[0] != "ok") {
+    if (f.size() != 7 || f[0] != "ok") {
         std::printf("  %s: load FAILED\n", qPrintable(name));
         return;
     }
@@ -172,6 +193,11 @@ void loadInChild(const QString &program, const QString &name, const QString &pat
     std::printf("  %s (%lld bytes): load %.2f s (%.2f s processor time), peak %.1f MiB, of it %.1f MiB for the load (%.1f bytes per file byte)\n",
                 qPrintable(name), static_cast<long long>(size), f[1].toDouble(), f[2].toDouble(),
                 f[3].toLong() / mib, f[4].toLong() / mib, f[4].toLong() * 1024.0 / double(size));
+    if (f[5].toDouble() >= 0)
+        std::printf("    shown a window at a time; moving it on past its edge: %.0f ms, to the end: %.0f ms\n",
+                    f[5].toDouble() * 1000, f[6].toDouble() * 1000);
+    else
+        std::printf("    shown whole\n");
 }
 
 void largeScripts(const QString &program, const QTemporaryDir &dir)

@@ -10,6 +10,7 @@
 #include "widgets/headlessdialogs.h"
 
 #include "countingloop.h"
+#include "widgets/iconcachestyle.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -64,6 +65,7 @@ int main(int argc, char **argv)
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    varnok::installIconCacheStyle(app);
     varnok::HeadlessDialogs dialogs;
     varnok::MainForm form(dialogs);
     form.show();

@@ -11,6 +11,10 @@
 #include <string>
 #include <limits>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 namespace varnok {
 
 namespace {
@@ -379,14 +383,84 @@ std::optional<unsigned char> charToCp1252(QChar ch)
     return std::nullopt;
 }
 
+namespace {
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// Random bytes hold one of 0x80..0x9F in nearly every 64-byte block, so the
+// portable loop below takes its table path for almost all of them. SSSE3's
+// byte shuffle looks sixteen bytes up in the 32 characters of that range at
+// once; the tables are those characters' low and high bytes, in halves of 16.
+constexpr std::array<unsigned char, 16> highPart(bool highByte, int half)
+{
+    std::array<unsigned char, 16> t{};
+    for (int k = 0; k < 16; ++k) {
+        const char16_t c = kHigh[size_t(half * 16 + k)];
+        t[size_t(k)] = static_cast<unsigned char>(highByte ? c >> 8 : c & 0xFF);
+    }
+    return t;
+}
+alignas(16) constexpr std::array<unsigned char, 16> kLowBytes0 = highPart(false, 0);
+alignas(16) constexpr std::array<unsigned char, 16> kLowBytes1 = highPart(false, 1);
+alignas(16) constexpr std::array<unsigned char, 16> kHighBytes0 = highPart(true, 0);
+alignas(16) constexpr std::array<unsigned char, 16> kHighBytes1 = highPart(true, 1);
+
+// Each byte's entry from the half of the table that bit 4 of `x` names.
+__attribute__((target("ssse3"))) inline __m128i lookUpHalves(__m128i t0, __m128i t1, __m128i index,
+                                                             __m128i second)
+{
+    return _mm_or_si128(_mm_and_si128(second, _mm_shuffle_epi8(t1, index)),
+                        _mm_andnot_si128(second, _mm_shuffle_epi8(t0, index)));
+}
+
+__attribute__((target("ssse3"))) qsizetype decodeBlocksSsse3(const unsigned char *src, qsizetype size,
+                                                             char16_t *out)
+{
+    const auto load = [](const std::array<unsigned char, 16> &t) {
+        return _mm_load_si128(reinterpret_cast<const __m128i *>(t.data()));
+    };
+    const __m128i low0 = load(kLowBytes0), low1 = load(kLowBytes1);
+    const __m128i high0 = load(kHighBytes0), high1 = load(kHighBytes1);
+    const __m128i bit7 = _mm_set1_epi8(char(0x80));
+    const __m128i last = _mm_set1_epi8(31);
+    const __m128i bit4 = _mm_set1_epi8(16);
+    const __m128i nibble = _mm_set1_epi8(15);
+    qsizetype i = 0;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        const __m128i x = _mm_xor_si128(c, bit7); // 0x80..0x9F become 0..31
+        const __m128i inRange = _mm_cmpeq_epi8(_mm_min_epu8(x, last), x);
+        const __m128i index = _mm_and_si128(x, nibble);
+        const __m128i second = _mm_cmpeq_epi8(_mm_and_si128(x, bit4), bit4);
+        const __m128i lowBytes = _mm_or_si128(_mm_and_si128(inRange, lookUpHalves(low0, low1, index, second)),
+                                              _mm_andnot_si128(inRange, c));
+        const __m128i highBytes = _mm_and_si128(inRange, lookUpHalves(high0, high1, index, second));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(lowBytes, highBytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(lowBytes, highBytes));
+    }
+    return i;
+}
+
+bool hasSsse3()
+{
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
+} // namespace
+
 void decodeCp1252Into(const char *data, qsizetype size, char16_t *out)
 {
     const auto *src = reinterpret_cast<const unsigned char *>(data);
+    qsizetype i = 0;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (hasSsse3())
+        i = decodeBlocksSsse3(src, size, out);
+#endif
     // Only 0x80..0x9F differ from Latin-1. A block without one of them is
     // widened as it is; the check and the widening are simple enough loops
     // for the compiler to turn into vector instructions.
     constexpr qsizetype kBlock = 64;
-    qsizetype i = 0;
     for (; i + kBlock <= size; i += kBlock) {
         unsigned char high = 0;
         for (qsizetype k = 0; k < kBlock; ++k)

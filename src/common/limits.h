@@ -96,6 +96,15 @@ inline constexpr std::size_t kStackReserve = std::size_t(1) << 20;
 // Real scripts are kilobytes; this stops a huge or endless file.
 inline constexpr qint64 kScriptFileSize = qint64(16) * 1024 * 1024;
 
+// Screen lines a multi-line text box hands Qt's document at most; a longer
+// text is shown a window of this many lines at a time (docs/textbox.md).
+// The document costs some 150 bytes and 3-5 microseconds per line, so the
+// largest script, 3.4 million short lines, would take half a gigabyte and
+// over ten seconds; a window of this size costs a sixth of a second and
+// 15 MB. Every ordinary script (a 4 MB script of statements is 64,000
+// lines) fits wholly and is shown as it always was.
+inline constexpr qsizetype kMaxShownLines = 100000;
+
 // The largest certificate, key or CA file read; a system bundle of every
 // root is a few hundred kilobytes.
 inline constexpr qint64 kCertificateFileSize = qint64(16) * 1024 * 1024;

@@ -9,6 +9,7 @@
 #include "shell/buildinfo.h"
 #include "shell/desktopcall.h"
 #include "widgets/dialogs.h"
+#include "widgets/iconcachestyle.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
@@ -71,6 +72,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     // Lets the desktop match the windows to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(varnok::buildinfo::appId));
+    varnok::installIconCacheStyle(app);
     const auto translator = varnok::installGermanTranslations(app);
     varnok::WidgetDialogs dialogs;
     varnok::MainForm form(dialogs);

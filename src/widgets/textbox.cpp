@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textbox.h"
 
+#include "common/limits.h"
 #include "common/textsearch.h"
 #include "widgets/exactaccessible.h"
 #include "widgets/scripthighlighter.h"
@@ -11,6 +12,8 @@
 #include <QFontInfo>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,9 +26,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 namespace varnok {
@@ -343,12 +346,29 @@ protected:
             e->accept();
             return;
         }
+        if (m_box->windowKey(e))
+            return;
         QPlainTextEdit::keyPressEvent(e);
+        m_box->followView();
+    }
+    void wheelEvent(QWheelEvent *e) override
+    {
+        QPlainTextEdit::wheelEvent(e);
+        m_box->followView();
     }
     void contextMenuEvent(QContextMenuEvent *e) override
     {
         const std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
         retargetHistoryActions(menu.get(), m_box);
+        if (m_box->isWindowed()) {
+            // The whole text, not only the part the document holds.
+            for (QAction *a : menu->actions()) {
+                if (a->objectName() == QLatin1String("select-all")) {
+                    QObject::disconnect(a, &QAction::triggered, nullptr, nullptr);
+                    QObject::connect(a, &QAction::triggered, m_box, &TextBox::selectAllText);
+                }
+            }
+        }
         menu->exec(e->globalPos());
     }
     // Copy, cut, drag and the X11 selection all take their data from here.
@@ -534,12 +554,17 @@ std::pair<qsizetype, qsizetype> unchangedEnds(QStringView oldText, QStringView n
 } // namespace
 
 TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
-    : QWidget(parent), m_model(std::move(model)), m_mode(mode)
+    : QWidget(parent), m_model(std::move(model)), m_mode(mode),
+      m_maxShownLines(limits::kMaxShownLines)
 {
     Q_ASSERT(m_model);
     installExactTextAccessibility();
-    auto *layout = new QVBoxLayout(this);
+    // A multi-line box has room for the scroll bar of a windowed text
+    // beside its editor.
+    QBoxLayout *layout = m_mode == Mode::MultiLine ? static_cast<QBoxLayout *>(new QHBoxLayout(this))
+                                                   : new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
 
     QWidget *editor = nullptr;
     if (m_mode == Mode::MultiLine) {
@@ -570,6 +595,31 @@ TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
         editor = m_line;
     }
     layout->addWidget(editor);
+    if (m_plain) {
+        // The scroll bar of a windowed text, in screen lines of the whole
+        // text; the editor's own only knows the window.
+        m_bar = new QScrollBar(Qt::Vertical, this);
+        m_bar->hide();
+        layout->addWidget(m_bar);
+        connect(m_bar, &QScrollBar::valueChanged, this, &TextBox::onOuterBarMoved);
+        connect(m_plain->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+            if (m_moving || !isWindowed())
+                return;
+            {
+                const QSignalBlocker block(m_bar);
+                m_bar->setValue(int(m_winLine + value));
+            }
+            // A wheel, a drag selection scrolling the view: the window
+            // follows once Qt is done with the event.
+            if (!m_followQueued) {
+                m_followQueued = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_followQueued = false;
+                    followView();
+                });
+            }
+        });
+    }
     // A compound widget: the box takes the focus as its editor does and
     // hands it on, so a window can put the box itself in its tab order.
     setFocusProxy(editor);
@@ -633,6 +683,8 @@ TextBox::~TextBox()
     if (m_plain) {
         static_cast<PlainEdit *>(m_plain)->setColours(nullptr); // goes before the editor
         m_plain->document()->disconnect(this);
+        m_plain->verticalScrollBar()->disconnect(this);
+        m_bar->disconnect(this);
         m_plain->disconnect(this);
         m_plain->viewport()->removeEventFilter(this);
         m_plain->removeEventFilter(this);
@@ -653,7 +705,8 @@ void TextBox::setForceHorizontalScrollBar(bool on)
 
 void TextBox::setForceVerticalScrollBar(bool on)
 {
-    if (m_plain)
+    m_wantVerticalBar = on;
+    if (m_plain && !isWindowed())
         m_plain->setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
 }
 
@@ -740,6 +793,56 @@ bool TextBox::event(QEvent *event)
     return QWidget::event(event);
 }
 
+bool TextBox::selectionBeyondWindow() const
+{
+    if (!isWindowed())
+        return false;
+    const auto [from, length] = shownSelectionInModel();
+    return length > 0 && (from < m_winStart || from + length > m_winEnd);
+}
+
+bool TextBox::editBeyondWindow(QEvent *event)
+{
+    if (event->type() == QEvent::InputMethod) {
+        auto *im = static_cast<QInputMethodEvent *>(event);
+        if (im->commitString().isEmpty() || !im->preeditString().isEmpty() || !acceptsUserEdits())
+            return false;
+        replaceSelectionByUser(userInputToModel(im->commitString()));
+        return true;
+    }
+    // A selection dragged within the box: the editor would move only the
+    // part the window holds, so the box moves the whole of it, as one edit.
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (drop->source() != m_plain && drop->source() != m_plain->viewport())
+        return false;
+    if (!(drop->possibleActions() & Qt::MoveAction) || !acceptsUserEdits())
+        return false;
+    const auto [from, length] = shownSelectionInModel();
+    const qsizetype to = from + length;
+    const qsizetype at = toModel(m_plain->cursorForPosition(drop->position().toPoint()).position());
+    drop->setDropAction(Qt::CopyAction); // nothing for the editor to take away
+    drop->accept();
+    if (at >= from && at <= to)
+        return true;
+    const QString &t = m_model->scriptText();
+    const QString moved = t.mid(from, length);
+    m_history.closeStep();
+    if (at > to) {
+        applyUserEdit(from, at, t.mid(to, at - to) + moved, true);
+        m_selAnchor = at - length;
+        m_selCaret = at;
+    } else {
+        applyUserEdit(at, to, moved + t.mid(at, from - at), true);
+        m_selAnchor = at;
+        m_selCaret = at + length;
+    }
+    m_history.closeStep();
+    bringCaretIntoWindow();
+    showBoxSelection(true);
+    pushBoxSelection();
+    return true;
+}
+
 bool TextBox::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
@@ -751,6 +854,9 @@ bool TextBox::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ContextMenu:
         // The user acts on what the screen shows: it must show the model.
         flushDisplay();
+        if ((event->type() == QEvent::InputMethod || event->type() == QEvent::Drop)
+            && selectionBeyondWindow() && editBeyondWindow(event))
+            return true;
         break;
     default:
         break;
@@ -775,10 +881,10 @@ bool TextBox::eventFilter(QObject *watched, QEvent *event)
 
 int TextBox::toShown(qsizetype modelPos) const
 {
-    modelPos = std::clamp<qsizetype>(modelPos, 0, m_shownModelLength);
     if (m_mode != Mode::MultiLine)
-        return int(modelPos);
-    return int(m_lines.shownPosition(modelPos));
+        return int(std::clamp<qsizetype>(modelPos, 0, m_shownModelLength));
+    modelPos = std::clamp<qsizetype>(modelPos, m_winStart, m_winEnd);
+    return int(m_lines.shownPosition(modelPos) - m_winShownStart);
 }
 
 qsizetype TextBox::toModel(int displayPos) const
@@ -786,7 +892,25 @@ qsizetype TextBox::toModel(int displayPos) const
     const qsizetype d = std::clamp<qsizetype>(displayPos, 0, m_shownLength);
     if (m_mode != Mode::MultiLine)
         return d;
-    return std::min(m_lines.modelPosition(d), m_shownModelLength);
+    return std::clamp(m_lines.modelPosition(d + m_winShownStart), m_winStart, m_winEnd);
+}
+
+std::pair<qsizetype, qsizetype> TextBox::cursorInModel() const
+{
+    const QTextCursor c = m_plain->textCursor();
+    qsizetype anchor = toModel(c.anchor());
+    qsizetype caret = toModel(c.position());
+    // Where the window holds only part of the selection, the cursor stands
+    // at its edge for the rest: what the user did not move stays where the
+    // box has it.
+    const auto beyond = [this](qsizetype at) { return at < m_winStart || at > m_winEnd; };
+    if (isWindowed() && c.anchor() == m_docAnchor) {
+        if (beyond(m_selAnchor))
+            anchor = m_selAnchor;
+        if (c.position() == m_docCaret && beyond(m_selCaret))
+            caret = m_selCaret;
+    }
+    return {anchor, caret};
 }
 
 std::pair<qsizetype, qsizetype> TextBox::shownSelectionInModel() const
@@ -794,9 +918,8 @@ std::pair<qsizetype, qsizetype> TextBox::shownSelectionInModel() const
     int anchor = 0;
     int pos = 0;
     if (m_plain) {
-        const QTextCursor c = m_plain->textCursor();
-        anchor = c.anchor();
-        pos = c.position();
+        const auto [a, c] = cursorInModel();
+        return {std::min(a, c), std::abs(c - a)};
     } else if (m_line->hasSelectedText()) {
         anchor = m_line->selectionStart();
         pos = m_line->selectionEnd();
@@ -822,8 +945,7 @@ void TextBox::insertExactText(const QString &text)
     const auto [from, length] = shownSelectionInModel();
     m_history.closeStep(); // a paste is a step of its own
     if (m_plain) {
-        applyMultiLineEdit(from, from + length, text, toShown(from),
-                           toShown(from + length), 0, true);
+        applyUserEdit(from, from + length, text, true);
         showModelSelection();
     } else {
         if (!commitUserEdit(from, length, text, true))
@@ -895,7 +1017,20 @@ void TextBox::noteShownChange(qsizetype start, qsizetype oldEnd, qsizetype newEn
     }
     const QStringView shown = QStringView(m_model->scriptText()).first(m_shownModelLength);
     m_lines.update(shown, start, oldEnd, newEnd);
-    m_shownLength = m_lines.shownLength(m_shownModelLength);
+    // A change within the window (an append at its end included) is made
+    // on screen too; one elsewhere refills the window after it.
+    const qsizetype delta = newEnd - oldEnd;
+    if (start >= m_winStart && oldEnd <= m_winEnd) {
+        m_winEnd += delta;
+    } else if (oldEnd <= m_winStart) {
+        m_winStart += delta;
+        m_winEnd += delta;
+    }
+    m_winEnd = std::clamp<qsizetype>(m_winEnd, 0, m_shownModelLength);
+    m_winStart = std::clamp<qsizetype>(m_winStart, 0, m_winEnd);
+    m_winLine = m_lines.lineOf(m_winStart);
+    m_winShownStart = m_lines.shownPosition(m_winStart);
+    m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
 }
 
 QString TextBox::render(qsizetype from, qsizetype to) const
@@ -996,9 +1131,16 @@ void TextBox::showWholeModelNow(qsizetype upTo)
     m_shownModelLength = upTo;
     if (m_plain) {
         m_lines.reset(QStringView(t).first(upTo));
-        m_shownLength = m_lines.shownLength(upTo);
         attachHighlighter(upTo);
-        fillDocument(upTo);
+        // A long text is shown around the model's caret.
+        const qsizetype caret = std::clamp<qsizetype>(
+            m_model->selectionStart() + m_model->selectionLength(), 0, upTo);
+        const auto [first, end] = windowAround(m_lines.lineOf(caret));
+        ++m_moving;
+        setWindowBounds(first, end);
+        fillDocument();
+        updateOuterBar();
+        --m_moving;
     } else {
         m_shownLength = upTo;
         m_line->setText(render(0, upTo));
@@ -1007,7 +1149,7 @@ void TextBox::showWholeModelNow(qsizetype upTo)
     --m_quiet;
 }
 
-void TextBox::fillDocument(qsizetype upTo)
+void TextBox::fillDocument()
 {
     // Every change of the editor's width makes Qt give each block of the
     // document a layout object of its own (some 300 bytes a line, whether
@@ -1017,19 +1159,26 @@ void TextBox::fillDocument(qsizetype upTo)
     m_plain->setPlainText(QString());
     auto *edit = static_cast<PlainEdit *>(m_plain);
     edit->placeGutter();
-    const qsizetype screenLines = 1 + m_lines.count();
-    const qsizetype rows = m_plain->viewport()->height() / std::max(1, m_plain->fontMetrics().lineSpacing());
-    const bool barNeeded = m_plain->verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded
-                           && screenLines > 2 * rows + 16;
+    // A windowed text has the box's scroll bar instead of the editor's.
+    const Qt::ScrollBarPolicy wanted = isWindowed() ? Qt::ScrollBarAlwaysOff
+                                       : m_wantVerticalBar ? Qt::ScrollBarAlwaysOn
+                                                           : Qt::ScrollBarAsNeeded;
+    if (m_plain->verticalScrollBarPolicy() != wanted)
+        m_plain->setVerticalScrollBarPolicy(wanted);
+    m_bar->setVisible(isWindowed());
+    const qsizetype screenLines = m_lines.lineOf(m_winEnd) - m_winLine + 1;
+    const qsizetype rows = viewRows();
+    const bool barNeeded = wanted == Qt::ScrollBarAsNeeded && screenLines > 2 * rows + 16;
     if (barNeeded)
         m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // The document is built in one edit, from a rendering made a piece at a
     // time, so no second whole copy of the text exists beside the model's
     // and the document's.
     const QString &t = m_model->scriptText();
+    const qsizetype upTo = m_winEnd;
     QTextCursor c(m_plain->document());
     c.beginEditBlock();
-    for (qsizetype from = 0; from < upTo;) {
+    for (qsizetype from = m_winStart; from < upTo;) {
         qsizetype to = std::min(upTo, from + kAppendCharsPerFrame);
         // A CR LF pair is one break and a surrogate pair one character:
         // neither is cut between two pieces.
@@ -1073,8 +1222,19 @@ void TextBox::showAppendedPart(qsizetype maxChars)
     ++m_quiet;
     const int caretBefore = m_plain->textCursor().position();
     const int anchorBefore = m_plain->textCursor().anchor();
+    const bool windowAtEnd = m_winEnd == from;
     noteShownChange(from, from, to);
+    if (!windowAtEnd) {
+        // The window holds an earlier part; only the scroll bar grows.
+        updateOuterBar();
+        --m_quiet;
+        return;
+    }
     replaceDisplay(displayFrom, displayTo, render(renderFrom, to));
+    if (isWindowed()) {
+        trimWindow();
+        updateOuterBar();
+    }
     // The editor's caret moves along when it stood at the end; the model's
     // selection did not, so put it back. A selection that reached past
     // what was shown is shown whole now.
@@ -1102,22 +1262,425 @@ void TextBox::syncSelectionNow()
 
 void TextBox::showModelSelection()
 {
-    ++m_quiet;
     const qsizetype start = m_model->selectionStart();
+    if (m_plain) {
+        m_selAnchor = start;
+        m_selCaret = start + m_model->selectionLength();
+        if (isWindowed() && (m_selCaret < m_winStart || m_selCaret > m_winEnd))
+            bringCaretIntoWindow();
+        showBoxSelection(true);
+        return;
+    }
+    ++m_quiet;
     const int from = toShown(start);
     const int to = toShown(start + m_model->selectionLength());
-    if (m_plain) {
-        QTextCursor c = m_plain->textCursor();
-        c.setPosition(from);
-        c.setPosition(to, QTextCursor::KeepAnchor);
-        m_plain->setTextCursor(c);
-        m_plain->ensureCursorVisible();
-    } else if (to > from) {
+    if (to > from) {
         m_line->setSelection(from, to - from);
     } else {
         m_line->setCursorPosition(from);
     }
     --m_quiet;
+}
+
+// ---- the window -----------------------------------------------------------------
+
+bool TextBox::isWindowed() const
+{
+    return m_plain && m_lines.count() + 1 > m_maxShownLines;
+}
+
+void TextBox::setMaxShownLinesForTests(qsizetype lines)
+{
+    m_maxShownLines = std::max<qsizetype>(lines, 8);
+    flushDisplay();
+    showWholeModelNow();
+}
+
+qsizetype TextBox::windowLines() const
+{
+    return m_plain ? m_plain->document()->blockCount() : 1;
+}
+
+int TextBox::viewRows() const
+{
+    if (!m_plain)
+        return 1;
+    return std::max(1, m_plain->viewport()->height() / std::max(1, m_plain->fontMetrics().lineSpacing()));
+}
+
+std::pair<qsizetype, qsizetype> TextBox::windowAround(qsizetype centre) const
+{
+    const qsizetype total = m_lines.count() + 1;
+    if (total <= m_maxShownLines)
+        return {0, total};
+    const qsizetype first = std::clamp<qsizetype>(centre - m_maxShownLines / 2, 0, total - m_maxShownLines);
+    return {first, first + m_maxShownLines};
+}
+
+void TextBox::setWindowBounds(qsizetype firstLine, qsizetype endLine)
+{
+    const qsizetype total = m_lines.count() + 1;
+    m_winLine = std::clamp<qsizetype>(firstLine, 0, total - 1);
+    m_winStart = m_lines.lineStart(m_winLine);
+    m_winEnd = windowEndPosition(std::clamp<qsizetype>(endLine, m_winLine + 1, total));
+    m_winShownStart = m_lines.shownPosition(m_winStart);
+    m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
+}
+
+qsizetype TextBox::windowEndPosition(qsizetype endLine) const
+{
+    if (endLine >= m_lines.count() + 1)
+        return m_shownModelLength;
+    // The window ends before the line break of its last line.
+    const qsizetype lf = m_lines.lfPosition(endLine - 1);
+    return m_lines.isPair(endLine - 1) ? lf - 1 : lf;
+}
+
+void TextBox::shiftWindow(qsizetype first, qsizetype end)
+{
+    // Only the lines that leave and those that come are touched; the
+    // document's positions before an edit are those of the window as it
+    // was, so its end goes first.
+    QTextCursor c(m_plain->document());
+    c.beginEditBlock();
+    const qsizetype oldEnd = windowEndLine();
+    const qsizetype newEndPos = windowEndPosition(end);
+    if (end < oldEnd) {
+        c.setPosition(int(m_lines.shownPosition(newEndPos) - m_winShownStart));
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    } else if (end > oldEnd) {
+        c.movePosition(QTextCursor::End);
+        c.insertText(render(m_winEnd, newEndPos));
+    }
+    const qsizetype newStart = m_lines.lineStart(first);
+    if (first > m_winLine) {
+        c.setPosition(0);
+        c.setPosition(int(m_lines.shownPosition(newStart) - m_winShownStart), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    } else if (first < m_winLine) {
+        c.setPosition(0);
+        c.insertText(render(newStart, m_winStart));
+    }
+    c.endEditBlock();
+    setWindowBounds(first, end);
+}
+
+void TextBox::refillWindow(qsizetype centre, qsizetype top, bool documentInStep)
+{
+    if (!m_plain)
+        return;
+    ++m_moving;
+    ++m_quiet;
+    const auto [first, end] = windowAround(centre);
+    const qsizetype oldFirst = m_winLine;
+    const qsizetype oldEnd = windowEndLine();
+    if (!documentInStep) {
+        setWindowBounds(first, end);
+        fillDocument();
+    } else if (first < oldEnd && end > oldFirst) {
+        // A window that overlaps the one shown moves by what differs.
+        if (first != oldFirst || end != oldEnd)
+            shiftWindow(first, end);
+    } else {
+        setWindowBounds(first, end);
+        fillDocument();
+    }
+    if (m_shownLength != m_plain->document()->characterCount() - 1) {
+        // Should never happen; if the editor surprised us, start afresh.
+        setWindowBounds(first, end);
+        fillDocument();
+    }
+    updateOuterBar();
+    showBoxSelection(false);
+    QScrollBar *v = m_plain->verticalScrollBar();
+    v->setValue(int(std::max<qsizetype>(0, top - m_winLine)));
+    {
+        const QSignalBlocker block(m_bar);
+        m_bar->setValue(int(m_winLine + v->value()));
+    }
+    --m_quiet;
+    --m_moving;
+    m_extraTimer->start();
+}
+
+void TextBox::followView()
+{
+    if (!m_plain || m_moving || m_quiet)
+        return;
+    if (!isWindowed()) {
+        if (m_winStart != 0 || m_winEnd != m_shownModelLength)
+            refillWindow(0, m_plain->verticalScrollBar()->value());
+        else if (m_bar->isVisible())
+            updateOuterBar();
+        return;
+    }
+    const qsizetype lines = windowLines();
+    const qsizetype total = m_lines.count() + 1;
+    const qsizetype top = m_plain->verticalScrollBar()->value();
+    const qsizetype rows = viewRows();
+    const qsizetype margin = m_maxShownLines / 4;
+    const bool nearTop = m_winLine > 0 && top < margin;
+    const bool nearBottom = m_winLine + lines < total && top + rows > lines - margin;
+    if (nearTop || nearBottom || lines > m_maxShownLines + margin)
+        refillWindow(m_winLine + top + rows / 2, m_winLine + top, true);
+    else
+        updateOuterBar();
+}
+
+void TextBox::bringCaretIntoWindow()
+{
+    if (!isWindowed())
+        return;
+    const qsizetype line = m_lines.lineOf(m_selCaret);
+    const qsizetype margin = m_maxShownLines / 4;
+    const qsizetype end = windowEndLine();
+    const bool inside = line >= m_winLine + (m_winLine > 0 ? margin : 0)
+                        && line < end - (end < m_lines.count() + 1 ? margin : 0);
+    if (!inside)
+        refillWindow(line, line - viewRows() / 3, true);
+}
+
+void TextBox::updateOuterBar()
+{
+    if (!m_plain)
+        return;
+    ++m_moving;
+    if (isWindowed()) {
+        if (m_plain->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+            m_plain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        const qsizetype total = m_lines.count() + 1;
+        const int rows = viewRows();
+        const QSignalBlocker block(m_bar);
+        m_bar->setRange(0, int(std::max<qsizetype>(0, total - rows)));
+        m_bar->setPageStep(rows);
+        m_bar->setSingleStep(1);
+        m_bar->setValue(int(m_winLine + m_plain->verticalScrollBar()->value()));
+        m_bar->show();
+    } else if (m_bar->isVisible() || m_plain->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff) {
+        m_bar->hide();
+        m_plain->setVerticalScrollBarPolicy(m_wantVerticalBar ? Qt::ScrollBarAlwaysOn
+                                                              : Qt::ScrollBarAsNeeded);
+    }
+    --m_moving;
+}
+
+void TextBox::onOuterBarMoved(int value)
+{
+    if (m_moving || !isWindowed())
+        return;
+    const qsizetype rows = viewRows();
+    if (value >= m_winLine && value + rows <= windowEndLine()) {
+        ++m_moving;
+        m_plain->verticalScrollBar()->setValue(int(value - m_winLine));
+        --m_moving;
+        followView();
+    } else {
+        refillWindow(value + rows / 2, value, true);
+    }
+}
+
+void TextBox::showBoxSelection(bool ensureVisible)
+{
+    ++m_quiet;
+    const int anchor = toShown(m_selAnchor);
+    const int caret = toShown(m_selCaret);
+    QScrollBar *v = m_plain->verticalScrollBar();
+    const int top = v->value();
+    QTextCursor c = m_plain->textCursor();
+    c.setPosition(anchor);
+    c.setPosition(caret, QTextCursor::KeepAnchor);
+    m_plain->setTextCursor(c);
+    m_docAnchor = anchor;
+    m_docCaret = caret;
+    const bool caretHeld = m_selCaret >= m_winStart && m_selCaret <= m_winEnd;
+    if (ensureVisible && caretHeld)
+        m_plain->ensureCursorVisible();
+    else
+        v->setValue(top); // a caret beyond the window does not pull the view
+    --m_quiet;
+}
+
+void TextBox::pushBoxSelection()
+{
+    ++m_quiet;
+    const qsizetype from = std::min(m_selAnchor, m_selCaret);
+    m_model->setSelection(from, std::max(m_selAnchor, m_selCaret) - from);
+    m_model->takeSelectionDirty();
+    --m_quiet;
+    emit selectionReadoutRequested();
+}
+
+void TextBox::selectAllText()
+{
+    if (!m_plain)
+        return;
+    flushDisplay();
+    m_selAnchor = 0;
+    m_selCaret = m_shownModelLength;
+    bringCaretIntoWindow();
+    showBoxSelection(true);
+    pushBoxSelection();
+}
+
+qsizetype TextBox::outsidePair(qsizetype modelPos) const
+{
+    // A position between CR and LF is where the screen shows it: before
+    // the break, as the editor's own edits take it.
+    const QString &t = m_model->scriptText();
+    if (modelPos > 0 && modelPos < t.size() && t[modelPos - 1] == u'\r' && t[modelPos] == u'\n')
+        return modelPos - 1;
+    return modelPos;
+}
+
+void TextBox::replaceSelectionByUser(const QString &text)
+{
+    const qsizetype from = outsidePair(std::min(m_selAnchor, m_selCaret));
+    const qsizetype to = outsidePair(std::max(m_selAnchor, m_selCaret));
+    m_history.closeStep();
+    applyUserEdit(from, to, text, true);
+    m_history.closeStep();
+    m_selAnchor = m_selCaret = outsidePair(from + text.size());
+    bringCaretIntoWindow();
+    showBoxSelection(true);
+    pushBoxSelection();
+}
+
+bool TextBox::windowKey(QKeyEvent *e)
+{
+    if (!isWindowed())
+        return false;
+    switch (e->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return false;
+    default:
+        break;
+    }
+    if (!e->matches(QKeySequence::Copy)) {
+        // A key acts where the caret is, however far the view has gone.
+        if (m_selCaret < m_winStart || m_selCaret > m_winEnd) {
+            bringCaretIntoWindow();
+            showBoxSelection(true);
+        }
+    }
+    const qsizetype size = m_shownModelLength;
+    const auto select = [&](qsizetype anchor, qsizetype caret) {
+        m_selAnchor = anchor;
+        m_selCaret = caret;
+        bringCaretIntoWindow();
+        showBoxSelection(true);
+        pushBoxSelection();
+        e->accept();
+        return true;
+    };
+    if (e->matches(QKeySequence::SelectAll))
+        return select(0, size);
+    if (e->matches(QKeySequence::MoveToStartOfDocument))
+        return select(0, 0);
+    if (e->matches(QKeySequence::MoveToEndOfDocument))
+        return select(size, size);
+    if (e->matches(QKeySequence::SelectStartOfDocument))
+        return select(m_selAnchor, 0);
+    if (e->matches(QKeySequence::SelectEndOfDocument))
+        return select(m_selAnchor, size);
+    const qsizetype from = std::min(m_selAnchor, m_selCaret);
+    const qsizetype to = std::max(m_selAnchor, m_selCaret);
+    if (from == to || (from >= m_winStart && to <= m_winEnd) || !acceptsUserEdits())
+        return false;
+    // The selection reaches beyond the window: the editor would only change
+    // the part it holds.
+    e->accept();
+    if (e->matches(QKeySequence::Cut)) {
+        QGuiApplication::clipboard()->setText(m_model->scriptText().mid(from, to - from));
+        replaceSelectionByUser(QString());
+        return true;
+    }
+    if (e->matches(QKeySequence::Delete) || e->matches(QKeySequence::DeleteStartOfWord)
+        || e->matches(QKeySequence::DeleteEndOfWord) || e->key() == Qt::Key_Backspace
+        || e->key() == Qt::Key_Delete) {
+        replaceSelectionByUser(QString());
+        return true;
+    }
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        replaceSelectionByUser(QStringLiteral("\r\n"));
+        return true;
+    }
+    if (e->key() == Qt::Key_Tab && !m_plain->tabChangesFocus()
+        && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        replaceSelectionByUser(QStringLiteral("\t"));
+        return true;
+    }
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (mods == Qt::NoModifier && !e->text().isEmpty() && e->text()[0].isPrint()) {
+        replaceSelectionByUser(e->text());
+        return true;
+    }
+    e->ignore();
+    return false;
+}
+
+void TextBox::trimWindow()
+{
+    // An append at the end of a window that has grown past its size: the
+    // window keeps to the end when the view is in its later half, else to
+    // where it is (what is appended then only grows the scroll bar).
+    const qsizetype lines = windowLines();
+    if (lines <= m_maxShownLines + m_maxShownLines / 4)
+        return;
+    ++m_moving;
+    ++m_quiet;
+    QScrollBar *v = m_plain->verticalScrollBar();
+    const qsizetype top = v->value();
+    QTextDocument *doc = m_plain->document();
+    if (top + viewRows() / 2 > lines / 2) {
+        const qsizetype cut = lines - m_maxShownLines;
+        const qsizetype newStart = m_lines.lineStart(m_winLine + cut);
+        QTextCursor c(doc);
+        c.setPosition(0);
+        c.setPosition(int(m_lines.shownPosition(newStart) - m_winShownStart), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        m_winLine += cut;
+        m_winStart = newStart;
+        m_winShownStart = m_lines.shownPosition(m_winStart);
+        m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
+        v->setValue(int(std::max<qsizetype>(0, top - cut)));
+    } else {
+        setWindowBounds(m_winLine, m_winLine + m_maxShownLines);
+        QTextCursor c(doc);
+        c.setPosition(int(m_shownLength));
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+        v->setValue(int(top));
+    }
+    showBoxSelection(false);
+    --m_quiet;
+    --m_moving;
+}
+
+void TextBox::applyUserEdit(qsizetype start, qsizetype end, const QString &inserted, bool record)
+{
+    if (start >= m_winStart && end <= m_winEnd) {
+        applyMultiLineEdit(start, end, inserted, toShown(start), toShown(end), 0, record);
+        // An edit may take the text across the window's size either way.
+        if (isWindowed() || m_winStart != 0 || m_winEnd != m_shownModelLength) {
+            m_selCaret = m_selAnchor = outsidePair(start + inserted.size());
+            followView();
+        }
+        return;
+    }
+    const bool changed = commitUserEdit(start, end - start, inserted, record);
+    const qsizetype caret = outsidePair(start + inserted.size());
+    m_selAnchor = m_selCaret = caret;
+    const qsizetype line = m_lines.lineOf(caret);
+    refillWindow(line, line - viewRows() / 3);
+    if (changed)
+        emit userEdited();
 }
 
 // ---- script editors ------------------------------------------------------------
@@ -1163,9 +1726,9 @@ qsizetype TextBox::lineOfShownBlock(int block, bool *continued) const
 {
     if (continued)
         *continued = false;
-    if (m_mode != Mode::MultiLine || block <= 0)
+    if (m_mode != Mode::MultiLine || m_winLine + block <= 0)
         return 1;
-    const qsizetype b = std::min<qsizetype>(block, m_lines.count());
+    const qsizetype b = std::min<qsizetype>(m_winLine + block, m_lines.count());
     if (continued)
         *continued = !m_lines.isPair(b - 1);
     return 1 + m_lines.pairsBefore(b);
@@ -1201,6 +1764,10 @@ void TextBox::ensureModelRangeVisible(qsizetype start, qsizetype length)
     flushDisplay();
     if (!m_plain)
         return;
+    if (isWindowed() && (start < m_winStart || start > m_winEnd)) {
+        const qsizetype line = m_lines.lineOf(start);
+        refillWindow(line, line - viewRows() / 3, true);
+    }
     const int from = toShown(start);
     const int to = toShown(start + length);
     QTextDocument *doc = m_plain->document();
@@ -1233,7 +1800,7 @@ void TextBox::updateExtraSelections()
         return;
     QList<QTextEdit::ExtraSelection> extras;
     QTextDocument *doc = m_plain->document();
-    if (m_markLine >= 0 && m_markStart <= m_shownModelLength) {
+    if (m_markLine >= 0 && m_markStart >= m_winStart && m_markStart <= m_winEnd) {
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(doc);
         mark.cursor.setPosition(toShown(m_markStart));
@@ -1287,7 +1854,7 @@ void TextBox::replaceExactRange(qsizetype start, qsizetype length, const QString
     length = std::clamp<qsizetype>(length, 0, size - start);
     m_history.closeStep();
     if (m_plain) {
-        applyMultiLineEdit(start, start + length, text, toShown(start), toShown(start + length), 0, true);
+        applyUserEdit(start, start + length, text, true);
     } else {
         if (!commitUserEdit(start, length, text, true))
             return;
@@ -1332,6 +1899,14 @@ void TextBox::pushWidgetSelection()
 {
     if (m_quiet)
         return;
+    if (m_plain) {
+        const auto [anchor, caret] = cursorInModel();
+        m_selAnchor = anchor;
+        m_selCaret = caret;
+        const QTextCursor c = m_plain->textCursor();
+        m_docAnchor = c.anchor();
+        m_docCaret = c.position();
+    }
     const auto [from, length] = shownSelectionInModel();
     ++m_quiet;
     m_model->setSelection(from, length);
@@ -1374,17 +1949,17 @@ void TextBox::applyMultiLineEdit(qsizetype start, qsizetype end, const QString &
     // that pairs joined or split by the edit and a lone LF's screen break
     // are shown anew; never starting or ending inside a CR LF pair.
     const QString &t = m_model->scriptText();
-    qsizetype from = std::max<qsizetype>(start - 1, 0);
-    if (from > 0 && t[from - 1] == u'\r' && t[from] == u'\n')
+    qsizetype from = std::max<qsizetype>(start - 1, m_winStart);
+    if (from > m_winStart && t[from - 1] == u'\r' && t[from] == u'\n')
         --from;
-    const qsizetype shownEnd = m_shownModelLength;
+    const qsizetype shownEnd = m_winEnd;
     qsizetype to = std::min<qsizetype>(end + 1, shownEnd);
     if (to > 0 && to < shownEnd && t[to - 1] == u'\r' && t[to] == u'\n')
         ++to;
     int shownFrom = toShown(from);
     int shownTo = toShown(to);
     if (shownFrom > displayFrom || shownTo < displayTo) { // cannot happen; stay safe
-        from = 0;
+        from = m_winStart;
         to = shownEnd;
         shownFrom = 0;
         shownTo = int(m_shownLength);
@@ -1431,6 +2006,16 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
     const int dOldTo = pos + rem - int(suffix);
     const int dNewTo = pos + add - int(suffix);
     const QString shownInput = newShown.mid(prefix, dNewTo - dFrom);
+    const qsizetype selFrom = std::min(m_selAnchor, m_selCaret);
+    const qsizetype selTo = std::max(m_selAnchor, m_selCaret);
+    if (acceptsUserEdits() && isWindowed() && (selFrom < m_winStart || selTo > m_winEnd)
+        && pos == toShown(selFrom) && pos + rem == toShown(selTo)) {
+        // One of the editor's own slots (the context menu's Cut or Delete,
+        // the selection dragged elsewhere) replaced the part of a selection
+        // that the window holds: the whole of it goes.
+        replaceSelectionByUser(userInputToModel(newShown));
+        return;
+    }
     if (!acceptsUserEdits()) {
         // Qt's own slots (paste() called directly) do not all honour the
         // lock; the model does.
@@ -1446,7 +2031,7 @@ void TextBox::onDocumentChange(int pos, int removed, int added)
     // end of the line before it, removes only the screen break; the user
     // means to join the lines, so the LF goes.
     const QString &t = m_model->scriptText();
-    if (shownInput.isEmpty() && dOldTo - dFrom == 1 && mFrom == mTo && mFrom > 0
+    if (shownInput.isEmpty() && dOldTo - dFrom == 1 && mFrom == mTo && mFrom > m_winStart
         && t[mFrom - 1] == u'\n' && !(mFrom > 1 && t[mFrom - 2] == u'\r'))
         --mFrom;
     applyMultiLineEdit(mFrom, mTo, userInputToModel(shownInput), dFrom, dOldTo,
@@ -1497,9 +2082,7 @@ void TextBox::onLineEdited()
 void TextBox::applyHistoryEdit(qsizetype start, qsizetype removedLen, const QString &inserted)
 {
     if (m_plain) {
-        const qsizetype end = start + removedLen;
-        applyMultiLineEdit(start, end, inserted, toShown(start), toShown(end), 0,
-                           false);
+        applyUserEdit(start, start + removedLen, inserted, false);
     } else {
         commitUserEdit(start, removedLen, inserted, false);
         ++m_quiet;

@@ -37,8 +37,10 @@
 #include <utility>
 #include <vector>
 
+class QKeyEvent;
 class QLineEdit;
 class QPlainTextEdit;
+class QScrollBar;
 class QTimer;
 
 namespace varnok {
@@ -156,6 +158,24 @@ public:
     // itself is never changed. Off by default (only script editors).
     void setScriptHighlighting(bool on);
 
+    // ---- the shown window (multi-line) ----
+    // A text of more screen lines than limits::kMaxShownLines is shown a
+    // window of that many lines at a time (docs/textbox.md); the box's own
+    // scroll bar then spans the whole text. Tests make the window small.
+    void setMaxShownLinesForTests(qsizetype lines);
+    bool isWindowed() const;
+    // Selects the whole text, also beyond the window (Ctrl+A).
+    void selectAllText();
+    // The first screen line (0-based) the editor's document holds, and the
+    // model position where it starts.
+    qsizetype firstShownLine() const { return m_winLine; }
+    qsizetype shownModelStart() const { return m_winStart; }
+    // The inner editor's hooks: the keys that act beyond the window (true
+    // when one was handled), and the window following the view when the
+    // view or the caret comes near its edge.
+    bool windowKey(QKeyEvent *e);
+    void followView();
+
 signals:
     // The user changed the text (typing, paste, delete, cut, drop, undo).
     void userEdited();
@@ -177,13 +197,18 @@ private:
     void showPending();
     // Shows the model's first `upTo` characters anew (by default all).
     void showWholeModelNow(qsizetype upTo = std::numeric_limits<qsizetype>::max());
-    // The editor's document anew, showing the model's first `upTo`
-    // characters (multi-line; m_lines already holds their line ends).
-    void fillDocument(qsizetype upTo);
+    // The editor's document anew, showing the window [m_winStart,
+    // m_winEnd) (multi-line; m_lines already holds the line ends).
+    void fillDocument();
     // Shows up to `maxChars` more of an appended text (0: all of it).
     void showAppendedPart(qsizetype maxChars);
     void onSelectionPending();
     void showModelSelection();
+    // Puts m_selAnchor and m_selCaret on the screen, as far as the window
+    // holds them.
+    void showBoxSelection(bool ensureVisible);
+    // The selection the editor's cursor stands for, in model positions.
+    std::pair<qsizetype, qsizetype> cursorInModel() const;
     void updateReadOnly();
 
     // widget -> model
@@ -204,6 +229,41 @@ private:
     QString render(qsizetype from, qsizetype to) const;
     bool replaceDisplay(int from, int to, const QString &shown);
     QString shownSlice(int from, int to) const;
+    // Any user edit of the model range [start, end): on screen where the
+    // window holds it, else in the model with the window refilled.
+    void applyUserEdit(qsizetype start, qsizetype end, const QString &inserted, bool record);
+
+    // The window: the document holds screen lines [m_winLine, m_winLine +
+    // lines), model characters [m_winStart, m_winEnd).
+    qsizetype maxShownLines() const { return m_maxShownLines; }
+    qsizetype windowLines() const;
+    // The document anew, holding the window around screen line `centre`;
+    // screen line `top` stays at the top of the view when it can. When the
+    // document still shows the window as it was (nothing was edited beyond
+    // it), only the lines that differ are changed.
+    void refillWindow(qsizetype centre, qsizetype top, bool documentInStep = false);
+    void shiftWindow(qsizetype firstLine, qsizetype endLine);
+    qsizetype windowEndPosition(qsizetype endLine) const;
+    void bringCaretIntoWindow();
+    void updateOuterBar();
+    void onOuterBarMoved(int value);
+    int viewRows() const;
+    void setWindowBounds(qsizetype firstLine, qsizetype endLine);
+    std::pair<qsizetype, qsizetype> windowAround(qsizetype centre) const;
+    // Screen line after the window's last.
+    qsizetype windowEndLine() const { return m_winLine + windowLines(); }
+    // The box's selection put into the model (a user's move).
+    void pushBoxSelection();
+    qsizetype outsidePair(qsizetype modelPos) const;
+    // A user's key over a selection that reaches beyond the window.
+    void replaceSelectionByUser(const QString &text);
+    // The selection reaches beyond the window; an input method's text or
+    // a drop of the box's own selection then acts on it here (true when
+    // done).
+    bool selectionBeyondWindow() const;
+    bool editBeyondWindow(QEvent *event);
+    // Keeps an appended window within its size.
+    void trimWindow();
 
     std::shared_ptr<TextModel> m_model;
     const Mode m_mode;
@@ -234,6 +294,23 @@ private:
     std::unique_ptr<ScriptHighlighter> m_highlighter;
     bool m_highlightWanted = false;
     void attachHighlighter(qsizetype textLength);
+
+    qsizetype m_maxShownLines;
+    qsizetype m_winLine = 0;
+    qsizetype m_winStart = 0;
+    qsizetype m_winEnd = 0;
+    qsizetype m_winShownStart = 0; // m_lines.shownPosition(m_winStart)
+    // The selection as the box shows it, in model positions; the editor's
+    // cursor holds the part inside the window (m_docAnchor, m_docCaret as
+    // the box last put it there).
+    qsizetype m_selAnchor = 0;
+    qsizetype m_selCaret = 0;
+    int m_docAnchor = 0;
+    int m_docCaret = 0;
+    QScrollBar *m_bar = nullptr; // child widget, shown while windowed
+    bool m_wantVerticalBar = false;
+    int m_moving = 0; // >0 while the window moves
+    bool m_followQueued = false;
 
     bool m_userReadOnly = false;
     int m_quiet = 0;              // >0 while this box changes its own editor

@@ -153,6 +153,22 @@ private slots:
         QCOMPARE(decoded[0xE4], QChar(0xE4));
         QCOMPARE(encodeCp1252(u"\u4e2d"), QByteArray("?"));
         QCOMPARE(charToCp1252(QChar(0x2122)), std::optional<unsigned char>(0x99));
+
+        // Long texts are decoded sixteen or sixty-four bytes at a time: every
+        // byte at every place in such a block, and every length of the rest.
+        QByteArray mixed;
+        for (int k = 0; k < 4096; ++k)
+            mixed.append(char((k * 167 + k / 256) & 0xFF));
+        for (qsizetype from = 0; from < 20; ++from) {
+            for (qsizetype len : {qsizetype(0), qsizetype(15), qsizetype(16), qsizetype(17), qsizetype(63),
+                                  qsizetype(64), qsizetype(65), qsizetype(1000), mixed.size() - from}) {
+                const QString part = decodeCp1252(mixed.constData() + from, len);
+                for (qsizetype k = 0; k < len; ++k) {
+                    if (part[k] != cp1252ToChar(static_cast<unsigned char>(mixed[from + k])))
+                        QFAIL(qPrintable(QStringLiteral("byte %1 of %2 from %3").arg(k).arg(len).arg(from)));
+                }
+            }
+        }
     }
 
     void caseMappingKeepsLength()

@@ -277,6 +277,59 @@ private slots:
         QCOMPARE(s->editor()->markedLine(), -1);
     }
 
+    // A script longer than the editor's window: the find bar, go to line,
+    // an error's mark and a waiting statement each bring the window where
+    // they are, and Replace All stays one step.
+    void aLongScriptIsShownAWindowAtATime()
+    {
+        QString text;
+        for (int i = 1; i <= 300; ++i)
+            text += i == 250 ? QStringLiteral("WAITTILL 0\r\n") : i == 280 ? QStringLiteral("EXEC Skript.Sever(Text(x))\r\n")
+                                                                          : QStringLiteral("' Zeile %1\r\n").arg(i);
+        TextBox *e = s->editor();
+        e->setMaxShownLinesForTests(40);
+        s->text1()->setText(text);
+        QPlainTextEdit *p = e->plainTextEdit();
+        QVERIFY(e->isWindowed());
+        const auto shownLine = [&] { return e->lineOfShownBlock(p->textCursor().blockNumber(), nullptr); };
+
+        FindBar *bar = s->findBar();
+        bar->open(FindBar::Mode::Replace);
+        bar->findField()->setText(QStringLiteral("Zeile 200"));
+        QVERIFY(bar->findNext());
+        QCOMPARE(p->textCursor().selectedText(), QStringLiteral("Zeile 200"));
+        QCOMPARE(shownLine(), 200);
+        bar->findField()->setText(QStringLiteral("Zeile"));
+        bar->replaceField()->setText(QStringLiteral("Z"));
+        QCOMPARE(bar->replaceAll(), 298);
+        QCOMPARE(e->model()->text(), QString(text).replace(QStringLiteral("Zeile"), QStringLiteral("Z")));
+        e->undo();
+        QCOMPARE(e->model()->text(), text);
+        bar->open(FindBar::Mode::GoToLine);
+        QVERIFY(bar->goToLine(10));
+        QCOMPARE(shownLine(), 10);
+        QCOMPARE(e->firstShownLine(), 0);
+
+        // The statement a run waits at is shown where it is; so is the
+        // statement of an error box, marked.
+        s->Ausfuehren_Click();
+        QCOMPARE(p->textCursor().selectedText(), QStringLiteral("WAITTILL 0"));
+        QCOMPARE(shownLine(), 250);
+        s->Ausfuehren_Click();
+        QTRY_VERIFY(s->isIdle());
+        e->model()->setSelection(0, 0);
+        e->syncSelectionNow();
+        QCOMPARE(e->firstShownLine(), 0);
+        s->text1()->setText(QString(text).replace(QStringLiteral("WAITTILL 0"), QStringLiteral("' nichts")));
+        s->Ausfuehren_Click();
+        QTRY_VERIFY(s->isIdle());
+        QCOMPARE(dialogs->places.size(), size_t(1));
+        QCOMPARE(dialogs->places[0].line, 280);
+        QCOMPARE(e->markedLine(), 280);
+        const qsizetype first = e->firstShownLine();
+        QVERIFY2(first < 280 && first + 40 > 280, qPrintable(QString::number(first)));
+    }
+
     void modifiedStateShowsInTheTitle()
     {
         QVERIFY(!s->isWindowModified());

@@ -7,15 +7,18 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QWheelEvent>
 
 #include <memory>
 #include <random>
@@ -146,6 +149,14 @@ private slots:
     void longTextIsShownExactlyAcrossPieces();
     void scriptColoursFollowTheScreenAndEdits();
     void readoutRequestedOnTextChangeAndClicks();
+    void windowFollowsTheCaretAcrossItsEdge();
+    void selectionBeyondTheWindowIsExact();
+    void draggedSelectionReachesBeyondTheWindow();
+    void editsBeyondTheWindowAreExactAndUndoable();
+    void programSelectionAndScrollingMoveTheWindow();
+    void appendsToAWindowedBoxKeepItsSize();
+    void randomKeysOnAWindowedText_data();
+    void randomKeysOnAWindowedText();
 };
 
 void TstTextBox::multiLineShowsBreaksAndSymbols()
@@ -794,6 +805,423 @@ void TstTextBox::readoutRequestedOnTextChangeAndClicks()
     readout.clear();
     QTest::keyClick(b.editor(), Qt::Key_Right);
     QVERIFY(readout.count() >= 1);
+}
+
+// ---- a text longer than the window -----------------------------------------
+
+namespace {
+
+QString numberedLines(int count)
+{
+    QString t;
+    for (int i = 1; i <= count; ++i)
+        t += QStringLiteral("Zeile %1\r\n").arg(i);
+    return t;
+}
+
+// The window is a run of whole screen lines of the model: the document
+// shows exactly them, and its first block is the line the box says.
+void checkWindow(const Box &b)
+{
+    const QString &t = b.model->scriptText();
+    const QString shown = b.box->displayText();
+    const qsizetype start = b.box->shownModelStart();
+    QVERIFY(start == 0 || t[start - 1] == u'\n');
+    const QString expected = expectedDisplay(t.mid(start), true);
+    QVERIFY2(expected.startsWith(shown), qPrintable(shown.left(40)));
+    QVERIFY(expected.size() == shown.size() || expected[shown.size()] == u'\n'
+            || expected.mid(shown.size(), 2) == sym(10) + QStringLiteral("\n"));
+}
+
+qsizetype caretLine(const Box &b)
+{
+    const auto [start, length] = b.box->modelSelection();
+    return b.box->modelLineOf(start + length);
+}
+
+} // namespace
+
+void TstTextBox::windowFollowsTheCaretAcrossItsEdge()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setLineNumbersShown(true);
+    b.box->setMaxShownLinesForTests(100);
+    QVERIFY(b.box->isWindowed());
+    QCOMPARE(b.box->plainTextEdit()->document()->blockCount(), 100);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QWidget *edit = b.editor();
+    for (int i = 0; i < 150; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    QCOMPARE(caretLine(b), 151);
+    QVERIFY(b.box->firstShownLine() > 0);
+    checkWindow(b);
+    // The gutter numbers the lines of the model, not of the document.
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    const int block = p->textCursor().blockNumber();
+    QCOMPARE(b.box->lineOfShownBlock(block, nullptr), 151);
+    QCOMPARE(p->document()->findBlockByNumber(block).text(), QStringLiteral("Zeile 151"));
+    QCOMPARE(b.box->lineOfShownBlock(0, nullptr), b.box->firstShownLine() + 1);
+
+    qsizetype before = caretLine(b);
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(edit, Qt::Key_PageDown);
+        QVERIFY(caretLine(b) > before || caretLine(b) == 1001);
+        before = caretLine(b);
+    }
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(qsizetype(0), qsizetype(0)));
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(text.size(), qsizetype(0)));
+    QCOMPARE(p->textCursor().position(), p->document()->characterCount() - 1);
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_Up);
+    QCOMPARE(caretLine(b), 1000);
+    QCOMPARE(b.model->text(), text); // moving never edits
+    QVERIFY(!b.box->isUndoAvailable());
+}
+
+void TstTextBox::selectionBeyondTheWindowIsExact()
+{
+    // Every control character, lone CR and LF among long runs of lines.
+    QString text = numberedLines(600);
+    text.insert(text.indexOf(QStringLiteral("Zeile 300")), allBytesText());
+    text += QStringLiteral("Ende\n\r");
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(100);
+    QWidget *edit = b.editor();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(b.box->selectedExactText(), text);
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+
+    // From line 50 to the end, then back to the start: the anchor stays.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 49; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    const qsizetype at = b.box->modelLineStart(50);
+    QCOMPARE(b.box->modelSelection().first, at);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(b.box->selectedExactText(), text.mid(at));
+    QCOMPARE(b.box->modelSelection(), std::make_pair(at, text.size() - at));
+    QTest::keyClick(edit, Qt::Key_Up, Qt::ShiftModifier); // the window moved; the anchor did not
+    QCOMPARE(b.box->modelSelection().first, at);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(b.box->selectedExactText(), text.left(at));
+    checkWindow(b);
+}
+
+// A selection dragged with the mouse past the bottom of the view scrolls
+// on beyond the window; its start stays where the press was.
+void TstTextBox::draggedSelectionReachesBeyondTheWindow()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(40);
+    QVERIFY(QTest::qWaitForWindowExposed(b.box.get()));
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    QWidget *view = p->viewport();
+    const QPoint start = p->cursorRect(QTextCursor(p->document()->findBlockByNumber(2))).center();
+    QTest::mousePress(view, Qt::LeftButton, {}, start);
+    const QPoint below(start.x() + 20, view->height() + 40);
+    QCursor::setPos(view->mapToGlobal(below)); // where the editor's scrolling looks
+    QMouseEvent move(QEvent::MouseMove, below, view->mapToGlobal(below), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &move);
+    QTRY_VERIFY_WITH_TIMEOUT(b.box->modelLineOf(b.box->modelSelection().first + b.box->modelSelection().second) > 60, 5000);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, below);
+    const auto [from, length] = b.box->modelSelection();
+    QCOMPARE(from, text.indexOf(QStringLiteral("Zeile 3\r")));
+    QVERIFY(b.box->firstShownLine() > 2);
+    QCOMPARE(b.box->selectedExactText(), text.mid(from, length));
+    QTest::keyClick(b.editor(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text.mid(from, length));
+}
+
+void TstTextBox::editsBeyondTheWindowAreExactAndUndoable()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(100);
+    QSignalSpy edited(b.box.get(), &TextBox::userEdited);
+    QWidget *edit = b.editor();
+    for (int i = 0; i < 10; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    const qsizetype at = b.box->modelLineStart(11);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_X);
+    QCOMPARE(b.model->text(), text.left(at) + u'x');
+    QCOMPARE(edited.count(), 1);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(at + 1, qsizetype(0)));
+    QVERIFY(!b.box->isWindowed()); // eleven lines are shown whole again
+    QCOMPARE(b.box->displayText(), expectedDisplay(b.model->text(), true));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->isWindowed());
+    checkWindow(b);
+    b.box->redo();
+    QCOMPARE(b.model->text(), text.left(at) + u'x');
+    b.box->undo();
+
+    // A replacement far from the window, then taken back from elsewhere:
+    // the window goes where the text changed.
+    const qsizetype far = text.indexOf(QStringLiteral("Zeile 900"));
+    b.box->replaceExactRange(far, 9, QStringLiteral("neu\r\nneu"));
+    QCOMPARE(b.model->text(), QString(text).replace(far, 9, QStringLiteral("neu\r\nneu")));
+    QCOMPARE(b.box->selectedExactText(), QStringLiteral("neu\r\nneu"));
+    QCOMPARE(b.box->modelLineCount(), 1002);
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->firstShownLine() > 800);
+    checkWindow(b);
+
+    // Cut and a paste over a selection that reaches beyond the window.
+    QTest::keyClick(edit, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(b.model->text(), QString());
+    b.paste(text);
+    QCOMPARE(b.model->text(), text);
+    QVERIFY(b.box->isWindowed());
+    checkWindow(b);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    b.paste(QStringLiteral("a\tb"));
+    QCOMPARE(b.model->text(), QStringLiteral("a\tb"));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+    // The context menu's Cut is the editor's own slot.
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    b.box->plainTextEdit()->cut();
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(b.model->text(), QString());
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u00e4\n"));
+    QApplication::sendEvent(edit, &composed);
+    QCOMPARE(b.model->text(), QStringLiteral("\u00e4\r\n"));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+}
+
+void TstTextBox::programSelectionAndScrollingMoveTheWindow()
+{
+    const QString text = numberedLines(1000);
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setLineNumbersShown(true);
+    b.box->setMaxShownLinesForTests(100);
+    // What the find bar and a run do: select far away, show it now.
+    const qsizetype match = text.indexOf(QStringLiteral("Zeile 777"));
+    b.model->setSelection(match, 9);
+    b.box->syncSelectionNow();
+    QCOMPARE(b.box->selectedExactText(), QStringLiteral("Zeile 777"));
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    QCOMPARE(p->textCursor().selectedText(), QStringLiteral("Zeile 777"));
+    QCOMPARE(b.box->lineOfShownBlock(p->textCursor().blockNumber(), nullptr), 777);
+    checkWindow(b);
+    b.box->setMarkedRange(text.indexOf(QStringLiteral("Zeile 20\r")), 8);
+    b.box->ensureModelRangeVisible(text.indexOf(QStringLiteral("Zeile 20\r")), 8);
+    QCOMPARE(b.box->firstShownLine(), 0);
+    QCOMPARE(b.box->markedLine(), 20);
+
+    // The box's own bar spans the whole text; moving it moves the window
+    // and leaves the caret where it was, until a key is pressed.
+    QScrollBar *bar = nullptr;
+    for (QScrollBar *s : b.box->findChildren<QScrollBar *>())
+        if (s->parentWidget() == b.box.get())
+            bar = s;
+    QVERIFY(bar && bar->isVisible());
+    QVERIFY(!p->verticalScrollBar()->isVisible());
+    QCOMPARE(bar->maximum() + bar->pageStep(), 1001);
+    const auto selection = b.box->modelSelection();
+    bar->setValue(500);
+    QVERIFY(b.box->firstShownLine() <= 500 && b.box->firstShownLine() + 100 > 500);
+    QCOMPARE(b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr), 501);
+    QCOMPARE(b.box->modelSelection(), selection);
+    // The wheel scrolls on past the window's edge.
+    const qsizetype top = b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr);
+    for (int i = 0; i < 40; ++i) {
+        QWheelEvent wheel(QPointF(50, 50), p->viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(p->viewport(), &wheel);
+        QCoreApplication::processEvents();
+    }
+    const qsizetype after = b.box->lineOfShownBlock(p->verticalScrollBar()->value(), nullptr);
+    QVERIFY2(after >= top + 100, qPrintable(QString::number(after)));
+    QCOMPARE(bar->value() + 1, after);
+    checkWindow(b);
+    QCOMPARE(b.box->modelSelection(), selection);
+    QTest::keyClick(b.editor(), Qt::Key_Right);
+    QCOMPARE(b.box->modelSelection(), std::make_pair(match + 9, qsizetype(0)));
+    QCOMPARE(b.box->lineOfShownBlock(p->textCursor().blockNumber(), nullptr), 777);
+    QCOMPARE(b.model->text(), text);
+}
+
+void TstTextBox::appendsToAWindowedBoxKeepItsSize()
+{
+    Box b(QString(), TextBox::Mode::MultiLine);
+    b.box->setUserReadOnly(true);
+    b.box->setMaxShownLinesForTests(100);
+    QString all;
+    for (int i = 0; i < 30; ++i) {
+        const QString part = numberedLines(40).replace(QStringLiteral("Zeile"), QString::number(i));
+        all += part;
+        b.model->append(part);
+        b.box->flushDisplay();
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 125);
+    }
+    QCOMPARE(b.model->text(), all);
+    QCOMPARE(b.box->modelLineCount(), 1201);
+    checkWindow(b);
+    // What arrives while the view is at the end leaves the view where it
+    // is, as in a box of few lines; the window keeps holding it.
+    QTest::keyClick(b.editor(), Qt::Key_End, Qt::ControlModifier);
+    QScrollBar *v = b.box->plainTextEdit()->verticalScrollBar();
+    const qsizetype viewed = b.box->lineOfShownBlock(v->value(), nullptr);
+    for (int i = 0; i < 10; ++i) {
+        const QString part = numberedLines(40).replace(QStringLiteral("Zeile"), QStringLiteral("neu"));
+        all += part;
+        b.model->append(part);
+        b.box->flushDisplay();
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 125);
+        QCOMPARE(b.box->lineOfShownBlock(v->value(), nullptr), viewed);
+    }
+    checkWindow(b);
+    QTest::keyClick(b.editor(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(b.box->lineOfShownBlock(b.box->plainTextEdit()->textCursor().blockNumber(), nullptr), 1601);
+    QTest::keyClick(b.editor(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(b.box->selectedExactText(), all);
+}
+
+// Keys and program selections in any order on a text many times the
+// window: the model changes exactly as the keys say, and the window always
+// shows whole lines of it at the right place.
+void TstTextBox::randomKeysOnAWindowedText_data()
+{
+    QTest::addColumn<unsigned>("seed");
+    for (unsigned seed = 1; seed <= 4; ++seed)
+        QTest::addRow("%u", seed) << seed;
+}
+
+void TstTextBox::randomKeysOnAWindowedText()
+{
+    QFETCH(unsigned, seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](qsizetype n) { return qsizetype(rng() % std::uint32_t(n)); };
+    const QString pieces[] = {QStringLiteral("ab"), QStringLiteral("\r\n"), QStringLiteral("\r\n"),
+                              QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r"),
+                              QStringLiteral("\t"), QString(QChar(u'\0'))};
+    QString expected;
+    while (expected.size() < 3000)
+        expected += pieces[pick(std::size(pieces))];
+    Box b(expected, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(40);
+    b.box->setFocus();
+    QWidget *edit = b.editor();
+    const auto isPair = [&](qsizetype at) {
+        return at >= 0 && at + 1 < expected.size() && expected[at] == u'\r' && expected[at + 1] == u'\n';
+    };
+    int windowedSteps = 0;
+    for (int step = 0; step < 300; ++step) {
+        const auto [from, length] = b.box->modelSelection();
+        // A caret between a lone LF's symbol and its screen break: Delete
+        // and Backspace both take the LF.
+        const bool inLoneLf = length == 0
+            && b.box->plainTextEdit()->textCursor().position() != b.box->modelToDisplay(from);
+        switch (pick(13)) {
+        case 0:
+            for (qsizetype n = 1 + pick(30); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Down);
+            break;
+        case 1:
+            for (qsizetype n = 1 + pick(30); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Up);
+            break;
+        case 2:
+            QTest::keyClick(edit, pick(2) ? Qt::Key_PageDown : Qt::Key_PageUp,
+                            pick(2) ? Qt::ShiftModifier : Qt::NoModifier);
+            break;
+        case 3:
+            QTest::keyClick(edit, pick(2) ? Qt::Key_Home : Qt::Key_End,
+                            pick(2) ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+            break;
+        case 4:
+            for (qsizetype n = 1 + pick(60); n > 0; --n)
+                QTest::keyClick(edit, Qt::Key_Down, Qt::ShiftModifier);
+            break;
+        case 5: {
+            qsizetype m = pick(expected.size() + 1);
+            if (isPair(m - 1))
+                --m;
+            const qsizetype len = pick(expected.size() - m + 1);
+            b.model->setSelection(m, isPair(m + len - 1) ? len + 1 : len);
+            b.box->syncSelectionNow();
+            break;
+        }
+        case 6:
+        case 7:
+            QTest::keyClick(edit, Qt::Key_X);
+            expected.replace(from, length, QStringLiteral("x"));
+            break;
+        case 8:
+            QTest::keyClick(edit, Qt::Key_Return);
+            expected.replace(from, length, QStringLiteral("\r\n"));
+            break;
+        case 9:
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            if (length > 0)
+                expected.remove(from, length);
+            else if (inLoneLf)
+                expected.remove(from - 1, 1);
+            else if (from > 0)
+                expected.remove(isPair(from - 2) ? from - 2 : from - 1, isPair(from - 2) ? 2 : 1);
+            break;
+        case 10:
+            QTest::keyClick(edit, Qt::Key_Delete);
+            if (length > 0)
+                expected.remove(from, length);
+            else if (inLoneLf)
+                expected.remove(from - 1, 1);
+            else if (from < expected.size())
+                expected.remove(from, isPair(from) ? 2 : 1);
+            break;
+        case 11: {
+            QString piece;
+            while (piece.size() < 600)
+                piece += pieces[pick(std::size(pieces))];
+            piece += u'.'; // no CR that would join an LF after the caret
+            b.paste(piece);
+            expected.replace(from, length, piece);
+            break;
+        }
+        default:
+            if (b.box->isUndoAvailable()) {
+                b.box->undo();
+                expected = b.model->text(); // what undo gives is checked below
+            }
+            break;
+        }
+        QCOMPARE(b.model->text(), expected);
+        windowedSteps += b.box->isWindowed() ? 1 : 0;
+        QVERIFY(b.box->plainTextEdit()->document()->blockCount() <= 50);
+        checkWindow(b);
+        const auto [selFrom, selLength] = b.box->modelSelection();
+        QCOMPARE(b.box->shownSelectionInModel(), std::make_pair(selFrom, selLength));
+        QCOMPARE(b.box->selectedExactText(), expected.mid(selFrom, selLength));
+        // Every model position the window holds maps to the screen and back.
+        const qsizetype start = b.box->shownModelStart();
+        const qsizetype end = b.box->displayToModel(int(b.box->displayText().size()));
+        for (qsizetype p = start; p <= end; ++p) {
+            if (!isPair(p - 1))
+                QCOMPARE(b.box->displayToModel(b.box->modelToDisplay(p)), p);
+        }
+    }
+    QVERIFY2(windowedSteps > 150, qPrintable(QString::number(windowedSteps)));
 }
 
 QTEST_MAIN(TstTextBox)
