@@ -123,7 +123,12 @@ private:
     // yields the empty text at once and carries out nothing.
     std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
-        QString value = Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        const Expr &e = sub.get();
+        // A number literal yields its text, unless the evaluation would
+        // find the run released or the stack at its end.
+        if (e.kind == Expr::Kind::Number && e.numberOk && !released(ctx) && !nearStackEnd())
+            return e.number;
+        QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
         if (released(ctx))
             return std::nullopt;
         return value;
