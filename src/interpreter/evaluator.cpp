@@ -429,7 +429,7 @@ const RootPaths *Evaluator::rootPaths()
 // the run's object Skript(MyIndex()), and the frame
 // Skript(MyIndex()).Funktion(Skript.MyFunktion()) of the current call level.
 // What the expansions would count and charge is counted and charged, and
-// the element is claimed as the walk along the expansion claims it. No
+// the element is claimed as the walk along the expansion claims it. Not
 // where anything could go another way than the expansion's walk (anything
 // else in the root or the run's object under these names, a released run,
 // a stack near its end); the caller then expands.
