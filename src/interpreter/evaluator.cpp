@@ -160,7 +160,8 @@ private:
 
     enum class Direct { No, Stop, Node };
     Direct runShortcut(const Expr &x, const Segment &s, const EineVerknuepfung &sc, const EvalContext &ctx,
-                       int &expansions, qsizetype &textBudget, NodePtr &anchor);
+                       int &expansions, qsizetype &textBudget, NodePtr &anchor, const ScriptObjects *&node,
+                       ArrayObjects *&borrowedFrom);
     const RootPaths *rootPaths();
     bool nearStackEnd()
     {
@@ -268,12 +269,18 @@ QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContex
     // `anchor` owns the last node reached through an array element (whose
     // index evaluation may replace it in the tree); `node` walks below it.
     // Sub-object lists only ever grow, so the anchor keeps them alive; the
-    // root lives as long as the engine.
+    // root lives as long as the engine. The run's own object is borrowed
+    // from the root's array `borrowedFrom` instead: only its release takes
+    // it from there, after which the evaluation touches nothing of it; an
+    // index evaluated below it, which may release the run, takes a share
+    // first.
     NodePtr anchor;
     const ScriptObjects *node;
+    ArrayObjects *borrowedFrom;
 
 restart:
     anchor.reset();
+    borrowedFrom = nullptr;
     m_prefix.expr = nullptr;
     node = &m_engine.root();
     for (size_t k = 0;; ++k) {
@@ -284,11 +291,10 @@ restart:
         const Segment::Found &found = s.lookUp(*node);
         if (s.argFrom < 0) {
             if (const EineVerknuepfung *sc = found.shortcut) {
-                switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor)) {
+                switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor, node, borrowedFrom)) {
                 case Direct::Stop:
                     return {};
                 case Direct::Node:
-                    node = anchor.get();
                     continue;
                 case Direct::No:
                     break;
@@ -302,6 +308,8 @@ restart:
                 return notFound(*x, s, ctx);
             node = found.object;
         } else {
+            const NodePtr borrowed = borrowedFrom ? borrowedFrom->peekObject(ctx.run.index) : nullptr;
+            borrowedFrom = nullptr;
             // Reports its own faults.
             anchor = arrayElement(found.objectArray, *x, s, ctx);
             if (!anchor || released(ctx))
@@ -435,7 +443,8 @@ const RootPaths *Evaluator::rootPaths()
 // a stack near its end); the caller then expands.
 [[gnu::noinline]] Evaluator::Direct Evaluator::runShortcut(const Expr &x, const Segment &s,
                                                           const EineVerknuepfung &sc, const EvalContext &ctx,
-                                                          int &expansions, qsizetype &textBudget, NodePtr &anchor)
+                                                          int &expansions, qsizetype &textBudget, NodePtr &anchor,
+                                                          const ScriptObjects *&node, ArrayObjects *&borrowedFrom)
 {
     const RootPaths *r = rootPaths();
     if (!r)
@@ -449,7 +458,7 @@ const RootPaths *Evaluator::rootPaths()
     const RunNames &n = RunNames::get();
     ArrayObjects *frames = nullptr;
     if (!skript) {
-        const NodePtr runNode = r->runs->peekObject(ctx.run.index);
+        const ScriptObjects *runNode = r->runs->borrowPeek(ctx.run.index);
         if (!runNode)
             return Direct::No;
         const ObjectArrayPtr *slot = runNode->objectArraySlot(n.funktion.key());
@@ -477,17 +486,24 @@ const RootPaths *Evaluator::rootPaths()
         fail(2, ctx);
         return Direct::Stop;
     }
-    anchor = r->runs->GetObject(ctx.run.index);
-    if (!anchor) {
+    // Claimed, not held: nothing below evaluates before the walk goes on.
+    ScriptObjects *runNode = r->runs->borrowObject(ctx.run.index);
+    if (!runNode) {
         fail(2, ctx);
         return Direct::Stop;
     }
-    if (!skript) {
+    if (skript) {
+        anchor.reset();
+        node = runNode;
+        borrowedFrom = r->runs;
+    } else {
         anchor = frames->GetObject(ctx.callLevel);
         if (!anchor) {
             fail(2, ctx);
             return Direct::Stop;
         }
+        node = anchor.get();
+        borrowedFrom = nullptr;
     }
     m_prefix = Prefix{&x, s.end, skript ? kSkriptTarget : kFunktionPrefix};
     return Direct::Node;

@@ -126,6 +126,18 @@ NodePtr ArrayObjects::peekObject(qint16 index) const
     return pos ? m_slots.at(*pos) : nullptr;
 }
 
+ScriptObjects *ArrayObjects::borrowObject(qint16 index)
+{
+    const auto pos = FindSlot(index);
+    return pos ? m_slots.at(*pos).get() : nullptr;
+}
+
+ScriptObjects *ArrayObjects::borrowPeek(qint16 index) const
+{
+    const auto pos = m_slots.find(index);
+    return pos ? m_slots.at(*pos).get() : nullptr;
+}
+
 void ArrayObjects::ResetObject(qint16 index)
 {
     if (const auto pos = m_slots.find(index))

@@ -216,6 +216,11 @@ public:
     NodePtr claimObject(qint16 index);
     // The element if the index is in use, without creating it.
     NodePtr peekObject(qint16 index) const;
+    // GetObject and peekObject without taking a share: the element lives
+    // while it stays in its place, so the caller keeps the pointer across
+    // nothing that could replace it (ResetObject, exchangeObject).
+    ScriptObjects *borrowObject(qint16 index);
+    ScriptObjects *borrowPeek(qint16 index) const;
     void ResetObject(qint16 index);
     // Puts `node` in the place of the element at `index` and hands back the
     // one it replaces; null (and nothing changed) when the index is not in use.

@@ -41,6 +41,10 @@ namespace {
 // shorter than this, and a run must stay fast while its window, timers and
 // sockets still react well within a frame.
 constexpr std::chrono::milliseconds kYieldInterval{2};
+constexpr int kStatementsPerRead = 8;
+constexpr int kMostStatementsPerRead = 128;
+constexpr std::chrono::microseconds kClockReadEvery{40};
+constexpr int kStatementsPerReceptionCheck = 64;
 
 } // namespace
 
@@ -432,17 +436,30 @@ void MainForm::yield()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     // Reading the clock is itself a cost at millions of statements a
-    // second; a few statements more before looking changes nothing a user
-    // could notice.
-    if (++m_yieldsSinceClock < 8)
+    // second. It is read every 8th statement, and less often while 8
+    // statements take less than a few microseconds (up to every 128th),
+    // so that a read comes about every 5 to 40 µs however fast the
+    // statements are; a slow one brings the step back down at once.
+    if (++m_yieldsSinceClock < m_clockStep)
         return;
     m_yieldsSinceClock = 0;
     const auto now = std::chrono::steady_clock::now();
+    const auto sinceRead = now - m_lastClockRead;
+    m_lastClockRead = now;
+    if (sinceRead < kClockReadEvery / 8 && m_clockStep < kMostStatementsPerRead)
+        m_clockStep *= 2;
+    else if (sinceRead > kClockReadEvery && m_clockStep > kStatementsPerRead)
+        m_clockStep = kStatementsPerRead;
     if (now - m_lastEvents < kYieldInterval) {
         // Answer bytes that are waiting are let in now, or a script waiting
         // for a request in a loop holds up every arrival. Asked every 64th
-        // statement: the question is a system call.
-        if ((++m_receptionChecks & 7) != 0 || !m_receptions->dataWaiting())
+        // statement or at every clock read past that: the question is a
+        // system call.
+        m_receptionChecks += m_clockStep;
+        if (m_receptionChecks < kStatementsPerReceptionCheck)
+            return;
+        m_receptionChecks = 0;
+        if (!m_receptions->dataWaiting())
             return;
     }
     QCoreApplication::processEvents();

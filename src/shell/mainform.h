@@ -137,8 +137,10 @@ private:
     bool m_closeWhenIdle = false;
     bool m_windowClosed = false; // since the last yield
     std::chrono::steady_clock::time_point m_lastEvents{};
+    std::chrono::steady_clock::time_point m_lastClockRead{};
     int m_yieldsSinceClock = 0;
-    unsigned m_receptionChecks = 0;
+    int m_clockStep = 8; // statements from one clock read to the next
+    int m_receptionChecks = 0; // statements since the last question
     // Sockets of request windows with an open connection (shared with them).
     std::shared_ptr<ReceptionWatch> m_receptions = std::make_shared<ReceptionWatch>();
 };
