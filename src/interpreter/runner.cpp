@@ -33,7 +33,16 @@ public:
           savedCaret(box ? box->selectionStart() : 0), scan(startPosition),
           cache(box ? engine.scripts().of(box) : nullptr)
     {
+        if (cache)
+            cache->enter(reader);
     }
+    ~Runner()
+    {
+        if (cache)
+            cache->leave(reader);
+    }
+    Runner(const Runner &) = delete;
+    Runner &operator=(const Runner &) = delete;
 
     void execute(const QString &statement);
 
@@ -83,9 +92,12 @@ private:
     bool single = false;
     Engine::RunningStatement running;
     // What is known about the text box's text; the statement being executed
-    // is held, since it may change the text it came from.
+    // is held (a single one here, one of the text's by the cache through
+    // `reader`), since it may change the text it came from.
     std::shared_ptr<ScriptCache> cache;
-    std::shared_ptr<const Statement> current;
+    ScriptCache::Reader reader;
+    std::shared_ptr<const Statement> singleStatement;
+    const Statement *current = nullptr;
 };
 
 void Runner::execute(const QString &statement)
@@ -95,7 +107,8 @@ void Runner::execute(const QString &statement)
     const auto unlink = qScopeGuard([this] { m_engine.runningStatements() = running.outer; });
     for (;;) {
         if (single) {
-            current = m_engine.scripts().single(statement);
+            singleStatement = m_engine.scripts().single(statement);
+            current = singleStatement.get();
         } else if (!readStatement()) {
             break;
         }
@@ -157,6 +170,8 @@ bool Runner::readStatement()
     if (mode == Mode::LabelSearch && !jumpToLabel())
         return false;
     current = cache->statementAt(*textBox, scan);
+    reader.current = current;
+    reader.kept.reset();
     if (!current)
         return false;
     textBox->setSelection(current->from, current->length);

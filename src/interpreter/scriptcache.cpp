@@ -99,17 +99,31 @@ void ScriptCache::sync(const ScriptText &box)
     const quint64 version = box.textVersion();
     if (m_synced && version == m_version)
         return;
-    m_statements.clear();
+    dropStatements();
     m_labels.reset();
     m_version = version;
     m_synced = true;
 }
 
-std::shared_ptr<const Statement> ScriptCache::statementAt(const ScriptText &box, qint32 scan)
+void ScriptCache::dropStatements()
+{
+    for (Reader *r = m_readers; r; r = r->next) {
+        if (!r->current || r->kept.get() == r->current)
+            continue;
+        for (const auto &entry : m_statements)
+            if (entry.second.get() == r->current) {
+                r->kept = entry.second;
+                break;
+            }
+    }
+    m_statements.clear();
+}
+
+const Statement *ScriptCache::statementAt(const ScriptText &box, qint32 scan)
 {
     sync(box);
     if (const auto it = m_statements.find(scan); it != m_statements.end())
-        return it->second;
+        return it->second.get();
     const QString &text = box.scriptText();
     const std::optional<LineRange> r = lineAt(text, scan);
     std::shared_ptr<const Statement> st;
@@ -121,9 +135,10 @@ std::shared_ptr<const Statement> ScriptCache::statementAt(const ScriptText &box,
         st = std::move(made);
     }
     if (m_statements.size() >= limits::kCachedStatements)
-        m_statements.clear();
-    m_statements.emplace(scan, st);
-    return st;
+        dropStatements();
+    const Statement *read = st.get();
+    m_statements.emplace(scan, std::move(st));
+    return read;
 }
 
 ScriptCache::LabelPlace ScriptCache::findLabel(const ScriptText &box, const QString &upperName)

@@ -65,8 +65,33 @@ public:
     }
     bool expired() const { return m_box.expired(); }
 
-    // The statement read from `scan`, or null past the end of the text.
-    std::shared_ptr<const Statement> statementAt(const ScriptText &box, qint32 scan);
+    // A runner invocation reading this text. The statement it executes
+    // stays alive while it does, even when the text changes under it or
+    // the cache starts afresh, without a share taken for every statement:
+    // the cache hands it a share only when it drops its own.
+    struct Reader
+    {
+        const Statement *current = nullptr;
+        std::shared_ptr<const Statement> kept;
+        Reader *next = nullptr;
+    };
+    void enter(Reader &reader)
+    {
+        reader.next = m_readers;
+        m_readers = &reader;
+    }
+    void leave(Reader &reader)
+    {
+        for (Reader **r = &m_readers; *r; r = &(*r)->next)
+            if (*r == &reader) {
+                *r = reader.next;
+                return;
+            }
+    }
+
+    // The statement read from `scan`, or null past the end of the text. It
+    // lives while the cache keeps it or a reader holds it as its current.
+    const Statement *statementAt(const ScriptText &box, qint32 scan);
 
     // Where a label search from the top of the text ends.
     struct LabelPlace
@@ -80,6 +105,7 @@ public:
 
 private:
     void sync(const ScriptText &box);
+    void dropStatements();
 
     std::weak_ptr<ScriptText> m_box;
     quint64 m_version = 0;
@@ -88,6 +114,7 @@ private:
     // Label name (upper case) -> the first label line of that name.
     std::optional<QHash<QString, LabelPlace>> m_labels;
     LabelPlace m_lastLine;
+    Reader *m_readers = nullptr;
 };
 
 // The caches of all text boxes a run has read.

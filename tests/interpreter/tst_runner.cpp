@@ -265,6 +265,28 @@ private slots:
         QVERIFY(host.messages.isEmpty());
     }
 
+    void statementOutlivesTheChangeOfItsText()
+    {
+        // A user function changes the text the calling statement came from
+        // and reads on in it; the calling statement then goes on with its
+        // next parameter, which the text no longer holds.
+        TestHost host;
+        host.createSkriptWindow();
+        host.createSkriptWindow();
+        const QString script = lines({"EXEC Skript.User.NewVariable(Text(V))",
+                                      "EXEC Skript.User.NewFunction(Text(F) Text(f))",
+                                      "EXEC SkriptFenster(2).Text(Main.Text.Plus(Skript.User.F() Skript.User.V(Text(b))))",
+                                      "QUIT", ":f", "EXEC Skript.User.V(Text(a))", "EXITFUNCTION"});
+        int yields = 0;
+        host.onYield = [&] {
+            if (++yields == 3) // inside F, before it reads EXITFUNCTION
+                host.skript(1)->text->setText(host.skript(1)->text->text() + QStringLiteral("\r\n' danach"));
+        };
+        host.runScript(script);
+        QCOMPARE(host.skript(2)->text->text(), QStringLiteral("a"));
+        QVERIFY(host.messages.isEmpty());
+    }
+
     void labelsAreFoundInTheChangedText()
     {
         // A user function's label moves while the run goes on: the next
