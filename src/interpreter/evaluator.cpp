@@ -163,6 +163,12 @@ private:
                        int &expansions, qsizetype &textBudget, NodePtr &anchor, const ScriptObjects *&node,
                        ArrayObjects *&borrowedFrom);
     const RootPaths *rootPaths();
+    // The current run's object where the run objects know it, else null.
+    ScriptObjects *runObject(const RootPaths &r, const EvalContext &ctx)
+    {
+        const RunObjects &runs = m_engine.runs();
+        return runs.array() == r.runs ? runs.borrowedNode(ctx.run) : nullptr;
+    }
     bool nearStackEnd()
     {
         // A nested evaluation checks the stack a few frames further down.
@@ -458,7 +464,9 @@ const RootPaths *Evaluator::rootPaths()
     const RunNames &n = RunNames::get();
     ArrayObjects *frames = nullptr;
     if (!skript) {
-        const ScriptObjects *runNode = r->runs->borrowPeek(ctx.run.index);
+        const ScriptObjects *runNode = runObject(*r, ctx);
+        if (!runNode)
+            runNode = r->runs->borrowPeek(ctx.run.index);
         if (!runNode)
             return Direct::No;
         const ObjectArrayPtr *slot = runNode->objectArraySlot(n.funktion.key());
@@ -487,7 +495,9 @@ const RootPaths *Evaluator::rootPaths()
         return Direct::Stop;
     }
     // Claimed, not held: nothing below evaluates before the walk goes on.
-    ScriptObjects *runNode = r->runs->borrowObject(ctx.run.index);
+    ScriptObjects *runNode = runObject(*r, ctx);
+    if (!runNode)
+        runNode = r->runs->borrowObject(ctx.run.index);
     if (!runNode) {
         fail(2, ctx);
         return Direct::Stop;

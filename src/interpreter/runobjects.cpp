@@ -32,7 +32,7 @@ void furnish(ScriptObjects &node)
 } // namespace
 
 RunObjects::RunObjects(ObjectArrayPtr skriptArray)
-    : m_skriptArray(std::move(skriptArray)), m_serials(1, 0)
+    : m_skriptArray(std::move(skriptArray)), m_serials(1, 0), m_nodes(1, nullptr)
 {
 }
 
@@ -44,9 +44,12 @@ RunRef RunObjects::create()
         if (node->function(u"MyFunktion"))
             continue;
         furnish(*node);
-        if (m_serials.size() <= size_t(n))
+        if (m_serials.size() <= size_t(n)) {
             m_serials.resize(size_t(n) + 1, 0);
+            m_nodes.resize(size_t(n) + 1, nullptr);
+        }
         m_serials[size_t(n)] = ++m_nextSerial;
+        m_nodes[size_t(n)] = node.get();
         return RunRef{qint16(n), m_serials[size_t(n)]};
     }
     return RunRef{};
@@ -57,8 +60,10 @@ void RunObjects::release(qint16 index)
     if (index <= 0)
         return;
     m_skriptArray->ResetObject(index);
-    if (size_t(index) < m_serials.size())
+    if (size_t(index) < m_serials.size()) {
         m_serials[size_t(index)] = 0;
+        m_nodes[size_t(index)] = nullptr;
+    }
 }
 
 bool RunObjects::alive(qint16 index) const

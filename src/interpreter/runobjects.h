@@ -46,6 +46,13 @@ public:
     }
     // The object of a current run other than 0, else null.
     NodePtr node(const RunRef &run) const;
+    // The same without a share, for the evaluator's walk: only the run's
+    // release takes the object from its place in `array()`.
+    ScriptObjects *borrowedNode(const RunRef &run) const
+    {
+        return run.index > 0 && isCurrent(run) ? m_nodes[size_t(run.index)] : nullptr;
+    }
+    const ArrayObjects *array() const { return m_skriptArray.get(); }
     FramePool &framePool() { return m_framePool; }
 
 private:
@@ -53,6 +60,7 @@ private:
     ObjectArrayPtr m_skriptArray;
     quint64 m_nextSerial = 0;
     std::vector<quint64> m_serials; // by run index; 0 = free
+    std::vector<ScriptObjects *> m_nodes; // by run index, the current runs' objects
 };
 
 } // namespace varnok
