@@ -219,11 +219,18 @@ double scanNumber(QStringView text, qsizetype *end)
 
 namespace {
 // Small integers (indices, counters, truth values) are the most common
-// results; they share one immutable text each instead of allocating.
+// results; they share one immutable text each instead of allocating. The
+// texts lie over characters that live as long as the program, and such a
+// text is copied and dropped without counting its users (an atomic
+// operation each) as a text of its own would be.
+char16_t smallIntegerChars[1024][5];
 const std::array<QString, 1024> kSmallIntegers = [] {
     std::array<QString, 1024> texts;
-    for (int i = 0; i < 1024; ++i)
-        texts[size_t(i)] = QString::number(i);
+    for (int i = 0; i < 1024; ++i) {
+        const QString digits = QString::number(i);
+        std::copy(digits.utf16(), digits.utf16() + digits.size(), smallIntegerChars[i]);
+        texts[size_t(i)] = QString::fromRawData(reinterpret_cast<const QChar *>(smallIntegerChars[i]), digits.size());
+    }
     return texts;
 }();
 } // namespace

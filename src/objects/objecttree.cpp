@@ -12,10 +12,8 @@ void EineFunktion::SetFunktion(QStringView body)
     m_dispatch = nullptr;
 }
 
-QString EineVariable::GetInhalt() const
+QString EineVariable::boundText() const
 {
-    if (!m_bound)
-        return m_content;
     const auto box = m_box.lock();
     return box ? box->text() : QString();
 }

@@ -99,7 +99,7 @@ private:
 class EineVariable : public ListedName
 {
 public:
-    QString GetInhalt() const;
+    QString GetInhalt() const { return m_bound ? boundText() : m_content; }
     void SetInhalt(const QString &value);
     void SetInhalt(QString &&value);
     void LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box);
@@ -111,6 +111,7 @@ public:
     bool appendInPlace(QString &head, const QString &tail);
 
 private:
+    QString boundText() const;
     QString m_content;
     bool m_bound = false;
     std::weak_ptr<TextField> m_box;
