@@ -49,7 +49,9 @@ void TextModel::setSelection(qsizetype start, qsizetype length)
 {
     m_selStart = start;
     m_selLength = length;
-    clampSelection();
+    // A runner sets a selection inside the text at every statement.
+    if (start < 0 || length < 0 || length > m_text.size() - start)
+        clampSelection();
     if (!m_selectionDirty) {
         m_selectionDirty = true;
         emit selectionPending();

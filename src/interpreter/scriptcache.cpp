@@ -94,11 +94,9 @@ std::optional<LineRange> lineAt(const QString &text, qint32 scan)
     return r;
 }
 
-void ScriptCache::sync(const ScriptText &box)
+void ScriptCache::resync(const ScriptText &box)
 {
     const quint64 version = box.textVersion();
-    if (m_synced && version == m_version)
-        return;
     dropStatements();
     m_labels.reset();
     m_version = version;
@@ -117,13 +115,19 @@ void ScriptCache::dropStatements()
             }
     }
     m_statements.clear();
+    m_recent.fill(Recent{});
 }
 
 const Statement *ScriptCache::statementAt(const ScriptText &box, qint32 scan)
 {
     sync(box);
-    if (const auto it = m_statements.find(scan); it != m_statements.end())
+    Recent &recent = m_recent[size_t(scan) % kRecent];
+    if (recent.scan == scan)
+        return recent.statement;
+    if (const auto it = m_statements.find(scan); it != m_statements.end()) {
+        recent = Recent{scan, it->second.get()};
         return it->second.get();
+    }
     const QString &text = box.scriptText();
     const std::optional<LineRange> r = lineAt(text, scan);
     std::shared_ptr<const Statement> st;
@@ -138,6 +142,7 @@ const Statement *ScriptCache::statementAt(const ScriptText &box, qint32 scan)
         dropStatements();
     const Statement *read = st.get();
     m_statements.emplace(scan, std::move(st));
+    recent = Recent{scan, read};
     return read;
 }
 

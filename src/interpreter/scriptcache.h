@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QString>
+#include <array>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -104,13 +105,27 @@ public:
     LabelPlace findLabel(const ScriptText &box, const QString &upperName);
 
 private:
-    void sync(const ScriptText &box);
+    void sync(const ScriptText &box)
+    {
+        if (!m_synced || box.textVersion() != m_version)
+            resync(box);
+    }
+    void resync(const ScriptText &box);
     void dropStatements();
 
     std::weak_ptr<ScriptText> m_box;
     quint64 m_version = 0;
     bool m_synced = false;
     std::unordered_map<qint32, std::shared_ptr<const Statement>> m_statements;
+    // The last statements read, by scan position modulo their number: a
+    // loop reads the same few again and again.
+    struct Recent
+    {
+        qint32 scan = -1;
+        const Statement *statement = nullptr;
+    };
+    static constexpr size_t kRecent = 64;
+    std::array<Recent, kRecent> m_recent{};
     // Label name (upper case) -> the first label line of that name.
     std::optional<QHash<QString, LabelPlace>> m_labels;
     LabelPlace m_lastLine;
