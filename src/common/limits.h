@@ -107,7 +107,7 @@ inline constexpr qsizetype kMaxShownLines = 100000;
 // document keeps a second copy of its text (UTF-16) and a block for each
 // line, so a 4 MB script shown whole cost the text three times over (28
 // MiB). A window of this size costs about 2 MB of text and, for lines of
-// statements, 16,000 blocks (2.4 MB), and is still some 300 screens long.
+// statements, 16,000 blocks (2.4 MB), and is still hundreds of screens long.
 // It is the size above which scripts are shown without colours, so a
 // script is either shown whole and coloured or windowed and plain.
 inline constexpr qsizetype kMaxShownChars = qsizetype(1) << 20;

@@ -1691,14 +1691,18 @@ void TextBox::trimWindow()
     if (lines <= m_maxShownLines + m_maxShownLines / 4
         && (m_winEnd - m_winStart <= m_maxShownChars + m_maxShownChars / 4 || lines <= minShownLines()))
         return;
-    ++m_moving;
-    ++m_quiet;
     QScrollBar *v = m_plain->verticalScrollBar();
     const qsizetype top = v->value();
+    const bool keepEnd = top + viewRows() / 2 > lines / 2;
+    const qsizetype kept = keepEnd ? fittingLines(m_winLine + lines, false) : fittingLines(m_winLine, true);
+    if (kept >= lines)
+        return;
+    m_winSize = kept;
+    ++m_moving;
+    ++m_quiet;
     QTextDocument *doc = m_plain->document();
-    if (top + viewRows() / 2 > lines / 2) {
-        m_winSize = fittingLines(m_winLine + lines, false);
-        const qsizetype cut = lines - m_winSize;
+    if (keepEnd) {
+        const qsizetype cut = lines - kept;
         const qsizetype newStart = m_lines.lineStart(m_winLine + cut);
         QTextCursor c(doc);
         c.setPosition(0);
@@ -1710,8 +1714,7 @@ void TextBox::trimWindow()
         m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
         v->setValue(int(std::max<qsizetype>(0, top - cut)));
     } else {
-        m_winSize = fittingLines(m_winLine, true);
-        setWindowBounds(m_winLine, m_winLine + m_winSize);
+        setWindowBounds(m_winLine, m_winLine + kept);
         QTextCursor c(doc);
         c.setPosition(int(m_shownLength));
         c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
