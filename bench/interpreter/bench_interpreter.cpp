@@ -179,5 +179,24 @@ int main()
         std::printf("labels: fib(16) = %s / %s, function at the top %.3f s, behind 10,000 lines %.3f s (ratio %.2f)\n",
                     qPrintable(ra), qPrintable(rb), t, u, u / t);
     }
+    // Calls: fib(22) and fib(25) as a user function at the top of a short
+    // script, microseconds per call (the whole run over its calls).
+    for (const int n : {22, 25}) {
+        long long calls = 1;
+        for (long long a = 1, b = 1, k = 1; k <= n; ++k) { // 2 * fib(n + 1) - 1 calls
+            const long long c = a + b;
+            a = b;
+            b = c;
+            calls = 2 * a - 1;
+        }
+        const QString script = fibonacci(n, 0, true);
+        std::vector<double> perCall;
+        QString result;
+        for (int r = 0; r < 5; ++r)
+            perCall.push_back(runFibonacci(script, &result) * 1e6 / double(calls));
+        const auto [lo, hi] = std::minmax_element(perCall.begin(), perCall.end());
+        std::printf("calls: fib(%d) = %s, %lld calls, %.3f us per call (%.3f-%.3f, 5 runs)\n", n,
+                    qPrintable(result), calls, median(perCall), *lo, *hi);
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "conventions.h"
 #include "common/limits.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -227,6 +228,16 @@ const std::array<QString, 1024> kSmallIntegers = [] {
 }();
 } // namespace
 
+namespace {
+
+QString &spareText()
+{
+    thread_local QString spare;
+    return spare;
+}
+
+} // namespace
+
 QString integerText(qint64 value)
 {
     if (value >= 0 && value < 1024)
@@ -241,7 +252,23 @@ QString integerText(qint64 value)
     } while (rest != 0);
     if (value < 0)
         digits[--pos] = u'-';
-    return QString(reinterpret_cast<const QChar *>(digits + pos), 24 - pos);
+    const qsizetype length = 24 - pos;
+    QString &spare = spareText();
+    if (spare.isDetached() && spare.capacity() >= length) {
+        QString out = std::move(spare);
+        out.resize(length);
+        std::copy(digits + pos, digits + 24, reinterpret_cast<char16_t *>(out.data()));
+        return out;
+    }
+    return QString(reinterpret_cast<const QChar *>(digits + pos), length);
+}
+
+void recycleText(QString &&text)
+{
+    // Small: the spare lives as long as the thread.
+    constexpr qsizetype kLargest = 32;
+    if (text.isDetached() && text.capacity() <= kLargest && text.capacity() > 0)
+        spareText() = std::move(text);
 }
 
 QString numberText(double value)

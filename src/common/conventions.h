@@ -30,6 +30,12 @@ QString numberText(double value);
 // Plain decimal form of an integer.
 QString integerText(qint64 value);
 
+// Offers the buffer of a text no one needs any more (a variable's content
+// it just replaced) to the next integerText, which then writes its digits
+// into it instead of allocating: a counter that is written again and again
+// allocates nothing. Kept only when no one else shares it and it is small.
+void recycleText(QString &&text);
+
 // Round half to even, then range check. Empty on NaN or out of range.
 std::optional<qint16> toInt16(double value);
 std::optional<qint32> toInt32(double value);

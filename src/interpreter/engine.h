@@ -38,6 +38,18 @@ struct EvalContext
     QString errorHandler;
 };
 
+// What the evaluator found out about the root's shortcut Skript and the
+// built-in MyIndex it leads to, true while the root's layout stays.
+struct RootPaths
+{
+    quint64 layout = ~quint64(0);
+    bool usable = false; // the shortcut leads to the run's object as the program made it
+    const EineVerknuepfung *skript = nullptr;
+    const QChar *skriptTarget = nullptr; // the target's characters when checked
+    ArrayObjects *runs = nullptr;        // the object array Skript
+    const EineFunktion *myIndex = nullptr;
+};
+
 struct WaitEntry
 {
     bool waiting = false;
@@ -129,6 +141,7 @@ public:
     RandomSource &random() { return m_random; }
     RunningStatement *&runningStatements() { return m_running; }
     ScriptCaches &scripts() { return *m_scripts; }
+    RootPaths &rootPaths() { return m_rootPaths; }
 
 private:
     Host &m_host;
@@ -145,6 +158,7 @@ private:
     // What was worked out once about expressions and script texts.
     std::unique_ptr<ExprCache> m_exprs;
     std::unique_ptr<ScriptCaches> m_scripts;
+    RootPaths m_rootPaths;
 };
 
 } // namespace varnok

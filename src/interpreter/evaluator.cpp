@@ -103,7 +103,14 @@ private:
     QString notFound(const Expr &x, const Segment &s, const EvalContext &ctx)
     {
         const qsizetype to = s.argFrom >= 0 ? s.argFrom : s.end;
-        const QStringView path = QStringView(x.text).left(to);
+        QStringView path = QStringView(x.text).left(to);
+        // After a shortcut taken straight to its object, the text the
+        // expansion would have built.
+        QString expanded;
+        if (m_prefix.expr == &x && to > m_prefix.end) {
+            expanded = concat({m_prefix.text, path.mid(m_prefix.end)});
+            path = expanded;
+        }
         const qsizetype dot = path.lastIndexOf(u'.');
         m_engine.noteMissingName(path.mid(dot + 1).trimmed().toString(), path.trimmed().toString());
         return fail(4, ctx);
@@ -116,7 +123,12 @@ private:
     // yields the empty text at once and carries out nothing.
     std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
-        QString value = Evaluator(m_engine).evaluate(sub.get(), sub.text.size(), ctx, purpose);
+        const Expr &e = sub.get();
+        // A number literal yields its text, unless the evaluation would
+        // find the run released or the stack at its end.
+        if (e.kind == Expr::Kind::Number && e.numberOk && !released(ctx) && !nearStackEnd())
+            return e.number;
+        QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
         if (released(ctx))
             return std::nullopt;
         return value;
@@ -138,13 +150,34 @@ private:
                            bool discard);
     QString arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s, const EvalContext &ctx);
     NodePtr arrayElement(ArrayObjects *array, const Expr &x, const Segment &s, const EvalContext &ctx);
+    std::optional<qint16> runIndexCall(const SubExpr &sub, const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
                            const EvalContext &ctx, EineVariable *assignTarget);
+    std::shared_ptr<const CallWords> splitCall(const QString &body, const Expr &x, const Segment &s);
     QString callWords(Words &words, const EvalContext &ctx, const Expr *within = nullptr);
     QString evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within);
 
+    enum class Direct { No, Stop, Node };
+    Direct runShortcut(const Expr &x, const Segment &s, const EineVerknuepfung &sc, const EvalContext &ctx,
+                       int &expansions, qsizetype &textBudget, NodePtr &anchor);
+    const RootPaths *rootPaths();
+    bool nearStackEnd()
+    {
+        // A nested evaluation checks the stack a few frames further down.
+        constexpr size_t kFramesBelow = 16 * 1024;
+        return m_engine.guard().exhausted(static_cast<const char *>(__builtin_frame_address(0)) - kFramesBelow);
+    }
+
     Engine &m_engine;
+    // The part of `expr`'s text before `end` stands for `text`: a shortcut
+    // was taken straight to its object instead of building its expansion.
+    struct Prefix
+    {
+        const Expr *expr = nullptr;
+        qsizetype end = 0;
+        QStringView text;
+    } m_prefix;
 };
 
 // The rewritten expression a shortcut leads to: its target, then after a
@@ -241,6 +274,7 @@ QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContex
 
 restart:
     anchor.reset();
+    m_prefix.expr = nullptr;
     node = &m_engine.root();
     for (size_t k = 0;; ++k) {
         const Segment *const step = x->step(k);
@@ -250,6 +284,15 @@ restart:
         const Segment::Found &found = s.lookUp(*node);
         if (s.argFrom < 0) {
             if (const EineVerknuepfung *sc = found.shortcut) {
+                switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor)) {
+                case Direct::Stop:
+                    return {};
+                case Direct::Node:
+                    node = anchor.get();
+                    continue;
+                case Direct::No:
+                    break;
+                }
                 x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, textBudget, held);
                 if (!x)
                     return fail(2, ctx);
@@ -306,12 +349,164 @@ restart:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     // The element is claimed even when the index released the run, as it
     // always was; the caller then stops.
-    const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
-    const auto index = toInt16(numericValue(indexText));
+    std::optional<qint16> index = runIndexCall(*s.inner, ctx);
+    if (!index) {
+        const QString indexText = Evaluator(m_engine).evaluate(s.inner->get(), s.inner->text.size(), ctx, {});
+        index = toInt16(numericValue(indexText));
+    }
     NodePtr element = index ? array->GetObject(*index) : nullptr;
     if (!element)
         fail(2, ctx);
     return element;
+}
+
+constexpr QStringView kSkriptTarget = u"Skript(MyIndex())";
+constexpr QStringView kFunktionTarget = u"Skript.Funktion(Skript.MyFunktion())";
+constexpr QStringView kFunktionPrefix = u"Skript(MyIndex()).Funktion(Skript.MyFunktion())";
+
+struct FixedName
+{
+    explicit FixedName(QStringView n) : name(normalizeName(n)), hash(nameHash(name)) {}
+    NameKey key() const { return {name, hash}; }
+    QString name;
+    size_t hash;
+};
+
+// The names the run's own paths are made of, normalised once.
+struct RunNames
+{
+    static const RunNames &get()
+    {
+        static const RunNames names;
+        return names;
+    }
+    FixedName skript{u"Skript"};
+    FixedName myIndex{u"MyIndex"};
+    FixedName funktion{u"Funktion"};
+    FixedName myFunktion{u"MyFunktion"};
+};
+
+bool namesBuiltin(const EineFunktion *f, BuiltinFunction run)
+{
+    return f && f->bodyIsOneWord() && dispatchOf(*f)->run == run;
+}
+
+// The root's shortcut Skript and MyIndex as the program makes them, or null
+// when the root holds anything that would make a path through them go
+// another way.
+const RootPaths *Evaluator::rootPaths()
+{
+    const ScriptObjects &root = m_engine.root();
+    RootPaths &r = m_engine.rootPaths();
+    if (r.layout != root.layout()) {
+        const RunNames &n = RunNames::get();
+        r = RootPaths{};
+        r.layout = root.layout();
+        const ShortcutPtr *skript = root.shortcutSlot(n.skript.key());
+        const ObjectArrayPtr *runs = root.objectArraySlot(n.skript.key());
+        const FunctionPtr *myIndex = root.functionSlot(n.myIndex.key());
+        if (skript && runs && myIndex && !root.shortcutSlot(n.myIndex.key())) {
+            r.skript = skript->get();
+            r.skriptTarget = r.skript->GetVerknuepfung().constData();
+            r.runs = runs->get();
+            r.myIndex = myIndex->get();
+            r.usable = r.skript->GetVerknuepfung() == kSkriptTarget;
+        }
+    }
+    if (!r.usable || !namesBuiltin(r.myIndex, &builtin::myIndex))
+        return nullptr;
+    const QString &target = r.skript->GetVerknuepfung();
+    if (target.constData() != r.skriptTarget) {
+        if (target != kSkriptTarget)
+            return nullptr;
+        r.skriptTarget = target.constData();
+    }
+    return &r;
+}
+
+// The shortcuts every path into a run's own object takes, Skript and
+// Skript.Funktion, followed straight to the object their expansion reaches:
+// the run's object Skript(MyIndex()), and the frame
+// Skript(MyIndex()).Funktion(Skript.MyFunktion()) of the current call level.
+// What the expansions would count and charge is counted and charged, and
+// the element is claimed as the walk along the expansion claims it. Not
+// where anything could go another way than the expansion's walk (anything
+// else in the root or the run's object under these names, a released run,
+// a stack near its end); the caller then expands.
+[[gnu::noinline]] Evaluator::Direct Evaluator::runShortcut(const Expr &x, const Segment &s,
+                                                          const EineVerknuepfung &sc, const EvalContext &ctx,
+                                                          int &expansions, qsizetype &textBudget, NodePtr &anchor)
+{
+    const RootPaths *r = rootPaths();
+    if (!r)
+        return Direct::No;
+    const QString &target = sc.GetVerknuepfung();
+    const bool skript = &sc == r->skript;
+    if (!skript && target != kFunktionTarget)
+        return Direct::No;
+    if (released(ctx) || nearStackEnd())
+        return Direct::No;
+    const RunNames &n = RunNames::get();
+    ArrayObjects *frames = nullptr;
+    if (!skript) {
+        const NodePtr runNode = r->runs->peekObject(ctx.run.index);
+        if (!runNode)
+            return Direct::No;
+        const ObjectArrayPtr *slot = runNode->objectArraySlot(n.funktion.key());
+        if (!slot || runNode->shortcutSlot(n.myFunktion.key()))
+            return Direct::No;
+        const FunctionPtr *myFunktion = runNode->functionSlot(n.myFunktion.key());
+        if (!myFunktion || !namesBuiltin(myFunktion->get(), &builtin::myFunktion))
+            return Direct::No;
+        frames = slot->get();
+    }
+    // What expand() charges: the target, the dot and the rest of the path;
+    // for Funktion its own expansion and then that of the Skript it starts with.
+    const qsizetype size = target.size() + 1 + (x.text.size() - s.end - 1);
+    auto charge = [&](qsizetype built) {
+        if (++expansions > m_engine.guard().limits.shortcutExpansions || built > textBudget)
+            return false;
+        textBudget -= built;
+        return true;
+    };
+    if (!charge(size)) {
+        fail(2, ctx);
+        return Direct::Stop;
+    }
+    if (!skript && !charge(kSkriptTarget.size() + 1 + size - qsizetype(sizeof("Skript.") - 1))) {
+        fail(2, ctx);
+        return Direct::Stop;
+    }
+    anchor = r->runs->GetObject(ctx.run.index);
+    if (!anchor) {
+        fail(2, ctx);
+        return Direct::Stop;
+    }
+    if (!skript) {
+        anchor = frames->GetObject(ctx.callLevel);
+        if (!anchor) {
+            fail(2, ctx);
+            return Direct::Stop;
+        }
+    }
+    m_prefix = Prefix{&x, s.end, skript ? kSkriptTarget : kFunktionPrefix};
+    return Direct::Node;
+}
+
+// The index `MyIndex()` stands for, as every path through the shortcut
+// Skript asks for it, without writing it as a text and reading it back;
+// nothing when the evaluation could go any other way than to the built-in
+// MyIndex (another function or a shortcut of that name in the root, a
+// released run, a stack near its end), which the caller then evaluates.
+std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalContext &ctx)
+{
+    if (!sub.isMyIndexCall() || released(ctx) || nearStackEnd())
+        return std::nullopt;
+    const Segment::Found &found = sub.get().last().lookUp(m_engine.root());
+    const EineFunktion *f = found.function;
+    if (found.shortcut || !f || !f->bodyIsOneWord() || dispatchOf(*f)->run != &builtin::myIndex)
+        return std::nullopt;
+    return ctx.run.index;
 }
 
 [[gnu::noinline]] QString Evaluator::arrayAccess(ArrayVariable &array, const Expr &x, const Segment &s,
@@ -399,25 +594,72 @@ restart:
             return callBuiltin(m_engine, QStringView(), params, ctx, known);
         }
     }
-    // Splits body and argument text as if they were joined by one blank,
-    // without joining them: a body whose parentheses balance ends its last
-    // word at that blank.
-    // A copy (shared, not duplicated): evaluating the parameters may give
-    // the function a new body while the words still point into this one.
-    const QString body = f.GetFunktion();
+    // The words as split for this body before, or split now. Held while
+    // the call runs: evaluating the parameters may give the function a new
+    // body, or a nested call of this segment split another one.
+    const QString &body = f.GetFunktion();
+    std::shared_ptr<const CallWords> call = s.call;
+    if (!call || !((call->body.constData() == body.constData() && call->body.size() == body.size())
+                   || call->body == body)) {
+        call = splitCall(body, x, s);
+        s.call = call;
+    }
+    switch (call->form) {
+    case CallWords::Form::Joined: {
+        QString joined;
+        joined.reserve(call->body.size() + 1 + inner.size());
+        joined.append(call->body).append(u' ').append(inner);
+        return callFunction(joined, ctx);
+    }
+    case CallWords::Form::Literal:
+        return inner.toString();
+    case CallWords::Form::Words:
+        break;
+    }
+    Params params(qsizetype(call->words.size()) + 1);
+    for (size_t k = 0; k < call->words.size(); ++k) {
+        std::optional<QString> value = nested(call->words[k], ctx);
+        if (!value)
+            return {};
+        params[qsizetype(k) + 1] = std::move(*value);
+    }
+    return callBuiltin(m_engine, call->name, params, ctx, call->builtin);
+}
+
+// Splits body and argument text as if they were joined by one blank,
+// without joining them: a body whose parentheses balance ends its last word
+// at that blank. Each word is then evaluated as callWords evaluates it: a
+// long one inside a long text over a view into it, any other one as a text
+// of its own.
+[[gnu::noinline]] std::shared_ptr<const CallWords> Evaluator::splitCall(const QString &body, const Expr &x,
+                                                                      const Segment &s)
+{
+    auto call = std::make_shared<CallWords>();
+    call->body = body;
     Words words;
     int depth = 0;
-    splitCallWords(body, words, depth);
-    if (body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1)) {
-        QString call;
-        call.reserve(body.size() + 1 + inner.size());
-        call.append(body).append(u' ').append(inner);
-        return callFunction(call, ctx);
+    splitCallWords(call->body, words, depth);
+    if (call->body.isEmpty() || depth != 0 || (!words.isEmpty() && isLiteralText(words[0]) && words.size() > 1))
+        return call;
+    if (isLiteralText(words[0])) {
+        call->form = CallWords::Form::Literal;
+        return call;
     }
-    if (isLiteralText(words[0]))
-        return inner.toString();
-    splitCallWords(trimBlanks(inner), words, depth, x.jumps());
-    return callWords(words, ctx, &x);
+    splitCallWords(trimBlanks(x.innerText(s)), words, depth, x.jumps());
+    call->form = CallWords::Form::Words;
+    call->name = words[0];
+    call->builtin = findBuiltin(words[0]);
+    call->words.resize(size_t(words.size() - 1));
+    const QStringView within = x.text;
+    for (qsizetype k = 1; k < words.size(); ++k) {
+        const QStringView w = words[k];
+        SubExpr &sub = call->words[size_t(k - 1)];
+        sub.text = w;
+        if (x.jumps() && w.size() > limits::kCachedExpressionLength && w.utf16() >= within.utf16()
+            && w.utf16() + w.size() <= within.utf16() + within.size())
+            sub.jumps = x.jumps();
+    }
+    return call;
 }
 
 // A long parameter of a user function or window function inside a long

@@ -61,7 +61,7 @@ void Expr::scanOn() const
             }
             --m_parens;
         } else if (c == u'.' && m_parens == 0) {
-            m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, m_pos));
+            m_segments.push_back(std::make_unique<Segment>(makeSegment(expr, m_segStart, m_argStart, m_pos)));
             ++m_steps;
             m_segStart = ++m_pos;
             m_argStart = -1;
@@ -73,7 +73,7 @@ void Expr::scanOn() const
         m_fault = 3;
         return;
     }
-    m_segments.push_back(makeSegment(expr, m_segStart, m_argStart, n));
+    m_segments.push_back(std::make_unique<Segment>(makeSegment(expr, m_segStart, m_argStart, n)));
 }
 
 ParenJumps::ParenJumps(const QString &text)
@@ -195,6 +195,20 @@ const Expr &SubExpr::get() const
     return *expr;
 }
 
+bool SubExpr::isMyIndexCall() const
+{
+    if (callsMyIndex < 0) {
+        const Expr &e = get();
+        bool form = e.kind == Expr::Kind::Path && !e.step(0) && e.fault() == 0;
+        if (form) {
+            const Segment &last = e.last();
+            form = last.argFrom >= 0 && last.name == u"MYINDEX" && trimBlanks(e.innerText(last)).isEmpty();
+        }
+        callsMyIndex = form ? 1 : 0;
+    }
+    return callsMyIndex == 1;
+}
+
 // Moves the expressions `e` holds into the lists, so that none is
 // destroyed inside `e`'s destructor.
 void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &unique,
@@ -204,7 +218,8 @@ void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &uniq
         if (sub.expr)
             unique.push_back(std::move(sub.expr));
     };
-    for (const Segment &s : e.m_segments) {
+    for (const auto &held : e.m_segments) {
+        const Segment &s = *held;
         for (Expansion &x : s.expansions)
             if (x.expr)
                 shared.push_back(std::move(x.expr));
@@ -214,6 +229,9 @@ void releaseNested(const Expr &e, std::vector<std::unique_ptr<const Expr>> &uniq
             if (list)
                 for (const SubExpr &sub : *list)
                     take(sub);
+        if (s.call && s.call.use_count() == 1)
+            for (const SubExpr &sub : s.call->words)
+                take(sub);
     }
 }
 

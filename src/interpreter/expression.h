@@ -67,8 +67,13 @@ struct SubExpr
     QStringView text; // as handed to the evaluation, blanks included
     const ParenJumps *jumps = nullptr; // of the text `text` lies in
     mutable std::unique_ptr<const Expr> expr;
+    // Whether the text is a call `MyIndex()` with nothing inside the
+    // parentheses (as in the shortcut Skript's target): its form only, what
+    // the name finds is looked up at every use. -1 until first asked.
+    mutable qint8 callsMyIndex = -1;
 
     const Expr &get() const;
+    bool isMyIndexCall() const;
 };
 
 // The text a shortcut expands to at one segment, for one link target.
@@ -76,6 +81,21 @@ struct Expansion
 {
     QString target;
     std::shared_ptr<const Expr> expr;
+};
+
+// A call of a function whose body is more than one word (a user
+// function's "User Text(label)") at one segment, for one body: the body's
+// words and the argument text's, split once, as sub-expressions.
+struct CallWords
+{
+    QString body; // what they were split from; shares the function's characters
+    enum class Form : quint8 { Joined, Literal, Words };
+    // Joined: body and argument text are joined and called as one text;
+    // Literal: the body is Text, the call yields the argument text.
+    Form form = Form::Joined;
+    QStringView name;               // the first word, in `body`
+    const Builtin *builtin = nullptr; // what it names, or null
+    std::vector<SubExpr> words;     // the rest, the call's parameters
 };
 
 struct Segment
@@ -121,6 +141,9 @@ struct Segment
     mutable std::unique_ptr<SubExpr> inner;            // the argument text without its outer characters
     mutable std::unique_ptr<std::vector<SubExpr>> words; // call parameters after a one-word body
     mutable std::unique_ptr<std::vector<SubExpr>> pieces; // value-array access
+    // Held by each call while it runs: a nested call of the same segment
+    // may find another function there and split its body instead.
+    mutable std::shared_ptr<const CallWords> call;
 
 private:
     void refill(const ScriptObjects &node) const;
@@ -161,7 +184,7 @@ struct Expr
     {
         while (m_steps <= k && !m_scanned)
             scanOn();
-        return k < m_steps ? &m_segments[k] : nullptr;
+        return k < m_steps ? m_segments[k].get() : nullptr;
     }
     // Once step() has returned null: the fault the scan stopped with, or 0.
     int fault() const
@@ -175,7 +198,7 @@ struct Expr
     {
         while (!m_scanned)
             scanOn();
-        return m_segments.back();
+        return *m_segments.back();
     }
 
     QStringView argumentText(const Segment &s) const
@@ -200,8 +223,8 @@ private:
     // Scans on to the next dot at depth 0, the end, or a fault.
     void scanOn() const;
 
-    // A deque: segments already handed out stay where they are.
-    mutable std::deque<Segment> m_segments;
+    // Each on its own: segments already handed out stay where they are.
+    mutable std::vector<std::unique_ptr<Segment>> m_segments;
     mutable size_t m_steps = 0;
     mutable bool m_scanned = false;
     mutable int m_fault = 0;

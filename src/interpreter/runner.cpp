@@ -95,7 +95,7 @@ void Runner::execute(const QString &statement)
     const auto unlink = qScopeGuard([this] { m_engine.runningStatements() = running.outer; });
     for (;;) {
         if (single) {
-            current = parseStatement(statement);
+            current = m_engine.scripts().single(statement);
         } else if (!readStatement()) {
             break;
         }
@@ -229,7 +229,7 @@ Runner::Step Runner::normal(const Statement &st)
         single = false;
         scan = 0;
         mode = Mode::LabelSearch;
-        labelTarget = upperCase(arg);
+        labelTarget = st.label;
         return Step::Yield;
     case Keyword::ExitFunction:
         return callLevel != 0 ? Step::Return : Step::Next;

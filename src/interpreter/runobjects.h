@@ -18,6 +18,17 @@ struct RunRef
     quint64 serial = 0;
 };
 
+// Frame nodes of finished user-function calls, kept to serve later calls,
+// and the empty elements they replaced, to put back when those calls end:
+// a call then builds and discards no node. At most kKept of each, enough
+// for the depth of an ordinary recursion.
+struct FramePool
+{
+    static constexpr size_t kKept = 256;
+    std::vector<NodePtr> used;
+    std::vector<NodePtr> empty;
+};
+
 class RunObjects
 {
 public:
@@ -36,8 +47,10 @@ public:
     }
     // The object of a current run other than 0, else null.
     NodePtr node(const RunRef &run) const;
+    FramePool &framePool() { return m_framePool; }
 
 private:
+    FramePool m_framePool;
     ObjectArrayPtr m_skriptArray;
     quint64 m_nextSerial = 0;
     std::vector<quint64> m_serials; // by run index; 0 = free

@@ -78,17 +78,17 @@ QString user(Engine &engine, Params &p, const EvalContext &ctx)
 {
     if (p.size() < 2)
         return engine.fail(2, ctx);
-    const RunObjects &runs = engine.runs();
+    RunObjects &runs = engine.runs();
     if (ctx.run.index == 0 || !runs.node(ctx.run))
         return {};
     if (ctx.callLevel >= limits::kCallLevels || engine.guard().exhausted(__builtin_frame_address(0)))
         return engine.fail(2, ctx);
     const qint16 level = qint16(ctx.callLevel + 1);
-    beginFunctionFrame(runs, ctx.run, level);
-    for (qsizetype k = 2; k < p.size(); ++k)
-        addFunctionParameter(runs, ctx.run, level, p[k]);
+    beginFunctionFrame(runs, ctx.run, level, std::span<const QString>(p.constData() + 2, size_t(p.size() - 2)));
     runInFrame(engine, ctx, QStringLiteral("goto ") + p[1], level);
-    QString result = engine.GetValueByPath(u"Skript.Funktion.Rueckgabe", ctx.run, level);
+    QString result;
+    if (!readFrameReturn(engine, ctx.run, level, result))
+        result = engine.GetValueByPath(u"Skript.Funktion.Rueckgabe", ctx.run, level);
     endFunctionFrame(runs, ctx.run, level);
     return result;
 }

@@ -59,6 +59,8 @@ std::shared_ptr<const Statement> parseStatement(QStringView line)
         arg = space < 0 ? QStringView() : trimBlanks(stmt.mid(space + 1));
     }
     st->arg = arg.toString();
+    if (st->keyword == Keyword::Goto)
+        st->label = upperCase(st->arg);
     if (evaluatesArgument(st->keyword))
         st->expr = parseExpression(st->arg);
     return st;
@@ -153,6 +155,15 @@ ScriptCache::LabelPlace ScriptCache::findLabel(const ScriptText &box, const QStr
     if (const auto it = m_labels->constFind(upperName); it != m_labels->constEnd())
         return *it;
     return m_lastLine;
+}
+
+std::shared_ptr<const Statement> ScriptCaches::single(const QString &statement)
+{
+    if (!m_single || m_singleText != statement) {
+        m_single = parseStatement(statement);
+        m_singleText = statement;
+    }
+    return m_single;
 }
 
 std::shared_ptr<ScriptCache> ScriptCaches::of(const std::shared_ptr<ScriptText> &box)

@@ -29,6 +29,7 @@ struct Statement
     Keyword keyword = Keyword::None;
     QString arg;                      // trimmed, letter case kept
     std::unique_ptr<const Expr> expr; // the argument, for keywords that evaluate it
+    QString label;                    // GOTO: the argument in upper case
     // Where it was read from: the selection and the scan position after it.
     qsizetype from = 0;
     qsizetype length = 0;
@@ -94,9 +95,14 @@ class ScriptCaches
 {
 public:
     std::shared_ptr<ScriptCache> of(const std::shared_ptr<ScriptText> &box);
+    // A single statement (a function's GOTO, a handler) read from its text;
+    // the last one is kept, since a user function's calls repeat theirs.
+    std::shared_ptr<const Statement> single(const QString &statement);
 
 private:
     std::vector<std::shared_ptr<ScriptCache>> m_caches;
+    QString m_singleText;
+    std::shared_ptr<const Statement> m_single;
 };
 
 } // namespace varnok

@@ -42,7 +42,8 @@ bool EineVariable::appendInPlace(QString &head, const QString &tail)
 void EineVariable::SetInhalt(QString &&value)
 {
     if (!m_bound) {
-        m_content = std::move(value);
+        std::swap(m_content, value);
+        recycleText(std::move(value));
         return;
     }
     if (const auto box = m_box.lock())
@@ -131,6 +132,14 @@ void ArrayObjects::ResetObject(qint16 index)
         m_slots.at(*pos) = newElement();
 }
 
+NodePtr ArrayObjects::exchangeObject(qint16 index, NodePtr node)
+{
+    const auto pos = m_slots.find(index);
+    if (!pos)
+        return nullptr;
+    std::swap(m_slots.at(*pos), node);
+    return node;
+}
 
 void ScriptObjects::Initialize()
 {

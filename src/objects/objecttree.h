@@ -217,6 +217,9 @@ public:
     // The element if the index is in use, without creating it.
     NodePtr peekObject(qint16 index) const;
     void ResetObject(qint16 index);
+    // Puts `node` in the place of the element at `index` and hands back the
+    // one it replaces; null (and nothing changed) when the index is not in use.
+    NodePtr exchangeObject(qint16 index, NodePtr node);
     size_t count() const { return m_slots.size(); }
 
 private:

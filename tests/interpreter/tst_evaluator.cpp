@@ -13,6 +13,52 @@ class TestEvaluator : public QObject
 {
     Q_OBJECT
 private slots:
+    // The shortcuts into a run's own object are followed without building
+    // their expansions, but counted and charged as if built: the limits end
+    // a path at exactly the same step. Skript.User.V takes one expansion of
+    // 24 characters (budget: the base plus 4 x 13); Skript.Funktion.Nix
+    // three of 30, 40 and 51 (the base plus 4 x 19), then error 4.
+    void runShortcutsCountAgainstTheLimits_data()
+    {
+        QTest::addColumn<QString>("expr");
+        QTest::addColumn<int>("expansions");
+        QTest::addColumn<int>("text");
+        QTest::addColumn<QString>("box");
+        const QString ok, two = QStringLiteral("Fehler 2"), four = QStringLiteral("Fehler 4");
+        QTest::newRow("skript, count reached") << QStringLiteral("Skript.User.V") << 1 << 1000 << ok;
+        QTest::newRow("skript, count short") << QStringLiteral("Skript.User.V") << 0 << 1000 << two;
+        QTest::newRow("skript, text reached") << QStringLiteral("Skript.User.V") << 1000 << -28 << ok;
+        QTest::newRow("skript, text short") << QStringLiteral("Skript.User.V") << 1000 << -29 << two;
+        QTest::newRow("funktion, count reached") << QStringLiteral("Skript.Funktion.Nix") << 3 << 1000 << four;
+        QTest::newRow("funktion, count short") << QStringLiteral("Skript.Funktion.Nix") << 2 << 1000 << two;
+        QTest::newRow("funktion, text reached") << QStringLiteral("Skript.Funktion.Nix") << 1000 << 45 << four;
+        QTest::newRow("funktion, text short") << QStringLiteral("Skript.Funktion.Nix") << 1000 << 44 << two;
+    }
+    void runShortcutsCountAgainstTheLimits()
+    {
+        QFETCH(QString, expr);
+        QFETCH(int, expansions);
+        QFETCH(int, text);
+        QFETCH(QString, box);
+        TestHost host;
+        EvalContext ctx;
+        ctx.run = host.engine().NewSkriptObject();
+        host.engine().Evaluate(u"Skript.User.NewVariable(Text(V))", ctx);
+        host.engine().Evaluate(u"Skript.User.V(Text(x))", ctx);
+        host.engine().limits().shortcutExpansions = expansions;
+        host.engine().limits().shortcutText = text;
+        const QString value = host.engine().Evaluate(expr, ctx);
+        host.engine().limits() = EngineLimits{};
+        if (box.isEmpty()) {
+            QCOMPARE(value, QStringLiteral("x"));
+            QVERIFY(host.messages.isEmpty());
+        } else {
+            QCOMPARE(value, QString());
+            QCOMPARE(host.messages.size(), qsizetype(1));
+            QVERIFY2(host.messages[0].startsWith(box), qPrintable(host.messages[0]));
+        }
+    }
+
     void numberLiterals_data()
     {
         QTest::addColumn<QString>("expr");

@@ -21,6 +21,18 @@ QString out(const QString &expr)
     return QString::fromLatin1(kOut).arg(expr);
 }
 
+// Notes the path each error box names beside its text.
+class PathHost : public TestHost
+{
+public:
+    void showLocatedScriptError(int number, const QString &message, const ScriptErrorDetail &detail) override
+    {
+        paths << detail.missingPath;
+        TestHost::showLocatedScriptError(number, message, detail);
+    }
+    QStringList paths;
+};
+
 } // namespace
 
 class TestRunner : public QObject
@@ -188,6 +200,40 @@ private slots:
         QCOMPARE(host.skript(1)->text->selectionStart(), qsizetype(4));
         QCOMPARE(host.skript(1)->text->selectionLength(), qsizetype(0));
         QVERIFY(!host.skript(1)->running);
+    }
+
+    // The runner takes the shortcuts Skript and Skript.Funktion straight to
+    // the objects they lead to; a missing name further on is still named in
+    // the path their expansion spells, whichever shortcut led there.
+    void missingNameIsNamedInTheExpandedPath()
+    {
+        const struct
+        {
+            const char *statement;
+            const char *path;
+        } cases[] = {
+            {"EXEC Skript.User.Nix.Y", "Skript(MyIndex()).User.Nix"},
+            {"EXEC Skript.Nix", "Skript(MyIndex()).Nix"},
+            {"EXEC Skript.User.F(Skript.Funktion.Nix(1))", "Skript(MyIndex()).Funktion(Skript.MyFunktion()).Nix"},
+            {"EXEC Skript.User.F(Skript.Funktion.Rueckgabe.X)",
+             "Skript(MyIndex()).Funktion(Skript.MyFunktion()).Rueckgabe"},
+            {"EXEC Skript.User.F(Skript.User.Kurz.Nix)",
+             "Skript(MyIndex()).Funktion(Skript.MyFunktion()).Nix"},
+            {"EXEC Skript.User.F(Skript.User.Lang.Nix)", "Skript(MyIndex()).Funktion(Skript.MyFunktion()).Nix"},
+            {"EXEC Skript(MyIndex()).Funktion(0).Nix", "Skript(MyIndex()).Funktion(0).Nix"},
+        };
+        for (const auto &c : cases) {
+            PathHost host;
+            host.createSkriptWindow();
+            host.skript(1)->text->setText(lines({"EXEC Skript.User.NewFunction(Text(F) Text(F))",
+                                                 "EXEC Skript.User.NewShortcut(Text(Kurz) "
+                                                 "Text(Skript.Funktion(Skript.MyFunktion())))",
+                                                 "EXEC Skript.User.NewShortcut(Text(Lang) Text(Skript.Funktion))",
+                                                 c.statement, "QUIT", ":F", "EXITFUNCTION"}));
+            host.ausfuehren(1);
+            QCOMPARE(host.messages, QStringList{QStringLiteral("Fehler 4: Objekt nicht gefunden")});
+            QCOMPARE(host.paths, QStringList{QString::fromLatin1(c.path)});
+        }
     }
 
     void errorNumberEmptyUntilFirstError()
