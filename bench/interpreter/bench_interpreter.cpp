@@ -6,6 +6,7 @@
 // a script against one at its top. Ratios are taken from interleaved runs.
 
 #include "countingloop.h"
+#include "measure.h"
 #include "support/testhost.h"
 
 #include <algorithm>
@@ -19,37 +20,20 @@ using namespace varnok::test;
 
 namespace {
 
-// Processor time: the machine is shared; waiting for a core is not measured.
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-long maxRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
+using bench::median;
+using bench::peakRssKb;
+using bench::processorSeconds;
 
 double runLoop(int passes, int padLines, qint64 *statements)
 {
     TestHost host;
     host.createSkriptWindow();
     host.skript(1)->text->setText(countingLoopScript(passes, padLines));
-    const double start = cpuSeconds();
+    const double start = processorSeconds();
     host.ausfuehren(1);
-    const double secs = cpuSeconds() - start;
+    const double secs = processorSeconds() - start;
     *statements = 2 + 3LL * passes + 1; // two set-up lines, three per pass, QUIT
     return secs;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Seconds for `reads` reads of the last of `count` variables.
@@ -63,10 +47,10 @@ double readLastVariable(int count, int reads)
         e.Evaluate(QStringLiteral("Skript.User.NewVariable(Text(V%1))").arg(k), ctx);
     const QString last = QStringLiteral("Skript.User.V%1").arg(count);
     e.Evaluate(last + QStringLiteral("(Text(x))"), ctx);
-    const double start = cpuSeconds();
+    const double start = processorSeconds();
     for (int i = 0; i < reads; ++i)
         e.Evaluate(last, ctx);
-    return cpuSeconds() - start;
+    return processorSeconds() - start;
 }
 
 // Recursive Fibonacci as a user function, its label at the top of the
@@ -103,9 +87,9 @@ double runFibonacci(const QString &script, QString *result)
     host.createSkriptWindow();
     host.createSkriptWindow();
     host.skript(1)->text->setText(script);
-    const double start = cpuSeconds();
+    const double start = processorSeconds();
     host.ausfuehren(1);
-    const double secs = cpuSeconds() - start;
+    const double secs = processorSeconds() - start;
     *result = host.skript(2)->text->text();
     if (!host.messages.isEmpty())
         *result += QStringLiteral(" [") + host.messages.join(QStringLiteral("; ")) + u']';
@@ -125,21 +109,21 @@ int main()
         e.Evaluate(u"Skript.User.NewVariable(Text(I))", ctx);
         e.Evaluate(u"Skript.User.I(0)", ctx);
         const int n = 300000;
-        const double start = cpuSeconds();
+        const double start = processorSeconds();
         for (int i = 0; i < n; ++i)
             e.Evaluate(u"Skript.User.I(Main.Mathe.Plus(Skript.User.I 1))", ctx);
-        const double secs = cpuSeconds() - start;
+        const double secs = processorSeconds() - start;
         std::printf("evaluator: %.0f calls/s of Skript.User.I(Main.Mathe.Plus(Skript.User.I 1)) (result %s)\n",
                     n / secs, qPrintable(e.GetValueByPath(u"Skript.User.I", ctx.run, 0)));
     }
     // Runner: counting loop, headless text and host.
     {
         qint64 st = 0;
-        const long rss0 = maxRssKb();
+        const long rss0 = peakRssKb();
         runLoop(100000, 0, &st);
-        const long rss1 = maxRssKb();
+        const long rss1 = peakRssKb();
         const double secs = runLoop(1000000, 0, &st);
-        const long rss2 = maxRssKb();
+        const long rss2 = peakRssKb();
         std::printf("runner: %lld statements in %.3f s = %.0f statements/s (1,000,000 passes)\n",
                     static_cast<long long>(st), secs, st / secs);
         std::printf("runner: peak RSS %ld KiB before, %ld KiB after 100,000 passes, %ld KiB after 1,000,000\n",

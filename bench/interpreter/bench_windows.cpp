@@ -10,6 +10,7 @@
 #include "widgets/headlessdialogs.h"
 
 #include "countingloop.h"
+#include "measure.h"
 #include "widgets/iconcachestyle.h"
 
 #include <QApplication>
@@ -23,14 +24,8 @@
 
 namespace {
 
-// Processor time of this process: the machine is shared, and waiting for
-// a core is not what is measured here.
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+using varnok::bench::median;
+using varnok::bench::processorSeconds;
 
 // The same loop behind 100,000 lines, reached through GOTO.
 QString loopAtBottom(int passes)
@@ -51,19 +46,11 @@ long residentKiB()
     return resident * 4;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    varnok::bench::offscreenUnlessDisplayed();
     QApplication app(argc, argv);
     varnok::installIconCacheStyle(app);
     varnok::HeadlessDialogs dialogs;
@@ -82,9 +69,9 @@ int main(int argc, char **argv)
         varnok::Skript *s = form.skriptWindow(form.OpenSkriptWindow());
         s->text1()->setText(text);
         QCoreApplication::processEvents();
-        const double start = cpuSeconds();
+        const double start = processorSeconds();
         s->Ausfuehren_Click();
-        const double secs = cpuSeconds() - start;
+        const double secs = processorSeconds() - start;
         s->close();
         QCoreApplication::processEvents();
         return secs;
@@ -112,13 +99,13 @@ int main(int argc, char **argv)
     opener->text1()->setText(opening.join(QStringLiteral("\r\n")));
     QCoreApplication::processEvents();
     const long kibBefore = residentKiB();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processorSeconds();
     QElapsedTimer wall;
     wall.start();
     opener->Ausfuehren_Click();
     QCoreApplication::processEvents(); // shown and painted
     const double wallSecs = double(wall.nsecsElapsed()) / 1e9;
-    const double cpuSecs = cpuSeconds() - cpuBefore;
+    const double cpuSecs = processorSeconds() - cpuBefore;
     std::printf("%d request windows opened by a script, shown: %.0f ms elapsed, %.0f ms processor time, "
                 "%+ld KiB resident each\n",
                 kWindows, wallSecs * 1000, cpuSecs * 1000, (residentKiB() - kibBefore) / kWindows);

@@ -4,6 +4,7 @@
 // (on the run stack). Prints the bytes per level, the run's time and the
 // process's peak memory.
 //   bench_stackdepth [DEPTH]   (default 200)
+#include "measure.h"
 #include "support/testhost.h"
 
 #include <cstdint>
@@ -16,19 +17,8 @@ using namespace varnok::test;
 
 namespace {
 
-double seconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-long maxRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
+using bench::monotonicSeconds;
+using bench::peakRssKb;
 
 } // namespace
 
@@ -52,12 +42,12 @@ int main(int argc, char **argv)
                              "EXEC Skript.Funktion.Rueckgabe(Main.Mathe.Plus(1 Skript.User.Tief(Main.Mathe.Minus(Skript.Funktion.Parameter(1) 1))))",
                              "ENDIF", "EXITFUNCTION"})
                           .arg(depth);
-    double start = seconds();
+    double start = monotonicSeconds();
     host.runScript(s);
-    double secs = seconds() - start;
+    double secs = monotonicSeconds() - start;
     std::printf("calls: depth %d result %s messages %lld, %lu bytes of stack per level, %.3f s, peak RSS %ld KiB\n",
                 depth, qPrintable(host.skript(2)->text->text()), static_cast<long long>(host.messages.size()),
-                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, maxRssKb());
+                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, peakRssKb());
 
     // Nested parameters: the innermost one is a user function, whose yield
     // shows how deep the stack went.
@@ -75,12 +65,12 @@ int main(int argc, char **argv)
                              "EXEC SkriptFenster(2).Text(%1)", "QUIT", ":INNEN",
                              "EXEC Skript.Funktion.Rueckgabe(Text(x))", "EXITFUNCTION"})
                           .arg(nested);
-    start = seconds();
+    start = monotonicSeconds();
     nestedHost.runScript(n);
-    secs = seconds() - start;
+    secs = monotonicSeconds() - start;
     std::printf("parameters: depth %d result %s messages %lld, %lu bytes of stack per level, %.3f s, peak RSS %ld KiB\n",
                 depth, qPrintable(nestedHost.skript(2)->text->text()),
                 static_cast<long long>(nestedHost.messages.size()),
-                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, maxRssKb());
+                static_cast<unsigned long>((hi - lo) / uintptr_t(depth)), secs, peakRssKb());
     return 0;
 }

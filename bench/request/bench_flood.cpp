@@ -185,8 +185,7 @@ int main(int argc, char **argv)
     const Server otherServer = startServer([&](int fd) { serveAnswer(fd, other.data(), other.size()); });
     const Server knownServer = startServer([&](int fd) { serveAnswer(fd, known.data(), known.size()); });
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    offscreenUnlessDisplayed();
     QApplication app(argc, argv);
     HeadlessDialogs dialogs;
     MainForm form(dialogs);

@@ -5,6 +5,8 @@
 // never counts towards the measured process's memory; and the few figures
 // every benchmark prints.
 
+#include "measure.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include <cstdlib>
 #include <netinet/in.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,21 +86,6 @@ inline void stopServer(const Server &s)
 {
     kill(s.pid, SIGTERM);
     waitpid(s.pid, nullptr, 0);
-}
-
-inline long peakRssKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-inline double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace varnok::bench

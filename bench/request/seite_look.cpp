@@ -65,20 +65,10 @@ int main(int argc, char **argv)
 
     NullHost host;
     Engine engine(host);
-    QMainWindow main;
-    main.setWindowTitle(QStringLiteral("Varnok"));
-    auto *area = new QMdiArea;
-    main.setCentralWidget(area);
-    main.resize(1100, 900);
-    main.show();
-
-    auto *w = new SeiteWindow(engine);
-    QMdiSubWindow *sub = area->addSubWindow(w);
-    sub->show();
-    w->setIndex(1);
-    w->setWindowTitle(QStringLiteral("Seite 1"));
-    RegisterSeiteFenster(engine.root(), 1, w->fields(), builtinSites(), w->session().mitschnittFields());
-    engine.setWindowStatus(u"SeiteFenster", 1, u"0");
+    LookWindow look(engine, 1100);
+    QMainWindow &main = look.main;
+    SeiteWindow *w = look.seite;
+    QMdiSubWindow *sub = look.frame;
     save(&main, out + QStringLiteral("/seite-vorher.png"));
 
     w->model(SeiteField::Server)->setText(QStringLiteral("127.0.0.1"));

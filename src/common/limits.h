@@ -152,5 +152,10 @@ inline constexpr std::size_t kCachedStatements = 16384;
 // of its indices past this many.
 inline constexpr std::size_t kNameIndexFrom = 8;
 inline constexpr std::size_t kArrayHashFrom = 24;
+// Frame nodes of finished user-function calls kept per run for later calls
+// (and as many empty elements they replaced): enough for the depth of an
+// ordinary recursion, so such a call builds and discards no node; deeper
+// recursions build the rest as before.
+inline constexpr std::size_t kKeptFrames = 256;
 
 } // namespace varnok::limits

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "frames.h"
+#include "common/limits.h"
 
 namespace varnok {
 
@@ -86,7 +87,7 @@ NodePtr openFrame(RunObjects &runs, const RunRef &run, qint16 level)
         reused->variables()[0]->SetInhalt(QStringLiteral("0"));
         reused->variables()[1]->SetInhalt(QString());
         NodePtr empty = frames->exchangeObject(level, reused);
-        if (pool.empty.size() < FramePool::kKept)
+        if (pool.empty.size() < limits::kKeptFrames)
             pool.empty.push_back(std::move(empty));
         return reused;
     }
@@ -147,13 +148,13 @@ void endFunctionFrame(RunObjects &runs, const RunRef &run, qint16 level)
         NodePtr empty = std::move(pool.empty.back());
         pool.empty.pop_back();
         NodePtr done = frames->exchangeObject(level, std::move(empty));
-        if (done && isPlainFrame(done) && pool.used.size() < FramePool::kKept)
+        if (done && isPlainFrame(done) && pool.used.size() < limits::kKeptFrames)
             pool.used.push_back(std::move(done));
         return;
     }
     NodePtr done = frames->peekObject(level);
     frames->ResetObject(level);
-    if (done && isPlainFrame(done) && pool.used.size() < FramePool::kKept)
+    if (done && isPlainFrame(done) && pool.used.size() < limits::kKeptFrames)
         pool.used.push_back(std::move(done));
 }
 

@@ -20,11 +20,10 @@ struct RunRef
 
 // Frame nodes of finished user-function calls, kept to serve later calls,
 // and the empty elements they replaced, to put back when those calls end:
-// a call then builds and discards no node. At most kKept of each, enough
-// for the depth of an ordinary recursion.
+// a call then builds and discards no node. At most limits::kKeptFrames of
+// each.
 struct FramePool
 {
-    static constexpr size_t kKept = 256;
     std::vector<NodePtr> used;
     std::vector<NodePtr> empty;
 };
