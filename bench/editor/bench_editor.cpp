@@ -11,16 +11,17 @@
 #include "editor/skriptwindow.h"
 #include "widgets/headlessdialogs.h"
 #include "widgets/textbox.h"
-#include "common/limits.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <cstdio>
 #include <cstring>
@@ -165,7 +166,8 @@ int loadChild(const QString &path)
         bar = b;
     t.restart();
     if (bar)
-        bar->setValue(int(varnok::limits::kMaxShownLines * 3 / 4 + 10));
+        bar->setValue(int(box->firstShownLine()
+                          + box->plainTextEdit()->document()->blockCount() * 3 / 4 + 10));
     box->innerEditor()->repaint();
     const double step = seconds(t);
     t.restart();

@@ -8,6 +8,7 @@
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
 #include "widgets/headlessdialogs.h"
+#include "widgets/textbox.h"
 
 #include "countingloop.h"
 #include "measure.h"
@@ -68,6 +69,9 @@ int main(int argc, char **argv)
     auto run = [&](const QString &text) {
         varnok::Skript *s = form.skriptWindow(form.OpenSkriptWindow());
         s->text1()->setText(text);
+        // The editor shows a new text at the next frame; that is loading,
+        // not running, so it is done before the clock starts.
+        s->editor()->flushDisplay();
         QCoreApplication::processEvents();
         const double start = processorSeconds();
         s->Ausfuehren_Click();

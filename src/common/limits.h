@@ -101,9 +101,23 @@ inline constexpr qint64 kScriptFileSize = qint64(16) * 1024 * 1024;
 // The document costs some 150 bytes and 3-5 microseconds per line, so the
 // largest script, 3.4 million short lines, would take half a gigabyte and
 // over ten seconds; a window of this size costs a sixth of a second and
-// 15 MB. Every ordinary script (a 4 MB script of statements is 64,000
-// lines) fits wholly and is shown as it always was.
+// 15 MB.
 inline constexpr qsizetype kMaxShownLines = 100000;
+// Model characters the document holds at most, beside the lines: the
+// document keeps a second copy of its text (UTF-16) and a block for each
+// line, so a 4 MB script shown whole cost the text three times over (28
+// MiB). A window of this size costs about 2 MB of text and, for lines of
+// statements, 16,000 blocks (2.4 MB), and is still hundreds of screens long.
+// It is the size above which scripts are shown without colours, so a
+// script is either shown whole and coloured or windowed and plain.
+inline constexpr qsizetype kMaxShownChars = qsizetype(1) << 20;
+// The lines around the view a window always holds whole, whatever their
+// length, even when they are longer than the bound above together (a text
+// of this many lines or fewer is never windowed): a window moves when the
+// view comes within a quarter of it of its edge, so it must span several
+// screens (a tall editor shows some 140 lines) or every scroll would move
+// it. A single line longer than the bound is thus shown whole, as before.
+inline constexpr qsizetype kMinShownLines = 400;
 
 // The largest certificate, key or CA file read; a system bundle of every
 // root is a few hundred kilobytes.

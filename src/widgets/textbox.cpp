@@ -40,7 +40,9 @@ constexpr int kSelectionIntervalMs = 33; // about the screen's rate
 // long text a piece per frame, so the event loop never waits long for one.
 constexpr int kShowIntervalMs = 16;
 constexpr qsizetype kAppendCharsPerFrame = qsizetype(1) << 16;
-constexpr qsizetype kMostHighlighted = qsizetype(1) << 20;
+// A text longer than this is shown plain; it is also the characters a
+// window holds, so a coloured script is always shown whole.
+constexpr qsizetype kMostHighlighted = limits::kMaxShownChars;
 const QChar kShownBreak(QChar::ParagraphSeparator); // a block break in QTextDocument
 
 bool isLineBreakInput(QChar c)
@@ -555,7 +557,7 @@ std::pair<qsizetype, qsizetype> unchangedEnds(QStringView oldText, QStringView n
 
 TextBox::TextBox(std::shared_ptr<TextModel> model, Mode mode, QWidget *parent)
     : QWidget(parent), m_model(std::move(model)), m_mode(mode),
-      m_maxShownLines(limits::kMaxShownLines)
+      m_maxShownLines(limits::kMaxShownLines), m_winSize(limits::kMaxShownLines)
 {
     Q_ASSERT(m_model);
     installExactTextAccessibility();
@@ -1137,6 +1139,7 @@ void TextBox::showWholeModelNow(qsizetype upTo)
             m_model->selectionStart() + m_model->selectionLength(), 0, upTo);
         const auto [first, end] = windowAround(m_lines.lineOf(caret));
         ++m_moving;
+        m_winSize = end - first;
         setWindowBounds(first, end);
         fillDocument();
         updateOuterBar();
@@ -1286,12 +1289,17 @@ void TextBox::showModelSelection()
 
 bool TextBox::isWindowed() const
 {
-    return m_plain && m_lines.count() + 1 > m_maxShownLines;
+    if (!m_plain)
+        return false;
+    const qsizetype lines = m_lines.count() + 1;
+    return lines > m_maxShownLines || (m_shownModelLength > m_maxShownChars && lines > minShownLines());
 }
 
-void TextBox::setMaxShownLinesForTests(qsizetype lines)
+void TextBox::setMaxShownLinesForTests(qsizetype lines, qsizetype chars, qsizetype minLines)
 {
     m_maxShownLines = std::max<qsizetype>(lines, 8);
+    m_maxShownChars = std::max<qsizetype>(chars, 1);
+    m_minShownLines = std::max<qsizetype>(minLines, 8);
     flushDisplay();
     showWholeModelNow();
 }
@@ -1311,10 +1319,53 @@ int TextBox::viewRows() const
 std::pair<qsizetype, qsizetype> TextBox::windowAround(qsizetype centre) const
 {
     const qsizetype total = m_lines.count() + 1;
-    if (total <= m_maxShownLines)
+    if (!isWindowed())
         return {0, total};
-    const qsizetype first = std::clamp<qsizetype>(centre - m_maxShownLines / 2, 0, total - m_maxShownLines);
-    return {first, first + m_maxShownLines};
+    const auto around = [&](qsizetype n) {
+        const qsizetype first = std::clamp<qsizetype>(centre - n / 2, 0, total - n);
+        return std::pair{first, first + n};
+    };
+    const auto fits = [&](qsizetype n) {
+        const auto [first, end] = around(n);
+        return windowChars(first, end) <= m_maxShownChars;
+    };
+    const qsizetype most = std::min(m_maxShownLines, total);
+    if (fits(most))
+        return around(most);
+    // Fewer lines of longer ones: the most that stay within the characters,
+    // but never fewer than the lines around the view, whatever their length.
+    // A window of one line more holds the one of a line less, so the
+    // characters grow with the lines and halving finds the count.
+    qsizetype lo = std::min(minShownLines(), most);
+    qsizetype hi = most;
+    while (hi - lo > 1) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        (fits(mid) ? lo : hi) = mid;
+    }
+    return around(lo);
+}
+
+qsizetype TextBox::windowChars(qsizetype firstLine, qsizetype endLine) const
+{
+    return windowEndPosition(endLine) - m_lines.lineStart(firstLine);
+}
+
+qsizetype TextBox::fittingLines(qsizetype from, bool forward) const
+{
+    const qsizetype available = forward ? m_lines.count() + 1 - from : from;
+    const auto fits = [&](qsizetype n) {
+        return (forward ? windowChars(from, from + n) : windowChars(from - n, from)) <= m_maxShownChars;
+    };
+    const qsizetype most = std::min(m_maxShownLines, available);
+    if (fits(most))
+        return most;
+    qsizetype lo = std::min(minShownLines(), most);
+    qsizetype hi = most;
+    while (hi - lo > 1) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        (fits(mid) ? lo : hi) = mid;
+    }
+    return lo;
 }
 
 void TextBox::setWindowBounds(qsizetype firstLine, qsizetype endLine)
@@ -1373,6 +1424,7 @@ void TextBox::refillWindow(qsizetype centre, qsizetype top, bool documentInStep)
     ++m_moving;
     ++m_quiet;
     const auto [first, end] = windowAround(centre);
+    m_winSize = end - first;
     const qsizetype oldFirst = m_winLine;
     const qsizetype oldEnd = windowEndLine();
     if (!documentInStep) {
@@ -1419,10 +1471,15 @@ void TextBox::followView()
     const qsizetype total = m_lines.count() + 1;
     const qsizetype top = m_plain->verticalScrollBar()->value();
     const qsizetype rows = viewRows();
-    const qsizetype margin = m_maxShownLines / 4;
+    const qsizetype margin = m_winSize / 4;
     const bool nearTop = m_winLine > 0 && top < margin;
     const bool nearBottom = m_winLine + lines < total && top + rows > lines - margin;
-    if (nearTop || nearBottom || lines > m_maxShownLines + margin)
+    // Typing and pasting grow the window; past a quarter over either bound
+    // it is placed anew.
+    const bool tooLong = lines > m_maxShownLines + m_maxShownLines / 4
+                         || (m_winEnd - m_winStart > m_maxShownChars + m_maxShownChars / 4
+                             && lines > minShownLines());
+    if (nearTop || nearBottom || tooLong)
         refillWindow(m_winLine + top + rows / 2, m_winLine + top, true);
     else
         updateOuterBar();
@@ -1433,7 +1490,7 @@ void TextBox::bringCaretIntoWindow()
     if (!isWindowed())
         return;
     const qsizetype line = m_lines.lineOf(m_selCaret);
-    const qsizetype margin = m_maxShownLines / 4;
+    const qsizetype margin = m_winSize / 4;
     const qsizetype end = windowEndLine();
     const bool inside = line >= m_winLine + (m_winLine > 0 ? margin : 0)
                         && line < end - (end < m_lines.count() + 1 ? margin : 0);
@@ -1631,15 +1688,21 @@ void TextBox::trimWindow()
     // window keeps to the end when the view is in its later half, else to
     // where it is (what is appended then only grows the scroll bar).
     const qsizetype lines = windowLines();
-    if (lines <= m_maxShownLines + m_maxShownLines / 4)
+    if (lines <= m_maxShownLines + m_maxShownLines / 4
+        && (m_winEnd - m_winStart <= m_maxShownChars + m_maxShownChars / 4 || lines <= minShownLines()))
         return;
-    ++m_moving;
-    ++m_quiet;
     QScrollBar *v = m_plain->verticalScrollBar();
     const qsizetype top = v->value();
+    const bool keepEnd = top + viewRows() / 2 > lines / 2;
+    const qsizetype kept = keepEnd ? fittingLines(m_winLine + lines, false) : fittingLines(m_winLine, true);
+    if (kept >= lines)
+        return;
+    m_winSize = kept;
+    ++m_moving;
+    ++m_quiet;
     QTextDocument *doc = m_plain->document();
-    if (top + viewRows() / 2 > lines / 2) {
-        const qsizetype cut = lines - m_maxShownLines;
+    if (keepEnd) {
+        const qsizetype cut = lines - kept;
         const qsizetype newStart = m_lines.lineStart(m_winLine + cut);
         QTextCursor c(doc);
         c.setPosition(0);
@@ -1651,7 +1714,7 @@ void TextBox::trimWindow()
         m_shownLength = m_lines.shownPosition(m_winEnd) - m_winShownStart;
         v->setValue(int(std::max<qsizetype>(0, top - cut)));
     } else {
-        setWindowBounds(m_winLine, m_winLine + m_maxShownLines);
+        setWindowBounds(m_winLine, m_winLine + kept);
         QTextCursor c(doc);
         c.setPosition(int(m_shownLength));
         c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);

@@ -24,6 +24,7 @@
 // Scripts bind to the model (a TextField); the box follows it.
 
 #include "common/edithistory.h"
+#include "common/limits.h"
 #include "common/lineendmap.h"
 #include "common/textmodel.h"
 #include "widgets/textdisplay.h"
@@ -159,10 +160,13 @@ public:
     void setScriptHighlighting(bool on);
 
     // ---- the shown window (multi-line) ----
-    // A text of more screen lines than limits::kMaxShownLines is shown a
-    // window of that many lines at a time (docs/textbox.md); the box's own
-    // scroll bar then spans the whole text. Tests make the window small.
-    void setMaxShownLinesForTests(qsizetype lines);
+    // A text of more screen lines than limits::kMaxShownLines, or of more
+    // characters than limits::kMaxShownChars (and more lines than
+    // limits::kMinShownLines), is shown a window of it at a time
+    // (docs/textbox.md); the box's own scroll bar then spans the whole
+    // text. Tests make the window small.
+    void setMaxShownLinesForTests(qsizetype lines, qsizetype chars = limits::kMaxShownChars,
+                                  qsizetype minLines = limits::kMinShownLines);
     bool isWindowed() const;
     // Selects the whole text, also beyond the window (Ctrl+A).
     void selectAllText();
@@ -250,6 +254,13 @@ private:
     int viewRows() const;
     void setWindowBounds(qsizetype firstLine, qsizetype endLine);
     std::pair<qsizetype, qsizetype> windowAround(qsizetype centre) const;
+    // Model characters of the window of screen lines [firstLine, endLine).
+    qsizetype windowChars(qsizetype firstLine, qsizetype endLine) const;
+    // The lines a window holds whole, however long they are.
+    qsizetype minShownLines() const { return std::min(m_minShownLines, m_maxShownLines); }
+    // How many lines from screen line `from` on (or, backwards, before it)
+    // a window may hold within both bounds.
+    qsizetype fittingLines(qsizetype from, bool forward) const;
     // Screen line after the window's last.
     qsizetype windowEndLine() const { return m_winLine + windowLines(); }
     // The box's selection put into the model (a user's move).
@@ -296,6 +307,11 @@ private:
     void attachHighlighter(qsizetype textLength);
 
     qsizetype m_maxShownLines;
+    qsizetype m_maxShownChars = limits::kMaxShownChars;
+    qsizetype m_minShownLines = limits::kMinShownLines;
+    // The lines the window was given when it was placed: a quarter of it is
+    // how near the view may come to its edge before it moves.
+    qsizetype m_winSize;
     qsizetype m_winLine = 0;
     qsizetype m_winStart = 0;
     qsizetype m_winEnd = 0;

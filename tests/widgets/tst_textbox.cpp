@@ -155,6 +155,7 @@ private slots:
     void editsBeyondTheWindowAreExactAndUndoable();
     void programSelectionAndScrollingMoveTheWindow();
     void appendsToAWindowedBoxKeepItsSize();
+    void longLinesBoundTheWindowByCharacters();
     void randomKeysOnAWindowedText_data();
     void randomKeysOnAWindowedText();
 };
@@ -1098,19 +1099,109 @@ void TstTextBox::appendsToAWindowedBoxKeepItsSize()
     QCOMPARE(b.box->selectedExactText(), all);
 }
 
+// Long lines: the window keeps to its characters with fewer lines, yet it
+// always holds the lines around the view whole, a line longer than the
+// bound by itself included, and a text of few lines is shown whole.
+void TstTextBox::longLinesBoundTheWindowByCharacters()
+{
+    constexpr qsizetype kChars = 6000;
+    constexpr qsizetype kMinLines = 40;
+    QString wide;
+    for (int i = 1; i <= 150; ++i)
+        wide += QStringLiteral("Breit %1 ").arg(i) + QString(100, u'w') + QStringLiteral("\r\n");
+    const QString longLine = QStringLiteral("Lang ") + QString(8000, u'x');
+    QString text = numberedLines(200);
+    const qsizetype longAt = text.indexOf(QStringLiteral("Zeile 100\r")) + wide.size();
+    text.insert(longAt - wide.size(), wide + longLine + QStringLiteral("\r\n"));
+    Box b(text, TextBox::Mode::MultiLine);
+    b.box->setMaxShownLinesForTests(100, kChars, kMinLines);
+    QVERIFY(b.box->isWindowed());
+    QPlainTextEdit *p = b.box->plainTextEdit();
+    QCOMPARE(p->document()->blockCount(), 100); // short lines: the lines bound it
+    const auto shownChars = [&] {
+        return b.box->displayToModel(int(b.box->displayText().size())) - b.box->shownModelStart();
+    };
+    QWidget *edit = b.editor();
+    const qsizetype lines = b.box->modelLineCount();
+    qsizetype fewest = lines;
+    bool sawLongLine = false;
+    for (qsizetype line = 2; line <= lines; ++line) {
+        QTest::keyClick(edit, Qt::Key_Down);
+        QCOMPARE(caretLine(b), line);
+        const int blocks = p->document()->blockCount();
+        QVERIFY2(blocks >= kMinLines && blocks <= 100, qPrintable(QString::number(blocks)));
+        QVERIFY(shownChars() <= kChars || blocks == kMinLines);
+        fewest = std::min<qsizetype>(fewest, blocks);
+        if (b.box->modelSelection().first == longAt) {
+            QCOMPARE(p->textCursor().block().text(), longLine); // held whole
+            QCOMPARE(blocks, kMinLines);
+            sawLongLine = true;
+        }
+        checkWindow(b);
+    }
+    QVERIFY(sawLongLine);
+    QVERIFY(fewest < 100);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(b.box->selectedExactText(), text);
+
+    // Typing inside the long line and undoing it.
+    b.model->setSelection(longAt + 4000, 0);
+    b.box->syncSelectionNow();
+    QTest::keyClick(edit, Qt::Key_Y);
+    QCOMPARE(b.model->text(), QString(text).insert(longAt + 4000, u'y'));
+    QCOMPARE(p->textCursor().block().text(), QString(longLine).insert(4000, u'y'));
+    b.box->undo();
+    QCOMPARE(b.model->text(), text);
+    checkWindow(b);
+
+    // Long lines arriving at the end: the window is cut back to its
+    // characters as it is to its lines.
+    Box a(QString(), TextBox::Mode::MultiLine);
+    a.box->setUserReadOnly(true);
+    a.box->setMaxShownLinesForTests(100, kChars, 10);
+    QString all;
+    for (int i = 0; i < 40; ++i) {
+        QString part;
+        for (int k = 0; k < 5; ++k)
+            part += QString::number(i) + QString(300, QChar(u'a' + k)) + QStringLiteral("\r\n");
+        all += part;
+        a.model->append(part);
+        a.box->flushDisplay();
+        QVERIFY(a.box->displayText().size() <= kChars + kChars / 4);
+    }
+    QVERIFY(a.box->isWindowed());
+    checkWindow(a);
+    QTest::keyClick(a.editor(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(a.box->selectedExactText(), all);
+
+    // Few lines, however long, are shown whole.
+    Box few(QString(), TextBox::Mode::MultiLine);
+    few.box->setMaxShownLinesForTests(100, kChars, kMinLines);
+    const QString fewLines = QString(kMinLines - 1, u'z').replace(QStringLiteral("z"), QString(1000, u'z') + QStringLiteral("\r\n"));
+    few.model->setText(fewLines);
+    few.box->flushDisplay();
+    QVERIFY(!few.box->isWindowed());
+    QCOMPARE(few.box->displayText(), expectedDisplay(fewLines, true));
+}
+
 // Keys and program selections in any order on a text many times the
 // window: the model changes exactly as the keys say, and the window always
 // shows whole lines of it at the right place.
 void TstTextBox::randomKeysOnAWindowedText_data()
 {
     QTest::addColumn<unsigned>("seed");
+    QTest::addColumn<qsizetype>("chars"); // the window's characters at most
     for (unsigned seed = 1; seed <= 4; ++seed)
-        QTest::addRow("%u", seed) << seed;
+        QTest::addRow("%u", seed) << seed << varnok::limits::kMaxShownChars;
+    // Bound by its characters: a window of fewer lines than the lines allow.
+    for (unsigned seed = 5; seed <= 6; ++seed)
+        QTest::addRow("%u, 80 characters", seed) << seed << qsizetype(80);
 }
 
 void TstTextBox::randomKeysOnAWindowedText()
 {
     QFETCH(unsigned, seed);
+    QFETCH(qsizetype, chars);
     std::mt19937 rng(seed);
     auto pick = [&](qsizetype n) { return qsizetype(rng() % std::uint32_t(n)); };
     const QString pieces[] = {QStringLiteral("ab"), QStringLiteral("\r\n"), QStringLiteral("\r\n"),
@@ -1120,7 +1211,7 @@ void TstTextBox::randomKeysOnAWindowedText()
     while (expected.size() < 3000)
         expected += pieces[pick(std::size(pieces))];
     Box b(expected, TextBox::Mode::MultiLine);
-    b.box->setMaxShownLinesForTests(40);
+    b.box->setMaxShownLinesForTests(40, chars, 8);
     b.box->setFocus();
     QWidget *edit = b.editor();
     const auto isPair = [&](qsizetype at) {
