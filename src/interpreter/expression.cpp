@@ -166,9 +166,7 @@ void Segment::refill(const ScriptObjects &node) const
     const NameKey k = key();
     auto get = [](const auto *slot) { return slot ? slot->get() : nullptr; };
     Found f;
-    f.alive = node.weak_from_this();
-    // A node no one shares (never the case in a tree) is not remembered.
-    f.node = f.alive.expired() ? nullptr : &node;
+    f.node = &node;
     f.layout = node.layout();
     f.shortcut = get(node.shortcutSlot(k));
     f.object = get(node.objectSlot(k));
@@ -176,7 +174,7 @@ void Segment::refill(const ScriptObjects &node) const
     f.function = get(node.functionSlot(k));
     f.valueArray = get(node.valueArraySlot(k));
     f.objectArray = get(node.objectArraySlot(k));
-    found = std::move(f);
+    found = f;
 }
 
 bool Segment::stillListed(const ScriptObjects &node) const

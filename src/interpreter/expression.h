@@ -107,18 +107,17 @@ struct Segment
     NameKey key() const { return {name, hash}; }
 
     // What looking this name up in the node last asked found in each of its
-    // lists. True while that node lives and its layout stays: a live node
-    // is the only one at its address, the weak reference tells whether it
-    // lives without keeping what it holds, and by the rule at ListedName
-    // (src/objects/objecttree.h) an unchanged layout means every entry found
-    // is still the first of its name in its list; debug builds check that
-    // at every use. Callers copy what they need before evaluating anything,
+    // lists. True while the node at that address has that layout: no node
+    // ever takes a layout another node had (ScriptObjects::layout), so a
+    // node made where a dead one was never matches, and by the rule at
+    // ListedName (src/objects/objecttree.h) an unchanged layout means every
+    // entry found is still the first of its name in its list; debug builds
+    // check that at every use. Callers copy what they need before evaluating anything,
     // since a nested evaluation of the same segment may look it up in
     // another node.
     struct Found
     {
         const ScriptObjects *node = nullptr;
-        std::weak_ptr<const ScriptObjects> alive;
         quint64 layout = 0;
         EineVerknuepfung *shortcut = nullptr;
         ScriptObjects *object = nullptr;
@@ -129,7 +128,7 @@ struct Segment
     };
     const Found &lookUp(const ScriptObjects &node) const
     {
-        if (found.node != &node || found.layout != node.layout() || found.alive.expired())
+        if (found.node != &node || found.layout != node.layout())
             refill(node);
         else
             Q_ASSERT_X(stillListed(node), "Segment::lookUp", "a remembered entry is no longer in its list");

@@ -3,6 +3,8 @@
 
 #include "common/limits.h"
 
+#include <atomic>
+
 namespace varnok {
 
 void EineFunktion::SetFunktion(QStringView body)
@@ -151,9 +153,16 @@ NodePtr ArrayObjects::exchangeObject(qint16 index, NodePtr node)
     return node;
 }
 
+quint64 ScriptObjects::newLayout()
+{
+    // Engines may live on other threads (tests, fuzzers).
+    static std::atomic<quint64> next{0};
+    return next.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void ScriptObjects::Initialize()
 {
-    ++m_layout;
+    m_layout = newLayout();
     m_objects.clear();
     m_shortcuts.clear();
     m_variables.clear();
@@ -179,7 +188,7 @@ bool ScriptObjects::addTo(NamedList<T> &list, QStringView name, Prepare prepare)
 bool ScriptObjects::changed(bool added)
 {
     if (added)
-        ++m_layout;
+        m_layout = newLayout();
     return added;
 }
 

@@ -365,8 +365,15 @@ struct NamedList
 class ScriptObjects : public ListedName, public std::enable_shared_from_this<ScriptObjects>
 {
 public:
+    ScriptObjects() = default;
+    ScriptObjects(const ScriptObjects &) = delete;
+    ScriptObjects &operator=(const ScriptObjects &) = delete;
+
     // Changes whenever one of the six lists changes: what a lookup found
-    // stays true while the layout stays (the rule at ListedName).
+    // stays true while the layout stays (the rule at ListedName). Every
+    // node and every change takes a number no node had before, so a node
+    // made later at the address of one that is gone never has a layout
+    // that was remembered of the old one.
     quint64 layout() const { return m_layout; }
     void Initialize();
 
@@ -457,7 +464,8 @@ private:
     NamedList<EineFunktion> m_functions;
     NamedList<ArrayObjects> m_objectArrays;
     NamedList<ArrayVariable> m_valueArrays;
-    quint64 m_layout = 0;
+    static quint64 newLayout();
+    quint64 m_layout = newLayout();
 };
 
 } // namespace varnok
