@@ -362,7 +362,7 @@ struct NamedList
     }
 };
 
-class ScriptObjects : public ListedName, public std::enable_shared_from_this<ScriptObjects>
+class ScriptObjects : public ListedName
 {
 public:
     ScriptObjects() = default;
