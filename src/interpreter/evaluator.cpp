@@ -378,14 +378,6 @@ constexpr QStringView kSkriptTarget = u"Skript(MyIndex())";
 constexpr QStringView kFunktionTarget = u"Skript.Funktion(Skript.MyFunktion())";
 constexpr QStringView kFunktionPrefix = u"Skript(MyIndex()).Funktion(Skript.MyFunktion())";
 
-struct FixedName
-{
-    explicit FixedName(QStringView n) : name(normalizeName(n)), hash(nameHash(name)) {}
-    NameKey key() const { return {name, hash}; }
-    QString name;
-    size_t hash;
-};
-
 // The names the run's own paths are made of, normalised once.
 struct RunNames
 {

@@ -6,14 +6,6 @@ namespace varnok {
 
 namespace {
 
-struct FrameName
-{
-    explicit FrameName(QStringView n) : name(normalizeName(n)), hash(nameHash(name)) {}
-    NameKey key() const { return {name, hash}; }
-    QString name;
-    size_t hash;
-};
-
 // The names a frame's entries are looked up by, normalised once.
 struct FrameNames
 {
@@ -22,10 +14,10 @@ struct FrameNames
         static const FrameNames names;
         return names;
     }
-    FrameName funktion{u"Funktion"};
-    FrameName parameter{u"Parameter"};
-    FrameName anzahl{u"AnzahlParameter"};
-    FrameName rueckgabe{u"Rueckgabe"};
+    FixedName funktion{u"Funktion"};
+    FixedName parameter{u"Parameter"};
+    FixedName anzahl{u"AnzahlParameter"};
+    FixedName rueckgabe{u"Rueckgabe"};
 };
 
 ArrayObjects *framesOf(const NodePtr &runObject)

@@ -57,6 +57,16 @@ struct NameKey
     size_t hash;
 };
 
+// A name the program itself looks up again and again (the run's own paths,
+// a call frame's entries): normalised and hashed once.
+struct FixedName
+{
+    explicit FixedName(QStringView n) : name(normalizeName(n)), hash(nameHash(name)) {}
+    NameKey key() const { return {name, hash}; }
+    QString name;
+    size_t hash;
+};
+
 
 // The rule the caches over the tree rely on: a node's lists only grow at
 // their end or are emptied whole (Initialize, which counts as a new layout),
