@@ -8,7 +8,10 @@
 #include "textfield.h"
 
 #include <QObject>
+
 #include <QString>
+
+#include <algorithm>
 
 namespace varnok {
 
@@ -52,6 +55,13 @@ public:
     qsizetype selectionStart() const override { return m_selStart; }
     qsizetype selectionLength() const { return m_selLength; }
     void setSelection(qsizetype start, qsizetype length) override;
+    // The selection between two positions, whichever of them comes first:
+    // what a viewer holds as anchor and caret.
+    void setSelectionBetween(qsizetype anchor, qsizetype caret)
+    {
+        const qsizetype from = std::min(anchor, caret);
+        setSelection(from, std::max(anchor, caret) - from);
+    }
 
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);

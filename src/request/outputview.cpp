@@ -353,8 +353,7 @@ void OutputView::setSelection(qsizetype anchor, qsizetype caret)
 void OutputView::pushSelectionToModel()
 {
     ++m_quiet;
-    const qsizetype from = std::min(m_anchor, m_caret);
-    m_model->setSelection(from, std::max(m_anchor, m_caret) - from);
+    m_model->setSelectionBetween(m_anchor, m_caret);
     m_model->takeSelectionDirty();
     --m_quiet;
 }

@@ -1561,8 +1561,7 @@ void TextBox::showBoxSelection(bool ensureVisible)
 void TextBox::pushBoxSelection()
 {
     ++m_quiet;
-    const qsizetype from = std::min(m_selAnchor, m_selCaret);
-    m_model->setSelection(from, std::max(m_selAnchor, m_selCaret) - from);
+    m_model->setSelectionBetween(m_selAnchor, m_selCaret);
     m_model->takeSelectionDirty();
     --m_quiet;
     emit selectionReadoutRequested();
