@@ -245,6 +245,18 @@ QString &spareText()
 
 } // namespace
 
+namespace {
+// "00" to "99", two characters each.
+constexpr std::array<char16_t, 200> kDigitPairs = [] {
+    std::array<char16_t, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[size_t(2 * i)] = char16_t(u'0' + i / 10);
+        pairs[size_t(2 * i + 1)] = char16_t(u'0' + i % 10);
+    }
+    return pairs;
+}();
+} // namespace
+
 QString integerText(qint64 value)
 {
     if (value >= 0 && value < 1024)
@@ -253,17 +265,27 @@ QString integerText(qint64 value)
     char16_t digits[24];
     qsizetype pos = 24;
     quint64 rest = value < 0 ? 0 - quint64(value) : quint64(value);
-    do {
-        digits[--pos] = char16_t(u'0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
+    while (rest >= 100) {
+        const size_t pair = size_t(rest % 100) * 2;
+        rest /= 100;
+        digits[--pos] = kDigitPairs[pair + 1];
+        digits[--pos] = kDigitPairs[pair];
+    }
+    if (rest >= 10) {
+        digits[--pos] = kDigitPairs[size_t(rest) * 2 + 1];
+        digits[--pos] = kDigitPairs[size_t(rest) * 2];
+    } else {
+        digits[--pos] = char16_t(u'0' + rest);
+    }
     if (value < 0)
         digits[--pos] = u'-';
     const qsizetype length = 24 - pos;
     QString &spare = spareText();
     if (spare.isDetached() && spare.capacity() >= length) {
         QString out = std::move(spare);
-        out.resize(length);
+        // A counter's digits mostly keep their number.
+        if (out.size() != length)
+            out.resize(length);
         std::copy(digits + pos, digits + 24, reinterpret_cast<char16_t *>(out.data()));
         return out;
     }
@@ -278,14 +300,23 @@ void recycleText(QString &&text)
         spareText() = std::move(text);
 }
 
+namespace {
+QString fractionText(double value);
+} // namespace
+
 QString numberText(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
-    const double mag = std::fabs(value);
-    if (mag < 1e15 && value == std::trunc(value))
+    if (std::fabs(value) < 1e15 && value == std::trunc(value))
         return integerText(qint64(value));
+    return fractionText(value);
+}
 
+namespace {
+[[gnu::noinline]] QString fractionText(double value)
+{
+    const double mag = std::fabs(value);
     // Round to 15 significant digits first; the decision between plain and
     // exponent form is taken on the rounded value.
     char digits[32];
@@ -328,6 +359,7 @@ QString numberText(double value)
     }
     return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
+} // namespace
 
 std::optional<qint16> toInt16(double value)
 {

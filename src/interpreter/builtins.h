@@ -10,12 +10,61 @@
 #include "objects/builtintree.h"
 
 #include <QVarLengthArray>
+#include <array>
+#include <optional>
 #include <span>
 
 namespace varnok {
 
-// Parameters of one call, numbered from 1 (element 0 is unused).
-using Params = QVarLengthArray<QString, 4>;
+// Parameters of one call, numbered from 1 (element 0 is unused). Where the
+// caller knows a parameter's numeric value already (a number literal's, a
+// variable's that was read as a number before), the built-in takes it from
+// here instead of reading the text again; and a built-in whose result is a
+// whole number says which, so that a variable it is assigned to knows it.
+class Params : public QVarLengthArray<QString, 4>
+{
+public:
+    using QVarLengthArray<QString, 4>::QVarLengthArray;
+
+    // numericValue(at(k)).
+    double number(qsizetype k) const
+    {
+        if (k < kKnown) {
+            if (m_known & (1u << k))
+                return m_numbers[size_t(k)];
+            if (const EineVariable *v = m_variables[size_t(k)])
+                return v->numericContent();
+        }
+        return numericValue(at(k));
+    }
+    // Parameter k holds the text form of `value`, or the content of `v`.
+    void knowNumber(qsizetype k, double value)
+    {
+        m_numbers[size_t(k)] = value;
+        m_known |= quint8(1u << k);
+    }
+    void knowVariable(qsizetype k, const EineVariable &v) { m_variables[size_t(k)] = &v; }
+    static constexpr qsizetype kKnown = 4;
+
+    // The result is the text form of `value`: a whole number below 1E15,
+    // whose text reads back as exactly that number.
+    void resultIsWhole(double value)
+    {
+        m_result = value + 0.0; // the text of -0 is "0"
+        m_resultKnown = true;
+    }
+    std::optional<double> resultNumber() const
+    {
+        return m_resultKnown ? std::optional<double>(m_result) : std::nullopt;
+    }
+
+private:
+    std::array<double, kKnown> m_numbers;
+    std::array<const EineVariable *, kKnown> m_variables{};
+    quint8 m_known = 0;
+    bool m_resultKnown = false;
+    double m_result = 0;
+};
 
 using BuiltinSignature = QString(Engine &engine, Params &params, const EvalContext &ctx);
 using BuiltinFunction = BuiltinSignature *;
@@ -48,6 +97,11 @@ struct Builtin
     int params = -1;       // -1: any number (checked by the function itself)
     BuiltinFunction run = nullptr; // null: the id names no operation (see the table)
     HelpPlace help = HelpPlace::None;
+    // Computes its value from its parameters alone: it runs nothing of a
+    // script (an error it raises is the last thing it does) and keeps
+    // nothing of them, so they may lie over texts that live on
+    // (Evaluator::callLent).
+    bool pure = false;
 };
 
 // Every row, in the order the nodes are made.

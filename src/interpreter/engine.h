@@ -48,6 +48,7 @@ struct RootPaths
     const QChar *skriptTarget = nullptr; // the target's characters when checked
     ArrayObjects *runs = nullptr;        // the object array Skript
     const EineFunktion *myIndex = nullptr;
+    const Builtin *myIndexRow = nullptr; // what MyIndex's body named when checked
 };
 
 struct WaitEntry

@@ -14,6 +14,7 @@
 
 #include "common/conventions.h"
 
+#include <array>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -23,6 +24,10 @@ namespace varnok {
 namespace {
 
 using Words = QVarLengthArray<QStringView, 4>;
+
+constexpr QStringView kSkriptTarget = u"Skript(MyIndex())";
+constexpr QStringView kFunktionTarget = u"Skript.Funktion(Skript.MyFunktion())";
+constexpr QStringView kFunktionPrefix = u"Skript(MyIndex()).Funktion(Skript.MyFunktion())";
 
 // A call's words: the name and at most 100 parameters.
 void splitCallWords(QStringView text, Words &words, int &depth, const ParenJumps *jumps = nullptr)
@@ -83,6 +88,10 @@ struct Purpose
 {
     bool discard = false;                 // an EXEC statement's own evaluation
     EineVariable *assignTarget = nullptr; // the value evaluated for an assignment
+    // Where an assignment's value is the text form of a whole number, which
+    // number; set by the evaluation that made that text (a built-in's
+    // result handed back as it is, a number literal).
+    std::optional<double> *number = nullptr;
 };
 
 // One evaluation's view of the engine. It holds nothing but the engine, so
@@ -95,6 +104,15 @@ public:
     // `inputSize`: the length of the text as handed to the evaluation,
     // which sets how much text shortcut expansions may build.
     QString evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose);
+    // A statement's condition: evaluated as evaluate() does.
+    QString condition(const Expr &e, const EvalContext &ctx)
+    {
+        QString value;
+        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !released(ctx)
+            && !nearStackEnd() && lentCall(e, e.text.size(), ctx, {}, value))
+            return value;
+        return evaluate(e, e.text.size(), ctx, {});
+    }
 
 private:
     QString fail(int number, const EvalContext &ctx) { return m_engine.fail(number, ctx); }
@@ -124,10 +142,22 @@ private:
     std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
     {
         const Expr &e = sub.get();
-        // A number literal yields its text, unless the evaluation would
-        // find the run released or the stack at its end.
-        if (e.kind == Expr::Kind::Number && e.numberOk && !released(ctx) && !nearStackEnd())
+        // A number literal yields its text, and a path whose walk is
+        // remembered the variable it reads, unless the evaluation would find
+        // the run released or the stack at its end.
+        if (e.kind == Expr::Kind::Number && e.numberOk && !released(ctx) && !nearStackEnd()) {
+            if (purpose.number)
+                *purpose.number = e.numberValue;
             return e.number;
+        }
+        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !released(ctx)
+            && !nearStackEnd()) {
+            if (const EineVariable *v = readsVariable(e, sub.text.size(), ctx))
+                return v->GetInhalt();
+            QString value;
+            if (lentCall(e, sub.text.size(), ctx, purpose, value))
+                return released(ctx) ? std::nullopt : std::optional<QString>(std::move(value));
+        }
         QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
         if (released(ctx))
             return std::nullopt;
@@ -144,6 +174,41 @@ private:
             return std::nullopt;
         return value;
     }
+    // The node the last segment of `x` is looked up in, when the walk there
+    // is remembered and still holds (Expr::Walk); a walk through Skript
+    // counts and charges what runShortcut would. Null otherwise: the caller
+    // walks the path.
+    const ScriptObjects *walkedBefore(const Expr &x, const EvalContext &ctx, int &expansions, qsizetype &textBudget)
+    {
+        const Expr::Walk &w = x.walk;
+        if (w.layout != ScriptObjects::lastLayout() || w.root != &m_engine.root())
+            return nullptr;
+        if (w.run && !throughRun(w, ctx, expansions, textBudget))
+            return nullptr;
+        return w.node;
+    }
+    bool throughRun(const Expr::Walk &w, const EvalContext &ctx, int &expansions, qsizetype &textBudget);
+    // The variable an evaluation of the path `e` would do nothing but read,
+    // found along its remembered walk; null when it would do anything else
+    // or the walk is not remembered. The caller has checked the run and the
+    // stack as for a literal.
+    const EineVariable *readsVariable(const Expr &e, qsizetype inputSize, const EvalContext &ctx)
+    {
+        int expansions = 0;
+        qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
+        const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
+        if (!node)
+            return nullptr;
+        const Segment &last = e.last();
+        if (last.argFrom >= 0)
+            return nullptr;
+        const Segment::Found &found = last.lookUp(*node);
+        return found.shortcut ? nullptr : found.variable;
+    }
+    bool lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
+                  QString &result);
+    bool callLent(const Builtin &known, const std::vector<SubExpr> &words, const EvalContext &ctx, QString &result,
+                  std::optional<double> *number);
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
@@ -153,7 +218,7 @@ private:
     std::optional<qint16> runIndexCall(const SubExpr &sub, const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
     QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
-                           const EvalContext &ctx, EineVariable *assignTarget);
+                           const EvalContext &ctx, const Purpose &purpose);
     std::shared_ptr<const CallWords> splitCall(const QString &body, const Expr &x, const Segment &s);
     QString callWords(Words &words, const EvalContext &ctx, const Expr *within = nullptr);
     QString evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within);
@@ -162,7 +227,19 @@ private:
     Direct runShortcut(const Expr &x, const Segment &s, const EineVerknuepfung &sc, const EvalContext &ctx,
                        int &expansions, qsizetype &textBudget, NodePtr &anchor, const ScriptObjects *&node,
                        ArrayObjects *&borrowedFrom);
-    const RootPaths *rootPaths();
+    // The root's shortcut Skript and MyIndex as the program makes them, or
+    // null when the root holds anything that would make a path through them
+    // go another way. What was found holds while the root's layout, the
+    // shortcut's target and what MyIndex's body names stay.
+    const RootPaths *rootPaths()
+    {
+        const RootPaths &r = m_engine.rootPaths();
+        if (r.layout == m_engine.root().layout() && r.usable && r.myIndex->dispatchCache() == r.myIndexRow
+            && r.skript->GetVerknuepfung().constData() == r.skriptTarget)
+            return &r;
+        return checkRootPaths();
+    }
+    const RootPaths *checkRootPaths();
     // The current run's object where the run objects know it, else null.
     ScriptObjects *runObject(const RootPaths &r, const EvalContext &ctx)
     {
@@ -242,10 +319,15 @@ private:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     Purpose purpose;
     purpose.assignTarget = &v;
+    std::optional<double> number;
+    purpose.number = &number;
     std::optional<QString> value = nested(*s.inner, ctx, purpose);
     if (!value)
         return {};
-    v.SetInhalt(std::move(*value));
+    if (number)
+        v.SetInhalt(std::move(*value), *number);
+    else
+        v.SetInhalt(std::move(*value));
     return previous;
 }
 
@@ -288,43 +370,65 @@ restart:
     anchor.reset();
     borrowedFrom = nullptr;
     m_prefix.expr = nullptr;
-    node = &m_engine.root();
-    for (size_t k = 0;; ++k) {
-        const Segment *const step = x->step(k);
-        if (!step)
-            break;
-        const Segment &s = *step;
-        const Segment::Found &found = s.lookUp(*node);
-        if (s.argFrom < 0) {
-            if (const EineVerknuepfung *sc = found.shortcut) {
-                switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor, node, borrowedFrom)) {
-                case Direct::Stop:
-                    return {};
-                case Direct::Node:
-                    continue;
-                case Direct::No:
-                    break;
+    if (const ScriptObjects *known = walkedBefore(*x, ctx, expansions, textBudget)) {
+        // Where the walk below would end, with what it counted and charged.
+        node = known;
+        if (x->walk.run)
+            m_prefix = Prefix{x, x->step(0)->end, kSkriptTarget};
+    } else {
+        node = &m_engine.root();
+        const quint64 layout = ScriptObjects::lastLayout();
+        bool plain = true; // named objects only, after Skript taken straight
+        const ScriptObjects *run = nullptr;
+        qsizetype charged = 0;
+        for (size_t k = 0;; ++k) {
+            const Segment *const step = x->step(k);
+            if (!step)
+                break;
+            const Segment &s = *step;
+            const Segment::Found &found = s.lookUp(*node);
+            if (s.argFrom < 0) {
+                if (const EineVerknuepfung *sc = found.shortcut) {
+                    const qsizetype budget = textBudget;
+                    switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor, node, borrowedFrom)) {
+                    case Direct::Stop:
+                        return {};
+                    case Direct::Node:
+                        // Skript leads to the run's object, Funktion to a frame.
+                        if (k == 0 && borrowedFrom) {
+                            run = node;
+                            charged = budget - textBudget;
+                        } else {
+                            plain = false;
+                        }
+                        continue;
+                    case Direct::No:
+                        break;
+                    }
+                    x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, textBudget, held);
+                    if (!x)
+                        return fail(2, ctx);
+                    goto restart;
                 }
-                x = expand(*x, s, sc->GetVerknuepfung(), true, expansions, textBudget, held);
-                if (!x)
-                    return fail(2, ctx);
-                goto restart;
+                if (!found.object)
+                    return notFound(*x, s, ctx);
+                node = found.object;
+            } else {
+                plain = false;
+                const NodePtr borrowed = borrowedFrom ? borrowedFrom->peekObject(ctx.run.index) : nullptr;
+                borrowedFrom = nullptr;
+                // Reports its own faults.
+                anchor = arrayElement(found.objectArray, *x, s, ctx);
+                if (!anchor || released(ctx))
+                    return {};
+                node = anchor.get();
             }
-            if (!found.object)
-                return notFound(*x, s, ctx);
-            node = found.object;
-        } else {
-            const NodePtr borrowed = borrowedFrom ? borrowedFrom->peekObject(ctx.run.index) : nullptr;
-            borrowedFrom = nullptr;
-            // Reports its own faults.
-            anchor = arrayElement(found.objectArray, *x, s, ctx);
-            if (!anchor || released(ctx))
-                return {};
-            node = anchor.get();
         }
+        if (const int fault = x->fault())
+            return fail(fault, ctx);
+        if (plain && layout == ScriptObjects::lastLayout())
+            x->walk = Expr::Walk{layout, &m_engine.root(), run, node, charged};
     }
-    if (const int fault = x->fault())
-        return fail(fault, ctx);
 
     const Segment &last = x->last();
     const Segment::Found &found = last.lookUp(*node);
@@ -340,7 +444,7 @@ restart:
         return notFound(*x, last, ctx);
     }
     if (EineFunktion *f = found.function)
-        return callFunctionOf(*f, *x, last, ctx, purpose.assignTarget);
+        return callFunctionOf(*f, *x, last, ctx, purpose);
     if (EineVariable *v = found.variable)
         return assignVariable(*v, *x, last, ctx, purpose.discard);
     if (ArrayVariable *a = found.valueArray)
@@ -374,9 +478,6 @@ restart:
     return element;
 }
 
-constexpr QStringView kSkriptTarget = u"Skript(MyIndex())";
-constexpr QStringView kFunktionTarget = u"Skript.Funktion(Skript.MyFunktion())";
-constexpr QStringView kFunktionPrefix = u"Skript(MyIndex()).Funktion(Skript.MyFunktion())";
 
 // The names the run's own paths are made of, normalised once.
 struct RunNames
@@ -397,10 +498,7 @@ bool namesBuiltin(const EineFunktion *f, BuiltinFunction run)
     return f && f->bodyIsOneWord() && dispatchOf(*f)->run == run;
 }
 
-// The root's shortcut Skript and MyIndex as the program makes them, or null
-// when the root holds anything that would make a path through them go
-// another way.
-const RootPaths *Evaluator::rootPaths()
+[[gnu::noinline]] const RootPaths *Evaluator::checkRootPaths()
 {
     const ScriptObjects &root = m_engine.root();
     RootPaths &r = m_engine.rootPaths();
@@ -421,6 +519,7 @@ const RootPaths *Evaluator::rootPaths()
     }
     if (!r.usable || !namesBuiltin(r.myIndex, &builtin::myIndex))
         return nullptr;
+    r.myIndexRow = r.myIndex->dispatchCache();
     const QString &target = r.skript->GetVerknuepfung();
     if (target.constData() != r.skriptTarget) {
         if (target != kSkriptTarget)
@@ -511,6 +610,23 @@ const RootPaths *Evaluator::rootPaths()
     return Direct::Node;
 }
 
+// The remembered walk through Skript: what runShortcut checks before it
+// takes Skript straight to the run's object, and what it counts and
+// charges; false where it would go another way or fail.
+[[gnu::noinline]] bool Evaluator::throughRun(const Expr::Walk &w, const EvalContext &ctx, int &expansions,
+                                            qsizetype &textBudget)
+{
+    // The run's object is in the table only while the run is current.
+    const RootPaths *r = rootPaths();
+    if (!r || runObject(*r, ctx) != w.run || nearStackEnd())
+        return false;
+    if (expansions + 1 > m_engine.guard().limits.shortcutExpansions || w.charged > textBudget)
+        return false;
+    ++expansions;
+    textBudget -= w.charged;
+    return true;
+}
+
 // The index `MyIndex()` stands for, as every path through the shortcut
 // Skript asks for it, without writing it as a text and reading it back;
 // nothing when the evaluation could go any other way than to the built-in
@@ -581,8 +697,9 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
 }
 
 [[gnu::noinline]] QString Evaluator::callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
-                                                   const EvalContext &ctx, EineVariable *assignTarget)
+                                                   const EvalContext &ctx, const Purpose &purpose)
 {
+    EineVariable *const assignTarget = purpose.assignTarget;
     const QStringView inner = x.innerText(s);
     if (f.bodyIsOneWord()) {
         // The usual built-in: one word that names the operation.
@@ -598,6 +715,11 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
                 s.words = subExprs(words, 1, x);
             }
             const std::vector<SubExpr> &words = *s.words;
+            if (known->pure && !(assignTarget && known->run == &builtin::textPlus)) {
+                QString result;
+                if (callLent(*known, words, ctx, result, purpose.number))
+                    return result;
+            }
             Params params(qsizetype(words.size()) + 1);
             for (size_t k = 0; k < words.size(); ++k) {
                 std::optional<QString> value = nested(words[k], ctx);
@@ -609,7 +731,10 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
             if (assignTarget && known->run == &builtin::textPlus && params.size() == 3
                 && assignTarget->appendInPlace(params[1], params[2]))
                 return assignTarget->GetInhalt();
-            return callBuiltin(m_engine, QStringView(), params, ctx, known);
+            QString result = callBuiltin(m_engine, QStringView(), params, ctx, known);
+            if (purpose.number)
+                *purpose.number = params.resultNumber();
+            return result;
         }
     }
     // The words as split for this body before, or split now. Held while
@@ -642,6 +767,95 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
         params[qsizetype(k) + 1] = std::move(*value);
     }
     return callBuiltin(m_engine, call->name, params, ctx, call->builtin);
+}
+
+// A built-in that only reads its parameters (Builtin::pure), called with
+// parameters that are number literals or variables an evaluation would only
+// read (readsVariable): as nothing runs between reading them and the call,
+// the parameters lie over the literals' and the variables' own characters
+// instead of being counted copies of them. False, with nothing done, when
+// a parameter needs an evaluation of its own.
+[[gnu::noinline]] bool Evaluator::callLent(const Builtin &known, const std::vector<SubExpr> &words,
+                                          const EvalContext &ctx, QString &result, std::optional<double> *number)
+{
+    constexpr size_t kMost = 3;
+    if (words.size() > kMost || released(ctx) || nearStackEnd())
+        return false;
+    std::array<const QString *, kMost> sources{};
+    std::array<const Expr *, kMost> literals{};
+    std::array<const EineVariable *, kMost> variables{};
+    for (size_t k = 0; k < words.size(); ++k) {
+        const Expr &e = words[k].get();
+        if (e.kind == Expr::Kind::Number && e.numberOk) {
+            sources[k] = &e.number;
+            literals[k] = &e;
+            continue;
+        }
+        if (e.kind != Expr::Kind::Path || e.walk.layout != ScriptObjects::lastLayout())
+            return false;
+        variables[k] = readsVariable(e, words[k].text.size(), ctx);
+        sources[k] = variables[k] ? variables[k]->ownContent() : nullptr;
+        if (!sources[k])
+            return false;
+    }
+    Params params(qsizetype(words.size()) + 1);
+    for (size_t k = 0; k < words.size(); ++k) {
+        const qsizetype at = qsizetype(k) + 1;
+        const QString &text = *sources[k];
+        if (text.isEmpty())
+            params[at] = text;
+        else
+            params[at] = QString(QString::DataPointer(
+                nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())), text.size()));
+        if (literals[k])
+            params.knowNumber(at, literals[k]->numberValue);
+        else
+            params.knowVariable(at, *variables[k]);
+    }
+    result = callBuiltin(m_engine, QStringView(), params, ctx, &known);
+    if (number)
+        *number = params.resultNumber();
+    // A result over a parameter's characters (Left, Right, Mid or Plus
+    // handing one back whole) outlives the parameters: it becomes the text
+    // the parameter lay over, or a copy of its part.
+    if (!result.isEmpty()) {
+        for (size_t k = 0; k < words.size(); ++k) {
+            const QString &text = *sources[k];
+            if (result.constData() >= text.constData() && result.constData() < text.constData() + text.size()) {
+                result = result.constData() == text.constData() && result.size() == text.size()
+                             ? text
+                             : QString(result.constData(), result.size());
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+// What evaluate() does with the path `e` when its walk is remembered and it
+// calls a built-in that only reads its parameters, lent as callLent lends
+// them: the same lookups, in the same order, without the walk's own frame.
+// False, with nothing done, where evaluate() could do anything else. The
+// caller has checked the run and the stack as for a literal.
+bool Evaluator::lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
+                         QString &result)
+{
+    int expansions = 0;
+    qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
+    const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
+    if (!node)
+        return false;
+    const Segment &last = e.last();
+    if (last.argFrom < 0 || !last.words)
+        return false;
+    const Segment::Found &found = last.lookUp(*node);
+    const EineFunktion *f = found.function;
+    if (found.shortcut || !f || !f->bodyIsOneWord())
+        return false;
+    const Builtin *known = dispatchOf(*f);
+    if (!known->pure || (purpose.assignTarget && known->run == &builtin::textPlus))
+        return false;
+    return callLent(*known, *last.words, ctx, result, purpose.number);
 }
 
 // Splits body and argument text as if they were joined by one blank,
@@ -718,7 +932,7 @@ void Engine::evaluateStatement(const Expr &e, const EvalContext &ctx)
 
 QString Engine::evaluateCondition(const Expr &e, const EvalContext &ctx)
 {
-    return Evaluator(*this).evaluate(e, e.text.size(), ctx, {});
+    return Evaluator(*this).condition(e, ctx);
 }
 
 QString Engine::EvaluateWaitCondition(QStringView condition, const EvalContext &ctx)

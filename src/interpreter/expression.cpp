@@ -156,8 +156,10 @@ std::unique_ptr<Expr> parseExpression(QStringView input)
         lit[comma] = u'.';
     const double value = numericValue(lit);
     e->numberOk = std::isfinite(value);
-    if (e->numberOk)
+    if (e->numberOk) {
         e->number = numberText(value);
+        e->numberValue = numericValue(e->number);
+    }
     return e;
 }
 
@@ -186,10 +188,9 @@ bool Segment::stillListed(const ScriptObjects &node) const
         && found.valueArray == get(node.valueArraySlot(k)) && found.objectArray == get(node.objectArraySlot(k));
 }
 
-const Expr &SubExpr::get() const
+const Expr &SubExpr::parse() const
 {
-    if (!expr)
-        expr = parseNested(text, jumps);
+    expr = parseNested(text, jumps);
     return *expr;
 }
 

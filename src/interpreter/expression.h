@@ -72,8 +72,11 @@ struct SubExpr
     // the name finds is looked up at every use. -1 until first asked.
     mutable qint8 callsMyIndex = -1;
 
-    const Expr &get() const;
+    const Expr &get() const { return expr ? *expr : parse(); }
     bool isMyIndexCall() const;
+
+private:
+    const Expr &parse() const;
 };
 
 // The text a shortcut expands to at one segment, for one link target.
@@ -170,6 +173,7 @@ struct Expr
     // Number: the literal's text form, or a fault when it is not finite.
     QString number;
     bool numberOk = true;
+    double numberValue = 0; // numericValue(number)
     // How many shortcut expansions led from a parsed expression to this one.
     int expansionDepth = 0;
 
@@ -210,6 +214,25 @@ struct Expr
     }
     // Of the long text this one's text lies in, or null.
     const ParenJumps *jumps() const { return m_jumps; }
+
+    // The walk along every segment but the last, remembered where it went
+    // from the root through named objects only, or first through the root's
+    // shortcut Skript straight to the run's object (Evaluator::runShortcut)
+    // and on through named objects: the node the last segment is looked up
+    // in. It holds while no node anywhere has taken a new layout since
+    // (ScriptObjects::lastLayout): no list has changed, so every name finds
+    // what it found, and no node has been made where one of these was.
+    // What the walk through Skript checks of the run and the stack is
+    // checked again at every use.
+    struct Walk
+    {
+        quint64 layout = 0; // ScriptObjects::lastLayout() then; 0: nothing remembered
+        const ScriptObjects *root = nullptr;
+        const ScriptObjects *run = nullptr;  // the run's object Skript led to, or null
+        const ScriptObjects *node = nullptr; // where the last segment is looked up
+        qsizetype charged = 0;               // what the expansion of Skript skipped was charged
+    };
+    mutable Walk walk;
 
 private:
     friend std::unique_ptr<Expr> parseExpression(QStringView input);

@@ -17,13 +17,17 @@ namespace {
 
 double num(const Params &p, qsizetype k)
 {
-    return numericValue(p[k]);
+    return p.number(k);
 }
 
 // The text of a finite result; error 2 otherwise.
-QString number(Engine &engine, double v, const EvalContext &ctx)
+QString number(Engine &engine, Params &p, double v, const EvalContext &ctx)
 {
-    return std::isfinite(v) ? numberText(v) : engine.fail(2, ctx);
+    if (!std::isfinite(v))
+        return engine.fail(2, ctx);
+    if (std::fabs(v) < 1e15 && v == std::trunc(v))
+        p.resultIsWhole(v);
+    return numberText(v);
 }
 
 QString truth(bool b)
@@ -73,24 +77,24 @@ std::optional<double> bisectRoot(double x, int n)
 
 QString plus(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    return number(engine, num(p, 1) + num(p, 2), ctx);
+    return number(engine, p, num(p, 1) + num(p, 2), ctx);
 }
 
 QString minus(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    return number(engine, num(p, 1) - num(p, 2), ctx);
+    return number(engine, p, num(p, 1) - num(p, 2), ctx);
 }
 
 QString mal(Engine &engine, Params &p, const EvalContext &ctx)
 {
-    return number(engine, num(p, 1) * num(p, 2), ctx);
+    return number(engine, p, num(p, 1) * num(p, 2), ctx);
 }
 
 QString durch(Engine &engine, Params &p, const EvalContext &ctx)
 {
     if (num(p, 2) == 0)
         return engine.fail(2, ctx);
-    return number(engine, num(p, 1) / num(p, 2), ctx);
+    return number(engine, p, num(p, 1) / num(p, 2), ctx);
 }
 
 QString hoch(Engine &engine, Params &p, const EvalContext &ctx)
@@ -111,7 +115,7 @@ QString hoch(Engine &engine, Params &p, const EvalContext &ctx)
         if (!std::isfinite(r))
             return engine.fail(2, ctx);
     }
-    return number(engine, r, ctx);
+    return number(engine, p, r, ctx);
 }
 
 QString wurzel(Engine &engine, Params &p, const EvalContext &ctx)
@@ -137,7 +141,7 @@ QString wurzel(Engine &engine, Params &p, const EvalContext &ctx)
             return engine.fail(2, ctx);
         mid = 1 / mid;
     }
-    return number(engine, mid, ctx);
+    return number(engine, p, mid, ctx);
 }
 
 QString textPlus(Engine &, Params &p, const EvalContext &)

@@ -24,6 +24,7 @@ void EineVariable::SetInhalt(const QString &value)
 {
     if (!m_bound) {
         m_content = value;
+        m_numberKnown = false;
         return;
     }
     if (const auto box = m_box.lock())
@@ -36,6 +37,7 @@ bool EineVariable::appendInPlace(QString &head, const QString &tail)
         return false;
     head = QString();
     m_content.append(tail);
+    m_numberKnown = false;
     return true;
 }
 
@@ -43,6 +45,7 @@ void EineVariable::SetInhalt(QString &&value)
 {
     if (!m_bound) {
         std::swap(m_content, value);
+        m_numberKnown = false;
         recycleText(std::move(value));
         return;
     }
@@ -50,15 +53,26 @@ void EineVariable::SetInhalt(QString &&value)
         box->setText(value);
 }
 
+void EineVariable::SetInhalt(QString &&value, double number)
+{
+    SetInhalt(std::move(value));
+    if (!m_bound) {
+        m_number = number;
+        m_numberKnown = true;
+    }
+}
+
 void EineVariable::LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box)
 {
     m_bound = true;
     m_box = box;
+    m_numberKnown = false;
 }
 
 void EineVariable::LinkInhaltWithNothing()
 {
     m_bound = false;
+    m_numberKnown = false;
 }
 
 std::optional<int> ArrayVariable::FindSlot(qint16 index)
@@ -155,9 +169,7 @@ NodePtr ArrayObjects::exchangeObject(qint16 index, NodePtr node)
 
 quint64 ScriptObjects::newLayout()
 {
-    // Engines may live on other threads (tests, fuzzers).
-    static std::atomic<quint64> next{0};
-    return next.fetch_add(1, std::memory_order_relaxed) + 1;
+    return s_layouts.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 void ScriptObjects::Initialize()

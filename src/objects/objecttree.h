@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -112,9 +113,25 @@ public:
     QString GetInhalt() const { return m_bound ? boundText() : m_content; }
     void SetInhalt(const QString &value);
     void SetInhalt(QString &&value);
+    // The same for a value whose numeric value the caller knows.
+    void SetInhalt(QString &&value, double number);
+    // numericValue(GetInhalt()), for a content of its own worked out once.
+    double numericContent() const
+    {
+        if (m_bound)
+            return numericValue(boundText());
+        if (!m_numberKnown) {
+            m_number = numericValue(m_content);
+            m_numberKnown = true;
+        }
+        return m_number;
+    }
     void LinkInhaltWithTextBox(const std::shared_ptr<TextField> &box);
     void LinkInhaltWithNothing();
     bool isBound() const { return m_bound; }
+    // The content itself, for a caller that reads it before anything can
+    // change it; null while the content is a text box's.
+    const QString *ownContent() const { return m_bound ? nullptr : &m_content; }
     // When `head` is this unbound variable's own content, appends `tail` to
     // the content itself and empties `head`: a text that grows by appending
     // to itself keeps its buffer instead of being copied whole every time.
@@ -123,6 +140,8 @@ public:
 private:
     QString boundText() const;
     QString m_content;
+    mutable double m_number = 0;      // of m_content, while m_numberKnown
+    mutable bool m_numberKnown = false;
     bool m_bound = false;
     std::weak_ptr<TextField> m_box;
 };
@@ -385,6 +404,10 @@ public:
     // made later at the address of one that is gone never has a layout
     // that was remembered of the old one.
     quint64 layout() const { return m_layout; }
+    // The layout the node changed last took. While it stays, no node
+    // anywhere has been made or has changed one of its lists since: every
+    // name finds in every node what it found then.
+    static quint64 lastLayout() { return s_layouts.load(std::memory_order_relaxed); }
     void Initialize();
 
     // Each Add returns false (and adds nothing) when its list is full.
@@ -475,6 +498,8 @@ private:
     NamedList<ArrayObjects> m_objectArrays;
     NamedList<ArrayVariable> m_valueArrays;
     static quint64 newLayout();
+    // Engines may live on other threads (tests, fuzzers).
+    static inline std::atomic<quint64> s_layouts{0};
     quint64 m_layout = newLayout();
 };
 
