@@ -208,7 +208,9 @@ private:
     bool lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                   QString &result);
     bool callLent(const Builtin &known, const std::vector<SubExpr> &words, const EvalContext &ctx, QString &result,
-                  std::optional<double> *number);
+                  std::optional<double> *number, Expr::LentCall *record = nullptr);
+    void callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count, const EvalContext &ctx,
+                      QString &result, std::optional<double> *number);
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
@@ -776,41 +778,62 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
 // instead of being counted copies of them. False, with nothing done, when
 // a parameter needs an evaluation of its own.
 [[gnu::noinline]] bool Evaluator::callLent(const Builtin &known, const std::vector<SubExpr> &words,
-                                          const EvalContext &ctx, QString &result, std::optional<double> *number)
+                                          const EvalContext &ctx, QString &result, std::optional<double> *number,
+                                          Expr::LentCall *record)
 {
-    constexpr size_t kMost = 3;
-    if (words.size() > kMost || released(ctx) || nearStackEnd())
+    constexpr size_t kMost = Expr::LentCall::kMost;
+    const size_t count = words.size();
+    if (count > kMost || released(ctx) || nearStackEnd())
         return false;
-    std::array<const QString *, kMost> sources{};
-    std::array<const Expr *, kMost> literals{};
-    std::array<const EineVariable *, kMost> variables{};
-    for (size_t k = 0; k < words.size(); ++k) {
+    std::array<Expr::LentCall::Param, kMost> lent{};
+    const ScriptObjects *run = nullptr;
+    for (size_t k = 0; k < count; ++k) {
         const Expr &e = words[k].get();
         if (e.kind == Expr::Kind::Number && e.numberOk) {
-            sources[k] = &e.number;
-            literals[k] = &e;
+            lent[k].literal = &e;
             continue;
         }
         if (e.kind != Expr::Kind::Path || e.walk.layout != ScriptObjects::lastLayout())
             return false;
-        variables[k] = readsVariable(e, words[k].text.size(), ctx);
-        sources[k] = variables[k] ? variables[k]->ownContent() : nullptr;
-        if (!sources[k])
+        const EineVariable *v = readsVariable(e, words[k].text.size(), ctx);
+        if (!v || !v->ownContent())
             return false;
+        lent[k].variable = v;
+        if (e.walk.run)
+            run = e.walk.run;
     }
-    Params params(qsizetype(words.size()) + 1);
-    for (size_t k = 0; k < words.size(); ++k) {
+    if (record && (!record->run || !run || record->run == run)) {
+        if (run)
+            record->run = run;
+        record->params = lent;
+        record->count = count;
+        record->layout = ScriptObjects::lastLayout();
+    }
+    callWithLent(known, lent.data(), count, ctx, result, number);
+    return true;
+}
+
+// The call itself: the parameters lie over the literals' texts and the
+// variables' contents, which nothing changes before the built-in has read
+// them.
+void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count,
+                             const EvalContext &ctx, QString &result, std::optional<double> *number)
+{
+    std::array<const QString *, Expr::LentCall::kMost> sources;
+    Params params(qsizetype(count) + 1);
+    for (size_t k = 0; k < count; ++k) {
         const qsizetype at = qsizetype(k) + 1;
-        const QString &text = *sources[k];
+        const QString &text = lent[k].literal ? lent[k].literal->number : *lent[k].variable->ownContent();
+        sources[k] = &text;
         if (text.isEmpty())
             params[at] = text;
         else
             params[at] = QString(QString::DataPointer(
                 nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())), text.size()));
-        if (literals[k])
-            params.knowNumber(at, literals[k]->numberValue);
+        if (lent[k].literal)
+            params.knowNumber(at, lent[k].literal->numberValue);
         else
-            params.knowVariable(at, *variables[k]);
+            params.knowVariable(at, *lent[k].variable);
     }
     result = callBuiltin(m_engine, QStringView(), params, ctx, &known);
     if (number)
@@ -819,7 +842,7 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
     // handing one back whole) outlives the parameters: it becomes the text
     // the parameter lay over, or a copy of its part.
     if (!result.isEmpty()) {
-        for (size_t k = 0; k < words.size(); ++k) {
+        for (size_t k = 0; k < count; ++k) {
             const QString &text = *sources[k];
             if (result.constData() >= text.constData() && result.constData() < text.constData() + text.size()) {
                 result = result.constData() == text.constData() && result.size() == text.size()
@@ -829,7 +852,6 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
             }
         }
     }
-    return true;
 }
 
 // What evaluate() does with the path `e` when its walk is remembered and it
@@ -840,6 +862,24 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
 bool Evaluator::lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                          QString &result)
 {
+    if (const Expr::LentCall *known = e.lent.get(); known && known->layout == ScriptObjects::lastLayout()) {
+        // As it was carried out last, when nothing it found can have changed.
+        const EngineLimits &limits = m_engine.guard().limits;
+        const RootPaths *r;
+        if (known->root == &m_engine.root() && known->inputSize == inputSize
+            && known->function->dispatchCache() == known->builtin
+            && known->shortcutExpansions == limits.shortcutExpansions && known->shortcutText == limits.shortcutText
+            && !(purpose.assignTarget && known->builtin->run == &builtin::textPlus)
+            && (!known->run || ((r = rootPaths()) && runObject(*r, ctx) == known->run))) {
+            bool bound = false;
+            for (size_t k = 0; k < known->count; ++k)
+                bound |= known->params[k].variable && known->params[k].variable->isBound();
+            if (!bound) {
+                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.number);
+                return true;
+            }
+        }
+    }
     int expansions = 0;
     qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
     const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
@@ -855,7 +895,19 @@ bool Evaluator::lentCall(const Expr &e, qsizetype inputSize, const EvalContext &
     const Builtin *known = dispatchOf(*f);
     if (!known->pure || (purpose.assignTarget && known->run == &builtin::textPlus))
         return false;
-    return callLent(*known, *last.words, ctx, result, purpose.number);
+    if (!e.lent)
+        e.lent = std::make_unique<Expr::LentCall>();
+    Expr::LentCall &record = *e.lent;
+    const EngineLimits &limits = m_engine.guard().limits;
+    record = Expr::LentCall{};
+    record.root = &m_engine.root();
+    record.run = e.walk.run;
+    record.function = f;
+    record.builtin = known;
+    record.inputSize = inputSize;
+    record.shortcutExpansions = limits.shortcutExpansions;
+    record.shortcutText = limits.shortcutText;
+    return callLent(*known, *last.words, ctx, result, purpose.number, &record);
 }
 
 // Splits body and argument text as if they were joined by one blank,

@@ -15,6 +15,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -233,6 +234,33 @@ struct Expr
         qsizetype charged = 0;               // what the expansion of Skript skipped was charged
     };
     mutable Walk walk;
+
+    // A call of a built-in that only reads its parameters, each of them a
+    // number literal or a variable read along a remembered walk, as it was
+    // carried out last (Evaluator::lentCall): the function and the
+    // variables every walk found. It holds while no node has taken a new
+    // layout, the run's object and the limits are the same and the
+    // function's body still names that built-in.
+    struct LentCall
+    {
+        quint64 layout = 0; // 0: nothing remembered
+        const ScriptObjects *root = nullptr;
+        const ScriptObjects *run = nullptr; // the run's object a walk went through, or null
+        const EineFunktion *function = nullptr;
+        const Builtin *builtin = nullptr;
+        qsizetype inputSize = 0;
+        int shortcutExpansions = 0; // the limits then
+        qsizetype shortcutText = 0;
+        struct Param
+        {
+            const Expr *literal = nullptr;
+            const EineVariable *variable = nullptr;
+        };
+        static constexpr size_t kMost = 3;
+        std::array<Param, kMost> params{};
+        size_t count = 0;
+    };
+    mutable std::unique_ptr<LentCall> lent;
 
 private:
     friend std::unique_ptr<Expr> parseExpression(QStringView input);
