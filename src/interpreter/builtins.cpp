@@ -171,10 +171,7 @@ QString callBuiltin(Engine &engine, QStringView name, Params &p, const EvalConte
     const Builtin *it = known ? known : findBuiltin(name);
     if (!it)
         return engine.fail(5, ctx);
-    const int given = int(p.size()) - 1;
-    if (it->params >= 0 && given != it->params)
-        return engine.fail(2, ctx);
-    return it->run(engine, p, ctx);
+    return callBuiltin(engine, p, ctx, *it);
 }
 
 } // namespace varnok

@@ -32,18 +32,25 @@ public:
         if (k < kKnown) {
             if (m_known & (1u << k))
                 return m_numbers[size_t(k)];
-            if (const EineVariable *v = m_variables[size_t(k)])
-                return v->numericContent();
+            if (m_fromVariable & (1u << k))
+                return m_variables[size_t(k)]->numericContent();
         }
         return numericValue(at(k));
     }
-    // Parameter k holds the text form of `value`, or the content of `v`.
-    void knowNumber(qsizetype k, double value)
+    // The next parameter, which holds the text form of `value`, or the
+    // content of `v`.
+    void appendNumber(QString &&text, double value)
     {
-        m_numbers[size_t(k)] = value;
-        m_known |= quint8(1u << k);
+        m_numbers[size_t(size())] = value;
+        m_known |= quint8(1u << size());
+        append(std::move(text));
     }
-    void knowVariable(qsizetype k, const EineVariable &v) { m_variables[size_t(k)] = &v; }
+    void appendContent(QString &&text, const EineVariable &v)
+    {
+        m_variables[size_t(size())] = &v;
+        m_fromVariable |= quint8(1u << size());
+        append(std::move(text));
+    }
     static constexpr qsizetype kKnown = 4;
 
     // The result is the text form of `value`: a whole number below 1E15,
@@ -60,8 +67,9 @@ public:
 
 private:
     std::array<double, kKnown> m_numbers;
-    std::array<const EineVariable *, kKnown> m_variables{};
+    std::array<const EineVariable *, kKnown> m_variables;
     quint8 m_known = 0;
+    quint8 m_fromVariable = 0;
     bool m_resultKnown = false;
     double m_result = 0;
 };
@@ -116,5 +124,13 @@ const Builtin *findBuiltin(QStringView name);
 // when given, is what findBuiltin found for `name` before.
 QString callBuiltin(Engine &engine, QStringView name, Params &params, const EvalContext &ctx,
                     const Builtin *known = nullptr);
+// The same for a built-in found before.
+inline QString callBuiltin(Engine &engine, Params &p, const EvalContext &ctx, const Builtin &known)
+{
+    const int given = int(p.size()) - 1;
+    if (known.params >= 0 && given != known.params)
+        return engine.fail(2, ctx);
+    return known.run(engine, p, ctx);
+}
 
 } // namespace varnok

@@ -152,11 +152,14 @@ private:
         }
         if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !released(ctx)
             && !nearStackEnd()) {
-            if (const EineVariable *v = readsVariable(e, sub.text.size(), ctx))
-                return v->GetInhalt();
-            QString value;
-            if (lentCall(e, sub.text.size(), ctx, purpose, value))
-                return released(ctx) ? std::nullopt : std::optional<QString>(std::move(value));
+            if (e.last().argFrom < 0) {
+                if (const EineVariable *v = readsVariable(e, sub.text.size(), ctx))
+                    return v->GetInhalt();
+            } else {
+                QString value;
+                if (lentCall(e, sub.text.size(), ctx, purpose, value))
+                    return released(ctx) ? std::nullopt : std::optional<QString>(std::move(value));
+            }
         }
         QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
         if (released(ctx))
@@ -820,22 +823,21 @@ void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *
                              const EvalContext &ctx, QString &result, std::optional<double> *number)
 {
     std::array<const QString *, Expr::LentCall::kMost> sources;
-    Params params(qsizetype(count) + 1);
+    Params params;
+    params.append(QString());
     for (size_t k = 0; k < count; ++k) {
-        const qsizetype at = qsizetype(k) + 1;
         const QString &text = lent[k].literal ? lent[k].literal->number : *lent[k].variable->ownContent();
         sources[k] = &text;
-        if (text.isEmpty())
-            params[at] = text;
-        else
-            params[at] = QString(QString::DataPointer(
-                nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())), text.size()));
+        QString over = text.isEmpty() ? text
+                                      : QString(QString::DataPointer(
+                                          nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())),
+                                          text.size()));
         if (lent[k].literal)
-            params.knowNumber(at, lent[k].literal->numberValue);
+            params.appendNumber(std::move(over), lent[k].literal->numberValue);
         else
-            params.knowVariable(at, *lent[k].variable);
+            params.appendContent(std::move(over), *lent[k].variable);
     }
-    result = callBuiltin(m_engine, QStringView(), params, ctx, &known);
+    result = callBuiltin(m_engine, params, ctx, known);
     if (number)
         *number = params.resultNumber();
     // A result over a parameter's characters (Left, Right, Mid or Plus

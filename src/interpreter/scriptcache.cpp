@@ -118,7 +118,7 @@ void ScriptCache::dropStatements()
     m_recent.fill(Recent{});
 }
 
-const Statement *ScriptCache::statementAt(const ScriptText &box, qint32 scan)
+const Statement *ScriptCache::readStatementAt(const ScriptText &box, qint32 scan)
 {
     sync(box);
     Recent &recent = m_recent[size_t(scan) % kRecent];

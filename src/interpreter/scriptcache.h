@@ -92,7 +92,16 @@ public:
 
     // The statement read from `scan`, or null past the end of the text. It
     // lives while the cache keeps it or a reader holds it as its current.
-    const Statement *statementAt(const ScriptText &box, qint32 scan);
+    const Statement *statementAt(const ScriptText &box, qint32 scan)
+    {
+        // A loop reads the same few statements again and again.
+        if (m_synced && box.textVersion() == m_version) {
+            const Recent &recent = m_recent[size_t(scan) % kRecent];
+            if (recent.scan == scan)
+                return recent.statement;
+        }
+        return readStatementAt(box, scan);
+    }
 
     // Where a label search from the top of the text ends.
     struct LabelPlace
@@ -111,6 +120,7 @@ private:
             resync(box);
     }
     void resync(const ScriptText &box);
+    const Statement *readStatementAt(const ScriptText &box, qint32 scan);
     void dropStatements();
 
     std::weak_ptr<ScriptText> m_box;
