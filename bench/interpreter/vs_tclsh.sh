@@ -13,12 +13,17 @@
 #
 #   bench/interpreter/vs_tclsh.sh [BUILD_DIR]     (default: build/release)
 #   ROUNDS=7 bench/interpreter/vs_tclsh.sh
+#   BASELINE=/path/to/other/varnok-run bench/interpreter/vs_tclsh.sh
+# BASELINE runs an earlier build by turns with the others, so that a change
+# is measured beside its peers under the same load.
 set -euo pipefail
 
 build=${1:-build/release}
 run="$build/src/shell/varnok-run"
 rounds=${ROUNDS:-5}
 [ -x "$run" ] || { echo "no $run: build first (cmake --build --preset release)" >&2; exit 1; }
+base=${BASELINE:-}
+[ -z "$base" ] || [ -x "$base" ] || { echo "no $base" >&2; exit 1; }
 command -v tclsh >/dev/null || { echo "tclsh not found (apt-get install tcl)" >&2; exit 1; }
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
@@ -139,19 +144,22 @@ range() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s-%s", l
 
 # The interpreter itself, not a launcher script in front of it (pyenv).
 python=$(python3 -c 'import sys; print(sys.executable)' 2>/dev/null || true)
-startup_v=0 startup_t=0 startup_p=0
+startup_v=0 startup_t=0 startup_p=0 startup_b=0
 startups() {
-    : >"$dir/sv"; : >"$dir/st"; : >"$dir/sp"
+    : >"$dir/sv"; : >"$dir/st"; : >"$dir/sp"; : >"$dir/sb"
     for ((r = 0; r < rounds; r++)); do
         measure "$run" "$dir/empty.varnok-skript" | cut -d' ' -f2 >>"$dir/sv"
+        [ -z "$base" ] || measure "$base" "$dir/empty.varnok-skript" | cut -d' ' -f2 >>"$dir/sb"
         measure tclsh "$dir/empty.tcl" | cut -d' ' -f2 >>"$dir/st"
         [ -z "$python" ] || measure "$python" "$dir/empty.py" | cut -d' ' -f2 >>"$dir/sp"
     done
     startup_v=$(median <"$dir/sv"); startup_t=$(median <"$dir/st")
+    [ -z "$base" ] || startup_b=$(median <"$dir/sb")
     [ -z "$python" ] || startup_p=$(median <"$dir/sp")
     printf 'start-up on an empty script (median of %d, processor): varnok-run %.3f s, tclsh %.3f s' \
         "$rounds" "$startup_v" "$startup_t"
     [ -z "$python" ] || printf ', python3 %.3f s' "$startup_p"
+    [ -z "$base" ] || printf ', baseline %.3f s' "$startup_b"
     printf '\n'
 }
 
@@ -170,9 +178,10 @@ report() {
 # from standard input, where tclsh runs each command as it arrives.
 compare() {
     local name=$1 units=$2 unit=$3 vs=$4 tcl=$5 py=${6:-}
-    : >"$dir/v" ; : >"$dir/t"; : >"$dir/p"
+    : >"$dir/v" ; : >"$dir/t"; : >"$dir/p"; : >"$dir/b"
     for ((r = 0; r < rounds; r++)); do
         measure "$run" "$vs" >>"$dir/v"
+        [ -z "$base" ] || measure "$base" "$vs" >>"$dir/b"
         if [ "${tcl:0:1}" = "<" ]; then
             input=${tcl:1} measure tclsh >>"$dir/t"
         else
@@ -185,6 +194,7 @@ compare() {
     te=$(cut -d' ' -f1 "$dir/t" | median); tc=$(cut -d' ' -f2 "$dir/t" | median)
     printf '%s (median of %d, start-up included)\n' "$name" "$rounds"
     report varnok-run "$dir/v" "$startup_v" "$units" "$unit"
+    [ -z "$base" ] || report baseline "$dir/b" "$startup_b" "$units" "$unit"
     report tclsh "$dir/t" "$startup_t" "$units" "$unit"
     [ -z "$python" ] || [ -z "$py" ] || report python3 "$dir/p" "$startup_p" "$units" "$unit"
     awk -v a="$vc" -v b="$tc" -v c="$ve" -v d="$te" \

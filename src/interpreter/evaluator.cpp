@@ -150,16 +150,10 @@ private:
                 *purpose.number = e.numberValue;
             return e.number;
         }
-        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !released(ctx)
-            && !nearStackEnd()) {
-            if (e.last().argFrom < 0) {
-                if (const EineVariable *v = readsVariable(e, sub.text.size(), ctx))
-                    return v->GetInhalt();
-            } else {
-                QString value;
-                if (lentCall(e, sub.text.size(), ctx, purpose, value))
-                    return released(ctx) ? std::nullopt : std::optional<QString>(std::move(value));
-            }
+        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout()) {
+            std::optional<QString> value;
+            if (alongWalk(e, sub.text.size(), ctx, purpose, value))
+                return value;
         }
         QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
         if (released(ctx))
@@ -208,8 +202,20 @@ private:
         const Segment::Found &found = last.lookUp(*node);
         return found.shortcut ? nullptr : found.variable;
     }
+    bool alongWalk(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
+                   std::optional<QString> &value);
     bool lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
-                  QString &result);
+                  QString &result)
+    {
+        // Known not to be lent at this layout: the usual outcome for calls
+        // of user functions and calls with evaluated parameters.
+        if (const Expr::LentCall *known = e.lent.get();
+            known && !known->lendable && known->layout == ScriptObjects::lastLayout())
+            return false;
+        return tryLentCall(e, inputSize, ctx, purpose, result);
+    }
+    bool tryLentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
+                     QString &result);
     bool callLent(const Builtin &known, const std::vector<SubExpr> &words, const EvalContext &ctx, QString &result,
                   std::optional<double> *number, Expr::LentCall *record = nullptr);
     void callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count, const EvalContext &ctx,
@@ -433,6 +439,8 @@ restart:
             return fail(fault, ctx);
         if (plain && layout == ScriptObjects::lastLayout())
             x->walk = Expr::Walk{layout, &m_engine.root(), run, node, charged};
+        else if (!plain)
+            x->walk.winding = true;
     }
 
     const Segment &last = x->last();
@@ -720,10 +728,19 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
                 s.words = subExprs(words, 1, x);
             }
             const std::vector<SubExpr> &words = *s.words;
-            if (known->pure && !(assignTarget && known->run == &builtin::textPlus)) {
+            const Expr::LentCall *lent = x.lent.get();
+            if (known->pure && !(assignTarget && known->run == &builtin::textPlus)
+                && !(lent && !lent->lendable && lent->layout == ScriptObjects::lastLayout())) {
+                // What can be found out here is only that the call cannot be lent.
+                Expr::LentCall failed;
                 QString result;
-                if (callLent(*known, words, ctx, result, purpose.number))
+                if (callLent(*known, words, ctx, result, purpose.number, &failed))
                     return result;
+                if (!failed.lendable) {
+                    if (!x.lent)
+                        x.lent = std::make_unique<Expr::LentCall>();
+                    *x.lent = failed;
+                }
             }
             Params params(qsizetype(words.size()) + 1);
             for (size_t k = 0; k < words.size(); ++k) {
@@ -790,17 +807,32 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
         return false;
     std::array<Expr::LentCall::Param, kMost> lent{};
     const ScriptObjects *run = nullptr;
+    // A parameter that will need an evaluation of its own at this layout
+    // too: not worth trying again before anything changes.
+    auto never = [record] {
+        if (record) {
+            record->layout = ScriptObjects::lastLayout();
+            record->lendable = false;
+        }
+        return false;
+    };
     for (size_t k = 0; k < count; ++k) {
         const Expr &e = words[k].get();
         if (e.kind == Expr::Kind::Number && e.numberOk) {
             lent[k].literal = &e;
             continue;
         }
-        if (e.kind != Expr::Kind::Path || e.walk.layout != ScriptObjects::lastLayout())
+        if (e.kind != Expr::Kind::Path || e.walk.winding)
+            return never();
+        if (e.walk.layout != ScriptObjects::lastLayout())
             return false;
+        if (e.last().argFrom >= 0)
+            return never();
         const EineVariable *v = readsVariable(e, words[k].text.size(), ctx);
-        if (!v || !v->ownContent())
+        if (!v)
             return false;
+        if (!v->ownContent())
+            return never();
         lent[k].variable = v;
         if (e.walk.run)
             run = e.walk.run;
@@ -856,15 +888,40 @@ void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *
     }
 }
 
+// A nested evaluation of the path `e`, whose walk is remembered, when it
+// reads a variable or calls a built-in that only reads its parameters:
+// `value` as nested() yields it; false, with nothing done, otherwise.
+[[gnu::noinline]] bool Evaluator::alongWalk(const Expr &e, qsizetype inputSize, const EvalContext &ctx,
+                                           const Purpose &purpose, std::optional<QString> &value)
+{
+    if (released(ctx) || nearStackEnd())
+        return false;
+    if (e.last().argFrom < 0) {
+        const EineVariable *v = readsVariable(e, inputSize, ctx);
+        if (!v)
+            return false;
+        value = v->GetInhalt();
+        return true;
+    }
+    QString result;
+    if (!lentCall(e, inputSize, ctx, purpose, result))
+        return false;
+    if (!released(ctx))
+        value = std::move(result);
+    return true;
+}
+
 // What evaluate() does with the path `e` when its walk is remembered and it
 // calls a built-in that only reads its parameters, lent as callLent lends
 // them: the same lookups, in the same order, without the walk's own frame.
 // False, with nothing done, where evaluate() could do anything else. The
 // caller has checked the run and the stack as for a literal.
-bool Evaluator::lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
-                         QString &result)
+[[gnu::noinline]] bool Evaluator::tryLentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx,
+                                             const Purpose &purpose, QString &result)
 {
     if (const Expr::LentCall *known = e.lent.get(); known && known->layout == ScriptObjects::lastLayout()) {
+        if (!known->lendable)
+            return false;
         // As it was carried out last, when nothing it found can have changed.
         const EngineLimits &limits = m_engine.guard().limits;
         const RootPaths *r;
@@ -888,20 +945,24 @@ bool Evaluator::lentCall(const Expr &e, qsizetype inputSize, const EvalContext &
     if (!node)
         return false;
     const Segment &last = e.last();
-    if (last.argFrom < 0 || !last.words)
-        return false;
-    const Segment::Found &found = last.lookUp(*node);
-    const EineFunktion *f = found.function;
-    if (found.shortcut || !f || !f->bodyIsOneWord())
-        return false;
-    const Builtin *known = dispatchOf(*f);
-    if (!known->pure || (purpose.assignTarget && known->run == &builtin::textPlus))
+    if (last.argFrom < 0)
         return false;
     if (!e.lent)
         e.lent = std::make_unique<Expr::LentCall>();
     Expr::LentCall &record = *e.lent;
-    const EngineLimits &limits = m_engine.guard().limits;
     record = Expr::LentCall{};
+    const Segment::Found &found = last.lookUp(*node);
+    const EineFunktion *f = found.function;
+    const Builtin *known = !found.shortcut && f && f->bodyIsOneWord() ? dispatchOf(*f) : nullptr;
+    if (!known || !known->pure) {
+        record.layout = ScriptObjects::lastLayout();
+        record.lendable = false;
+        return false;
+    }
+    // Its parameters are split at its first evaluation.
+    if (!last.words || (purpose.assignTarget && known->run == &builtin::textPlus))
+        return false;
+    const EngineLimits &limits = m_engine.guard().limits;
     record.root = &m_engine.root();
     record.run = e.walk.run;
     record.function = f;

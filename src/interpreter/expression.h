@@ -232,6 +232,9 @@ struct Expr
         const ScriptObjects *run = nullptr;  // the run's object Skript led to, or null
         const ScriptObjects *node = nullptr; // where the last segment is looked up
         qsizetype charged = 0;               // what the expansion of Skript skipped was charged
+        // The last walk went through an array element or a call's frame,
+        // which is never remembered: the path is not worth trying to lend.
+        bool winding = false;
     };
     mutable Walk walk;
 
@@ -259,6 +262,10 @@ struct Expr
         static constexpr size_t kMost = 3;
         std::array<Param, kMost> params{};
         size_t count = 0;
+        // False: at this layout the call cannot be lent (a parameter that
+        // needs an evaluation of its own, a function that is no such
+        // built-in); evaluate() carries it out.
+        bool lendable = true;
     };
     mutable std::unique_ptr<LentCall> lent;
 
