@@ -16,24 +16,51 @@
 
 namespace varnok {
 
-// Parameters of one call, numbered from 1 (element 0 is unused). Where the
-// caller knows a parameter's numeric value already (a number literal's, a
-// variable's that was read as a number before), the built-in takes it from
-// here instead of reading the text again; and a built-in whose result is a
-// whole number says which, so that a variable it is assigned to knows it.
+// Parameters of one call, numbered from 1 (element 0 is unused). A caller
+// that knows the numeric value of some of them already (a number literal's,
+// a variable's that was read as a number before) hands them beside the
+// texts; the built-in takes them from there instead of reading the text
+// again, and says there when its result is a whole number, so that a
+// variable it is assigned to knows it.
 class Params : public QVarLengthArray<QString, 4>
 {
 public:
+    static constexpr qsizetype kKnown = 3; // parameters 1 to 3
+
+    // What the caller knows, on its own stack.
+    class Known
+    {
+    public:
+        std::optional<double> result() const
+        {
+            return m_resultKnown ? std::optional<double>(m_result) : std::nullopt;
+        }
+
+    private:
+        friend class Params;
+        union Value {
+            double number;
+            const EineVariable *variable;
+        };
+        std::array<Value, kKnown> m_values; // as the bits say
+        quint8 m_numbers = 0;
+        quint8 m_variables = 0;
+        bool m_resultKnown = false;
+        double m_result = 0;
+    };
+
     using QVarLengthArray<QString, 4>::QVarLengthArray;
+    explicit Params(Known &known) : m_known(&known) {}
 
     // numericValue(at(k)).
     double number(qsizetype k) const
     {
-        if (k < kKnown) {
-            if (m_known & (1u << k))
-                return m_numbers[size_t(k)];
-            if (m_fromVariable & (1u << k))
-                return m_variables[size_t(k)]->numericContent();
+        if (m_known && k > 0 && k <= kKnown) {
+            const quint8 bit = quint8(1u << k);
+            if (m_known->m_numbers & bit)
+                return m_known->m_values[size_t(k - 1)].number;
+            if (m_known->m_variables & bit)
+                return m_known->m_values[size_t(k - 1)].variable->numericContent();
         }
         return numericValue(at(k));
     }
@@ -41,37 +68,32 @@ public:
     // content of `v`.
     void appendNumber(QString &&text, double value)
     {
-        m_numbers[size_t(size())] = value;
-        m_known |= quint8(1u << size());
+        if (const qsizetype k = size(); m_known && k > 0 && k <= kKnown) {
+            m_known->m_values[size_t(k - 1)].number = value;
+            m_known->m_numbers |= quint8(1u << k);
+        }
         append(std::move(text));
     }
     void appendContent(QString &&text, const EineVariable &v)
     {
-        m_variables[size_t(size())] = &v;
-        m_fromVariable |= quint8(1u << size());
+        if (const qsizetype k = size(); m_known && k > 0 && k <= kKnown) {
+            m_known->m_values[size_t(k - 1)].variable = &v;
+            m_known->m_variables |= quint8(1u << k);
+        }
         append(std::move(text));
     }
-    static constexpr qsizetype kKnown = 4;
-
     // The result is the text form of `value`: a whole number below 1E15,
     // whose text reads back as exactly that number.
     void resultIsWhole(double value)
     {
-        m_result = value + 0.0; // the text of -0 is "0"
-        m_resultKnown = true;
-    }
-    std::optional<double> resultNumber() const
-    {
-        return m_resultKnown ? std::optional<double>(m_result) : std::nullopt;
+        if (m_known) {
+            m_known->m_result = value + 0.0; // the text of -0 is "0"
+            m_known->m_resultKnown = true;
+        }
     }
 
 private:
-    std::array<double, kKnown> m_numbers;
-    std::array<const EineVariable *, kKnown> m_variables;
-    quint8 m_known = 0;
-    quint8 m_fromVariable = 0;
-    bool m_resultKnown = false;
-    double m_result = 0;
+    Known *m_known = nullptr;
 };
 
 using BuiltinSignature = QString(Engine &engine, Params &params, const EvalContext &ctx);

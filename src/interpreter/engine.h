@@ -143,6 +143,14 @@ public:
     RunningStatement *&runningStatements() { return m_running; }
     ScriptCaches &scripts() { return *m_scripts; }
     RootPaths &rootPaths() { return m_rootPaths; }
+    // The number whose text form an assignment's value is, noted by the
+    // evaluation that made the text for the variable it is assigned to.
+    struct AssignedNumber
+    {
+        const EineVariable *variable = nullptr;
+        double value = 0;
+    };
+    AssignedNumber &assignedNumber() { return m_assignedNumber; }
 
 private:
     Host &m_host;
@@ -160,6 +168,7 @@ private:
     std::unique_ptr<ExprCache> m_exprs;
     std::unique_ptr<ScriptCaches> m_scripts;
     RootPaths m_rootPaths;
+    AssignedNumber m_assignedNumber;
 };
 
 } // namespace varnok

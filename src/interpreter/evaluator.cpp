@@ -87,11 +87,11 @@ std::unique_ptr<std::vector<SubExpr>> subExprs(const Words &words, qsizetype fro
 struct Purpose
 {
     bool discard = false;                 // an EXEC statement's own evaluation
-    EineVariable *assignTarget = nullptr; // the value evaluated for an assignment
-    // Where an assignment's value is the text form of a whole number, which
-    // number; set by the evaluation that made that text (a built-in's
-    // result handed back as it is, a number literal).
-    std::optional<double> *number = nullptr;
+    // The value evaluated for an assignment. Where it is the text form of a
+    // whole number, the evaluation that made that text (a number literal, a
+    // lent built-in's result handed back as it is) notes which number for
+    // this variable (Engine::assignedNumber).
+    EineVariable *assignTarget = nullptr;
 };
 
 // One evaluation's view of the engine. It holds nothing but the engine, so
@@ -139,25 +139,26 @@ private:
     // Every nested evaluation goes through these: its value, or nothing when
     // the run was released meanwhile, after which the enclosing evaluation
     // yields the empty text at once and carries out nothing.
-    std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx, Purpose purpose = {})
+    [[gnu::always_inline]] std::optional<QString> nested(const SubExpr &sub, const EvalContext &ctx,
+                                                         Purpose purpose = {})
     {
+        // One result object throughout: this sits inline in every frame
+        // that evaluates parameters.
+        std::optional<QString> value;
         const Expr &e = sub.get();
         // A number literal yields its text, and a path whose walk is
-        // remembered the variable it reads, unless the evaluation would find
-        // the run released or the stack at its end.
+        // remembered what it reads or calls, unless the evaluation would
+        // find the run released or the stack at its end.
         if (e.kind == Expr::Kind::Number && e.numberOk && !released(ctx) && !nearStackEnd()) {
-            if (purpose.number)
-                *purpose.number = e.numberValue;
-            return e.number;
+            if (purpose.assignTarget)
+                m_engine.assignedNumber() = {purpose.assignTarget, e.numberValue};
+            value = e.number;
+        } else if (!(e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !knownNotLent(e)
+                     && alongWalk(e, sub.text.size(), ctx, purpose, value))) {
+            value.emplace(Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose));
+            if (released(ctx))
+                value.reset();
         }
-        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout()) {
-            std::optional<QString> value;
-            if (alongWalk(e, sub.text.size(), ctx, purpose, value))
-                return value;
-        }
-        QString value = Evaluator(m_engine).evaluate(e, sub.text.size(), ctx, purpose);
-        if (released(ctx))
-            return std::nullopt;
         return value;
     }
     std::optional<QString> nested(QStringView text, const EvalContext &ctx, const Expr *within)
@@ -185,6 +186,9 @@ private:
         return w.node;
     }
     bool throughRun(const Expr::Walk &w, const EvalContext &ctx, int &expansions, qsizetype &textBudget);
+    const ScriptObjects *walkedBeforeHere(const Expr &x, const EvalContext &ctx, int &expansions,
+                                          qsizetype &textBudget);
+    void rememberWalk(const Expr &x, bool plain, const ScriptObjects *run, const ScriptObjects *node);
     // The variable an evaluation of the path `e` would do nothing but read,
     // found along its remembered walk; null when it would do anything else
     // or the walk is not remembered. The caller has checked the run and the
@@ -204,22 +208,28 @@ private:
     }
     bool alongWalk(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                    std::optional<QString> &value);
+    static bool knownNotLent(const Expr &e)
+    {
+        const Expr::LentCall *known = e.lent.get();
+        return known && !known->lendable && known->layout == ScriptObjects::lastLayout();
+    }
     bool lentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                   QString &result)
     {
         // Known not to be lent at this layout: the usual outcome for calls
         // of user functions and calls with evaluated parameters.
-        if (const Expr::LentCall *known = e.lent.get();
-            known && !known->lendable && known->layout == ScriptObjects::lastLayout())
+        if (knownNotLent(e))
             return false;
         return tryLentCall(e, inputSize, ctx, purpose, result);
     }
     bool tryLentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                      QString &result);
     bool callLent(const Builtin &known, const std::vector<SubExpr> &words, const EvalContext &ctx, QString &result,
-                  std::optional<double> *number, Expr::LentCall *record = nullptr);
+                  const EineVariable *target, Expr::LentCall *record = nullptr);
+    bool callLentAt(const Builtin &known, const Expr &x, const std::vector<SubExpr> &words, const EvalContext &ctx,
+                    QString &result, const EineVariable *target);
     void callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count, const EvalContext &ctx,
-                      QString &result, std::optional<double> *number);
+                      QString &result, const EineVariable *target);
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
@@ -228,8 +238,10 @@ private:
     NodePtr arrayElement(ArrayObjects *array, const Expr &x, const Segment &s, const EvalContext &ctx);
     std::optional<qint16> runIndexCall(const SubExpr &sub, const EvalContext &ctx);
     QString callFunction(QStringView callText, const EvalContext &ctx);
-    QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
-                           const EvalContext &ctx, const Purpose &purpose);
+    QString callBuiltinOf(const Builtin &known, const Expr &x, const Segment &s, const EvalContext &ctx,
+                          const Purpose &purpose);
+    QString callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s, const EvalContext &ctx);
+    static const std::vector<SubExpr> &splitParameters(const Expr &x, const Segment &s);
     std::shared_ptr<const CallWords> splitCall(const QString &body, const Expr &x, const Segment &s);
     QString callWords(Words &words, const EvalContext &ctx, const Expr *within = nullptr);
     QString evaluateWithin(QStringView text, const EvalContext &ctx, const Expr &within);
@@ -330,13 +342,12 @@ private:
         s.inner = std::make_unique<SubExpr>(SubExpr{x.innerText(s), x.jumps(), nullptr});
     Purpose purpose;
     purpose.assignTarget = &v;
-    std::optional<double> number;
-    purpose.number = &number;
+    m_engine.assignedNumber() = {};
     std::optional<QString> value = nested(*s.inner, ctx, purpose);
     if (!value)
         return {};
-    if (number)
-        v.SetInhalt(std::move(*value), *number);
+    if (const Engine::AssignedNumber known = m_engine.assignedNumber(); known.variable == &v)
+        v.SetInhalt(std::move(*value), known.value);
     else
         v.SetInhalt(std::move(*value));
     return previous;
@@ -381,17 +392,12 @@ restart:
     anchor.reset();
     borrowedFrom = nullptr;
     m_prefix.expr = nullptr;
-    if (const ScriptObjects *known = walkedBefore(*x, ctx, expansions, textBudget)) {
+    if (x->walk.layout == ScriptObjects::lastLayout() && (node = walkedBeforeHere(*x, ctx, expansions, textBudget))) {
         // Where the walk below would end, with what it counted and charged.
-        node = known;
-        if (x->walk.run)
-            m_prefix = Prefix{x, x->step(0)->end, kSkriptTarget};
     } else {
         node = &m_engine.root();
-        const quint64 layout = ScriptObjects::lastLayout();
         bool plain = true; // named objects only, after Skript taken straight
         const ScriptObjects *run = nullptr;
-        qsizetype charged = 0;
         for (size_t k = 0;; ++k) {
             const Segment *const step = x->step(k);
             if (!step)
@@ -400,18 +406,15 @@ restart:
             const Segment::Found &found = s.lookUp(*node);
             if (s.argFrom < 0) {
                 if (const EineVerknuepfung *sc = found.shortcut) {
-                    const qsizetype budget = textBudget;
                     switch (runShortcut(*x, s, *sc, ctx, expansions, textBudget, anchor, node, borrowedFrom)) {
                     case Direct::Stop:
                         return {};
                     case Direct::Node:
                         // Skript leads to the run's object, Funktion to a frame.
-                        if (k == 0 && borrowedFrom) {
+                        if (k == 0 && borrowedFrom)
                             run = node;
-                            charged = budget - textBudget;
-                        } else {
+                        else
                             plain = false;
-                        }
                         continue;
                     case Direct::No:
                         break;
@@ -437,10 +440,9 @@ restart:
         }
         if (const int fault = x->fault())
             return fail(fault, ctx);
-        if (plain && layout == ScriptObjects::lastLayout())
-            x->walk = Expr::Walk{layout, &m_engine.root(), run, node, charged};
-        else if (!plain)
-            x->walk.winding = true;
+        // Nothing on the way could make or change a node's list but taking
+        // an array element, after which nothing is remembered.
+        rememberWalk(*x, plain, run, node);
     }
 
     const Segment &last = x->last();
@@ -456,8 +458,12 @@ restart:
             return v->GetInhalt();
         return notFound(*x, last, ctx);
     }
-    if (EineFunktion *f = found.function)
-        return callFunctionOf(*f, *x, last, ctx, purpose);
+    if (EineFunktion *f = found.function) {
+        if (f->bodyIsOneWord())
+            if (const Builtin *known = dispatchOf(*f); known != &kNoBuiltin)
+                return callBuiltinOf(*known, *x, last, ctx, purpose);
+        return callFunctionOf(*f, *x, last, ctx);
+    }
     if (EineVariable *v = found.variable)
         return assignVariable(*v, *x, last, ctx, purpose.discard);
     if (ArrayVariable *a = found.valueArray)
@@ -623,6 +629,30 @@ bool namesBuiltin(const EineFunktion *f, BuiltinFunction run)
     return Direct::Node;
 }
 
+// walkedBefore for evaluate() itself, which names a missing name after a
+// walk through Skript in the path that walk's expansion spells.
+[[gnu::noinline]] const ScriptObjects *Evaluator::walkedBeforeHere(const Expr &x, const EvalContext &ctx,
+                                                                  int &expansions, qsizetype &textBudget)
+{
+    const ScriptObjects *node = walkedBefore(x, ctx, expansions, textBudget);
+    if (node && x.walk.run)
+        m_prefix = Prefix{&x, x.step(0)->end, kSkriptTarget};
+    return node;
+}
+
+// What evaluate() found along `x`; a walk through Skript is charged what
+// runShortcut charges for it: the target, the dot and the rest of the path.
+[[gnu::noinline]] void Evaluator::rememberWalk(const Expr &x, bool plain, const ScriptObjects *run,
+                                              const ScriptObjects *node)
+{
+    if (!plain) {
+        x.walk = Expr::Walk{.winding = true};
+        return;
+    }
+    const qsizetype charged = run ? kSkriptTarget.size() + 1 + (x.text.size() - x.step(0)->end - 1) : 0;
+    x.walk = Expr::Walk{ScriptObjects::lastLayout(), &m_engine.root(), run, node, charged};
+}
+
 // The remembered walk through Skript: what runShortcut checks before it
 // takes Skript straight to the run's object, and what it counts and
 // charges; false where it would go another way or fail.
@@ -709,56 +739,54 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
     return callWords(words, ctx);
 }
 
-[[gnu::noinline]] QString Evaluator::callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
-                                                   const EvalContext &ctx, const Purpose &purpose)
+// The usual built-in: a function whose body is one word that names the
+// operation (or Text). Apart from callFunctionOf, so that neither frame
+// holds the other's parameters while those are evaluated.
+[[gnu::noinline]] QString Evaluator::callBuiltinOf(const Builtin &known, const Expr &x, const Segment &s,
+                                                  const EvalContext &ctx, const Purpose &purpose)
 {
     EineVariable *const assignTarget = purpose.assignTarget;
     const QStringView inner = x.innerText(s);
-    if (f.bodyIsOneWord()) {
-        // The usual built-in: one word that names the operation.
-        const Builtin *known = dispatchOf(f);
-        if (known == &kLiteralText)
-            return inner.toString();
-        if (known != &kNoBuiltin) {
-            if (!s.words) {
-                Words words;
-                words.append(QStringView(u"X"));
-                int depth = 0;
-                splitCallWords(trimBlanks(inner), words, depth, x.jumps());
-                s.words = subExprs(words, 1, x);
-            }
-            const std::vector<SubExpr> &words = *s.words;
-            const Expr::LentCall *lent = x.lent.get();
-            if (known->pure && !(assignTarget && known->run == &builtin::textPlus)
-                && !(lent && !lent->lendable && lent->layout == ScriptObjects::lastLayout())) {
-                // What can be found out here is only that the call cannot be lent.
-                Expr::LentCall failed;
-                QString result;
-                if (callLent(*known, words, ctx, result, purpose.number, &failed))
-                    return result;
-                if (!failed.lendable) {
-                    if (!x.lent)
-                        x.lent = std::make_unique<Expr::LentCall>();
-                    *x.lent = failed;
-                }
-            }
-            Params params(qsizetype(words.size()) + 1);
-            for (size_t k = 0; k < words.size(); ++k) {
-                std::optional<QString> value = nested(words[k], ctx);
-                if (!value)
-                    return {};
-                params[qsizetype(k) + 1] = std::move(*value);
-            }
-            // A text that grows by appending to itself keeps its buffer.
-            if (assignTarget && known->run == &builtin::textPlus && params.size() == 3
-                && assignTarget->appendInPlace(params[1], params[2]))
-                return assignTarget->GetInhalt();
-            QString result = callBuiltin(m_engine, QStringView(), params, ctx, known);
-            if (purpose.number)
-                *purpose.number = params.resultNumber();
-            return result;
-        }
+    if (&known == &kLiteralText)
+        return inner.toString();
+    const std::vector<SubExpr> &words = s.words ? *s.words : splitParameters(x, s);
+    // Element 0, unused by the built-ins, takes a lent call's result: this
+    // frame stays on the stack while the parameters are evaluated.
+    Params params(1);
+    if (known.pure && !(assignTarget && known.run == &builtin::textPlus) && !knownNotLent(x)
+        && callLentAt(known, x, words, ctx, params[0], assignTarget))
+        return std::move(params[0]);
+    params.resize(qsizetype(words.size()) + 1);
+    for (size_t k = 0; k < words.size(); ++k) {
+        std::optional<QString> value = nested(words[k], ctx);
+        if (!value)
+            return {};
+        params[qsizetype(k) + 1] = std::move(*value);
     }
+    // A text that grows by appending to itself keeps its buffer.
+    if (assignTarget && known.run == &builtin::textPlus && params.size() == 3
+        && assignTarget->appendInPlace(params[1], params[2]))
+        return assignTarget->GetInhalt();
+    return callBuiltin(m_engine, QStringView(), params, ctx, &known);
+}
+
+// The parameters after a one-word body, split once per segment.
+[[gnu::noinline]] const std::vector<SubExpr> &Evaluator::splitParameters(const Expr &x, const Segment &s)
+{
+    Words words;
+    words.append(QStringView(u"X"));
+    int depth = 0;
+    splitCallWords(trimBlanks(x.innerText(s)), words, depth, x.jumps());
+    s.words = subExprs(words, 1, x);
+    return *s.words;
+}
+
+// A function whose body is more than one word (a user function's), or a
+// word that names no built-in.
+[[gnu::noinline]] QString Evaluator::callFunctionOf(const EineFunktion &f, const Expr &x, const Segment &s,
+                                                   const EvalContext &ctx)
+{
+    const QStringView inner = x.innerText(s);
     // The words as split for this body before, or split now. Held while
     // the call runs: evaluating the parameters may give the function a new
     // body, or a nested call of this segment split another one.
@@ -798,7 +826,7 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
 // instead of being counted copies of them. False, with nothing done, when
 // a parameter needs an evaluation of its own.
 [[gnu::noinline]] bool Evaluator::callLent(const Builtin &known, const std::vector<SubExpr> &words,
-                                          const EvalContext &ctx, QString &result, std::optional<double> *number,
+                                          const EvalContext &ctx, QString &result, const EineVariable *target,
                                           Expr::LentCall *record)
 {
     constexpr size_t kMost = Expr::LentCall::kMost;
@@ -844,18 +872,35 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
         record->count = count;
         record->layout = ScriptObjects::lastLayout();
     }
-    callWithLent(known, lent.data(), count, ctx, result, number);
+    callWithLent(known, lent.data(), count, ctx, result, target);
     return true;
+}
+
+// callLent for a call evaluate() has walked to; what it can find out
+// besides is only that the call cannot be lent.
+[[gnu::noinline]] bool Evaluator::callLentAt(const Builtin &known, const Expr &x, const std::vector<SubExpr> &words,
+                                            const EvalContext &ctx, QString &result, const EineVariable *target)
+{
+    Expr::LentCall failed;
+    if (callLent(known, words, ctx, result, target, &failed))
+        return true;
+    if (!failed.lendable) {
+        if (!x.lent)
+            x.lent = std::make_unique<Expr::LentCall>();
+        *x.lent = failed;
+    }
+    return false;
 }
 
 // The call itself: the parameters lie over the literals' texts and the
 // variables' contents, which nothing changes before the built-in has read
 // them.
-void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count,
-                             const EvalContext &ctx, QString &result, std::optional<double> *number)
+void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param *lent, size_t count,
+                             const EvalContext &ctx, QString &result, const EineVariable *target)
 {
     std::array<const QString *, Expr::LentCall::kMost> sources;
-    Params params;
+    Params::Known known;
+    Params params(known);
     params.append(QString());
     for (size_t k = 0; k < count; ++k) {
         const QString &text = lent[k].literal ? lent[k].literal->number : *lent[k].variable->ownContent();
@@ -869,9 +914,10 @@ void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *
         else
             params.appendContent(std::move(over), *lent[k].variable);
     }
-    result = callBuiltin(m_engine, params, ctx, known);
-    if (number)
-        *number = params.resultNumber();
+    result = callBuiltin(m_engine, params, ctx, builtin);
+    if (target)
+        if (const std::optional<double> whole = known.result())
+            m_engine.assignedNumber() = {target, *whole};
     // A result over a parameter's characters (Left, Right, Mid or Plus
     // handing one back whole) outlives the parameters: it becomes the text
     // the parameter lay over, or a copy of its part.
@@ -934,7 +980,7 @@ void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *
             for (size_t k = 0; k < known->count; ++k)
                 bound |= known->params[k].variable && known->params[k].variable->isBound();
             if (!bound) {
-                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.number);
+                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.assignTarget);
                 return true;
             }
         }
@@ -970,7 +1016,7 @@ void Evaluator::callWithLent(const Builtin &known, const Expr::LentCall::Param *
     record.inputSize = inputSize;
     record.shortcutExpansions = limits.shortcutExpansions;
     record.shortcutText = limits.shortcutText;
-    return callLent(*known, *last.words, ctx, result, purpose.number, &record);
+    return callLent(*known, *last.words, ctx, result, purpose.assignTarget, &record);
 }
 
 // Splits body and argument text as if they were joined by one blank,
