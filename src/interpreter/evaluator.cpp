@@ -218,9 +218,35 @@ private:
     {
         // Known not to be lent at this layout: the usual outcome for calls
         // of user functions and calls with evaluated parameters.
-        if (knownNotLent(e))
-            return false;
+        if (const Expr::LentCall *known = e.lent.get(); known && known->layout == ScriptObjects::lastLayout()) {
+            if (!known->lendable)
+                return false;
+            if (lentHolds(*known, inputSize, ctx, purpose)) {
+                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.assignTarget);
+                return true;
+            }
+        }
         return tryLentCall(e, inputSize, ctx, purpose, result);
+    }
+    // A call remembered at this layout is carried out as it was last: what
+    // its walks found cannot have changed.
+    bool lentHolds(const Expr::LentCall &known, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose)
+    {
+        const EngineLimits &limits = m_engine.guard().limits;
+        if (known.root != &m_engine.root() || known.inputSize != inputSize
+            || known.function->dispatchCache() != known.builtin
+            || known.shortcutExpansions != limits.shortcutExpansions || known.shortcutText != limits.shortcutText
+            || (purpose.assignTarget && known.builtin->run == &builtin::textPlus))
+            return false;
+        if (known.run) {
+            const RootPaths *r = rootPaths();
+            if (!r || runObject(*r, ctx) != known.run)
+                return false;
+        }
+        for (size_t k = 0; k < known.count; ++k)
+            if (known.params[k].variable && known.params[k].variable->isBound())
+                return false;
+        return true;
     }
     bool tryLentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx, const Purpose &purpose,
                      QString &result);
@@ -965,26 +991,6 @@ void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param
 [[gnu::noinline]] bool Evaluator::tryLentCall(const Expr &e, qsizetype inputSize, const EvalContext &ctx,
                                              const Purpose &purpose, QString &result)
 {
-    if (const Expr::LentCall *known = e.lent.get(); known && known->layout == ScriptObjects::lastLayout()) {
-        if (!known->lendable)
-            return false;
-        // As it was carried out last, when nothing it found can have changed.
-        const EngineLimits &limits = m_engine.guard().limits;
-        const RootPaths *r;
-        if (known->root == &m_engine.root() && known->inputSize == inputSize
-            && known->function->dispatchCache() == known->builtin
-            && known->shortcutExpansions == limits.shortcutExpansions && known->shortcutText == limits.shortcutText
-            && !(purpose.assignTarget && known->builtin->run == &builtin::textPlus)
-            && (!known->run || ((r = rootPaths()) && runObject(*r, ctx) == known->run))) {
-            bool bound = false;
-            for (size_t k = 0; k < known->count; ++k)
-                bound |= known->params[k].variable && known->params[k].variable->isBound();
-            if (!bound) {
-                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.assignTarget);
-                return true;
-            }
-        }
-    }
     int expansions = 0;
     qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
     const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
