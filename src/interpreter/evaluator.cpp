@@ -104,6 +104,7 @@ public:
     // `inputSize`: the length of the text as handed to the evaluation,
     // which sets how much text shortcut expansions may build.
     QString evaluate(const Expr &e, qsizetype inputSize, const EvalContext &ctx, Purpose purpose);
+    bool assignsLentCall(const Expr &e, const EvalContext &ctx);
     // A statement's condition: evaluated as evaluate() does.
     QString condition(const Expr &e, const EvalContext &ctx)
     {
@@ -983,6 +984,48 @@ void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param
     return true;
 }
 
+// An EXEC statement that assigns a variable the result of a call
+// remembered by lentCall (`EXEC Skript.User.I(Main.Mathe.Plus(Skript.User.I
+// 1))`), carried out as evaluate(), assignVariable(), nested() and
+// alongWalk() carry it out, without their frames; false, with nothing done,
+// where any of them could do anything else.
+[[gnu::noinline]] bool Evaluator::assignsLentCall(const Expr &e, const EvalContext &ctx)
+{
+    if (released(ctx) || nearStackEnd())
+        return false;
+    int expansions = 0;
+    qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * e.text.size();
+    const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
+    if (!node)
+        return false;
+    const Segment &last = e.last();
+    if (last.argFrom < 0 || !last.inner)
+        return false;
+    const Segment::Found &found = last.lookUp(*node);
+    if (found.shortcut || found.function || !found.variable)
+        return false;
+    EineVariable &v = *found.variable;
+    const Expr &value = last.inner->get();
+    if (value.kind != Expr::Kind::Path || value.walk.layout != ScriptObjects::lastLayout() || value.last().argFrom < 0)
+        return false;
+    const Expr::LentCall *known = value.lent.get();
+    Purpose purpose;
+    purpose.assignTarget = &v;
+    if (!known || known->layout != ScriptObjects::lastLayout() || !known->lendable
+        || !lentHolds(*known, last.inner->text.size(), ctx, purpose))
+        return false;
+    m_engine.assignedNumber() = {};
+    QString result;
+    callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, &v);
+    if (released(ctx))
+        return true;
+    if (const Engine::AssignedNumber number = m_engine.assignedNumber(); number.variable == &v)
+        v.SetInhalt(std::move(result), number.value);
+    else
+        v.SetInhalt(std::move(result));
+    return true;
+}
+
 // What evaluate() does with the path `e` when its walk is remembered and it
 // calls a built-in that only reads its parameters, lent as callLent lends
 // them: the same lookups, in the same order, without the walk's own frame.
@@ -1092,9 +1135,12 @@ QString Engine::Evaluate(QStringView input, const EvalContext &ctx)
 
 void Engine::evaluateStatement(const Expr &e, const EvalContext &ctx)
 {
+    Evaluator evaluator(*this);
+    if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && evaluator.assignsLentCall(e, ctx))
+        return;
     Purpose purpose;
     purpose.discard = true;
-    Evaluator(*this).evaluate(e, e.text.size(), ctx, purpose);
+    evaluator.evaluate(e, e.text.size(), ctx, purpose);
 }
 
 QString Engine::evaluateCondition(const Expr &e, const EvalContext &ctx)
