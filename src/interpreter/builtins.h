@@ -82,6 +82,8 @@ public:
         }
         append(std::move(text));
     }
+    // Whether the caller wants to know a whole-number result.
+    bool takesResult() const { return m_known != nullptr; }
     // The result is the text form of `value`: a whole number below 1E15,
     // whose text reads back as exactly that number.
     void resultIsWhole(double value)

@@ -109,8 +109,8 @@ public:
     QString condition(const Expr &e, const EvalContext &ctx)
     {
         QString value;
-        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !released(ctx)
-            && !nearStackEnd() && lentCall(e, e.text.size(), ctx, {}, value))
+        if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !knownNotLent(e)
+            && !released(ctx) && !nearStackEnd() && lentCall(e, e.text.size(), ctx, {}, value))
             return value;
         return evaluate(e, e.text.size(), ctx, {});
     }
@@ -189,7 +189,7 @@ private:
     bool throughRun(const Expr::Walk &w, const EvalContext &ctx, int &expansions, qsizetype &textBudget);
     const ScriptObjects *walkedBeforeHere(const Expr &x, const EvalContext &ctx, int &expansions,
                                           qsizetype &textBudget);
-    void rememberWalk(const Expr &x, bool plain, const ScriptObjects *run, const ScriptObjects *node);
+    void rememberWalk(const Expr &x, const ScriptObjects *run, const ScriptObjects *node);
     // The variable an evaluation of the path `e` would do nothing but read,
     // found along its remembered walk; null when it would do anything else
     // or the walk is not remembered. The caller has checked the run and the
@@ -469,7 +469,10 @@ restart:
             return fail(fault, ctx);
         // Nothing on the way could make or change a node's list but taking
         // an array element, after which nothing is remembered.
-        rememberWalk(*x, plain, run, node);
+        if (plain)
+            rememberWalk(*x, run, node);
+        else if (!x->walk.winding)
+            x->walk = Expr::Walk{.winding = true};
     }
 
     const Segment &last = x->last();
@@ -669,13 +672,8 @@ bool namesBuiltin(const EineFunktion *f, BuiltinFunction run)
 
 // What evaluate() found along `x`; a walk through Skript is charged what
 // runShortcut charges for it: the target, the dot and the rest of the path.
-[[gnu::noinline]] void Evaluator::rememberWalk(const Expr &x, bool plain, const ScriptObjects *run,
-                                              const ScriptObjects *node)
+[[gnu::noinline]] void Evaluator::rememberWalk(const Expr &x, const ScriptObjects *run, const ScriptObjects *node)
 {
-    if (!plain) {
-        x.walk = Expr::Walk{.winding = true};
-        return;
-    }
     const qsizetype charged = run ? kSkriptTarget.size() + 1 + (x.text.size() - x.step(0)->end - 1) : 0;
     x.walk = Expr::Walk{ScriptObjects::lastLayout(), &m_engine.root(), run, node, charged};
 }
@@ -779,11 +777,10 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
     const std::vector<SubExpr> &words = s.words ? *s.words : splitParameters(x, s);
     // Element 0, unused by the built-ins, takes a lent call's result: this
     // frame stays on the stack while the parameters are evaluated.
-    Params params(1);
+    Params params(qsizetype(words.size()) + 1);
     if (known.pure && !(assignTarget && known.run == &builtin::textPlus) && !knownNotLent(x)
         && callLentAt(known, x, words, ctx, params[0], assignTarget))
         return std::move(params[0]);
-    params.resize(qsizetype(words.size()) + 1);
     for (size_t k = 0; k < words.size(); ++k) {
         std::optional<QString> value = nested(words[k], ctx);
         if (!value)

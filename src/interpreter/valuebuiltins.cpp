@@ -25,7 +25,7 @@ QString number(Engine &engine, Params &p, double v, const EvalContext &ctx)
 {
     if (!std::isfinite(v))
         return engine.fail(2, ctx);
-    if (std::fabs(v) < 1e15 && v == std::trunc(v))
+    if (p.takesResult() && std::fabs(v) < 1e15 && v == std::trunc(v))
         p.resultIsWhole(v);
     return numberText(v);
 }
