@@ -13,7 +13,7 @@
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
 #include "shell/scripteddialogs.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 
 #include <QDir>
 #include <QTest>
