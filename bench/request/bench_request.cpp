@@ -25,7 +25,7 @@
 #include "objects/windowobjects.h"
 #include "request/mitschnittwindow.h"
 #include "request/outputview.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 #include "request/seitewindow.h"
 
 #include "benchserver.h"
