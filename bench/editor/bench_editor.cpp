@@ -9,7 +9,7 @@
 //   bench_editor load     only the large scripts
 
 #include "editor/skriptwindow.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 #include "widgets/textbox.h"
 #include "shell/mainform.h"
 

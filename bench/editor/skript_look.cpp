@@ -6,7 +6,7 @@
 
 #include "editor/skriptwindow.h"
 #include "shell/application.h"
-#include "widgets/dialogs.h"
+#include "widgets/widgetdialogs.h"
 #include "shell/mainform.h"
 
 #include <QApplication>
@@ -94,7 +94,7 @@ int main(int argc, char **argv)
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 box->reject();
         });
-        s1->neu_Click();
+        s1->document().neu_Click();
     });
     settle(1500);
 
@@ -105,7 +105,7 @@ int main(int argc, char **argv)
             if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
                 dialog->reject();
         });
-        s1->Speichern_unter_Click();
+        s1->document().Speichern_unter_Click();
     });
     settle(2000);
     return 0;

@@ -7,7 +7,7 @@
 
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 #include "widgets/textbox.h"
 
 #include "countingloop.h"

@@ -15,8 +15,9 @@
 //   bench_flood [lines] [runs]
 
 #include "editor/skriptwindow.h"
+#include "request/seitewindow.h"
 #include "shell/mainform.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 #include "widgets/textbox.h"
 
 #include "benchserver.h"
@@ -94,7 +95,7 @@ Outcome runOnce(MainForm &form, quint16 port, bool send, double stopAfterMs, dou
 {
     Engine &engine = form.engine();
     Skript *s = form.skriptWindow(form.OpenSkriptWindow());
-    s->loadDocument(floodScript(port, send), QString());
+    s->document().loadDocument(floodScript(port, send), QString());
     QCoreApplication::processEvents();
 
     Outcome o;
@@ -137,7 +138,7 @@ Outcome runOnce(MainForm &form, quint16 port, bool send, double stopAfterMs, dou
             s->Ausfuehren_Click(); // Stopp
         }
     });
-    QObject::connect(s, &Skript::runStateChanged, [&] {
+    QObject::connect(&s->document(), &SkriptDocument::busyChanged, [&] {
         if (s->isIdle() && stopped) {
             // From when Stopp was due: a stalled event loop delays the
             // press as it would delay a person's click.
@@ -157,9 +158,9 @@ Outcome runOnce(MainForm &form, quint16 port, bool send, double stopAfterMs, dou
          ++i)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     if (form.IsSeiteWindowOpen(1))
-        form.seiteClose(1);
-    s->loadDocument(QString(), QString());
-    form.skriptClose(s->index());
+        form.host().seiteClose(1);
+    s->document().loadDocument(QString(), QString());
+    form.host().skriptClose(s->index());
     QCoreApplication::processEvents();
     return o;
 }

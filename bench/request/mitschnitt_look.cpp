@@ -12,7 +12,7 @@
 #include "objects/windowobjects.h"
 #include "request/mitschnittwindow.h"
 #include "request/seitewindow.h"
-#include "widgets/headlessdialogs.h"
+#include "common/headlessdialogs.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,18 +1,53 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "textmodel.h"
 
+#include "common/conventions.h"
+
 #include <algorithm>
 
 namespace varnok {
 
 void TextModel::clampSelection()
 {
-    m_selStart = std::clamp<qsizetype>(m_selStart, 0, m_text.size());
-    m_selLength = std::clamp<qsizetype>(m_selLength, 0, m_text.size() - m_selStart);
+    m_selStart = std::clamp<qsizetype>(m_selStart, 0, size());
+    m_selLength = std::clamp<qsizetype>(m_selLength, 0, size() - m_selStart);
+}
+
+void TextModel::decodePending() const
+{
+    if (m_pending.empty())
+        return;
+    qsizetype at = m_text.size();
+    m_text.resize(at + m_pendingSize);
+    auto *out = reinterpret_cast<char16_t *>(m_text.data());
+    for (const Pending &p : m_pending) {
+        decodeCp1252Into(p.bytes.constData() + p.from, p.count, out + at);
+        at += p.count;
+    }
+    m_pending.clear();
+    m_pendingSize = 0;
+}
+
+void TextModel::appendEncoded(QByteArrayView bytes, const QByteArray &owner)
+{
+    if (bytes.isEmpty())
+        return;
+    const qsizetype from = size();
+    const char *const begin = owner.constData();
+    if (!owner.isEmpty() && bytes.data() >= begin && bytes.data() + bytes.size() <= begin + owner.size())
+        m_pending.push_back({owner, bytes.data() - begin, bytes.size()});
+    else
+        m_pending.push_back({bytes.toByteArray(), 0, bytes.size()});
+    m_pendingSize += bytes.size();
+    ++m_version;
+    emit textAppended(from);
+    emit changed();
 }
 
 void TextModel::setText(const QString &text)
 {
+    m_pending.clear();
+    m_pendingSize = 0;
     m_text = text;
     ++m_version;
     // A replaced text puts the caret at its start, as a text box does.
@@ -26,6 +61,7 @@ void TextModel::append(QStringView text)
 {
     if (text.isEmpty())
         return;
+    decodePending();
     const qsizetype from = m_text.size();
     m_text.append(text);
     ++m_version;
@@ -35,6 +71,7 @@ void TextModel::append(QStringView text)
 
 void TextModel::replaceRange(qsizetype start, qsizetype removed, QStringView inserted)
 {
+    decodePending();
     start = std::clamp<qsizetype>(start, 0, m_text.size());
     removed = std::clamp<qsizetype>(removed, 0, m_text.size() - start);
     m_text.replace(start, removed, inserted.toString());
@@ -50,7 +87,7 @@ void TextModel::setSelection(qsizetype start, qsizetype length)
     m_selStart = start;
     m_selLength = length;
     // A runner sets a selection inside the text at every statement.
-    if (start < 0 || length < 0 || length > m_text.size() - start)
+    if (start < 0 || length < 0 || length > size() - start)
         clampSelection();
     if (!m_selectionDirty) {
         m_selectionDirty = true;

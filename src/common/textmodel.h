@@ -7,11 +7,12 @@
 #include "scripttext.h"
 #include "textfield.h"
 
+#include <QByteArray>
 #include <QObject>
-
 #include <QString>
 
 #include <algorithm>
+#include <vector>
 
 namespace varnok {
 
@@ -25,7 +26,7 @@ public:
     {
     }
 
-    QString text() const override { return m_text; }
+    QString text() const override { return whole(); }
     void setText(const QString &text) override;
     // Appends without touching what is there; viewers add only the new part.
     void append(QStringView text);
@@ -36,6 +37,7 @@ public:
     {
         if (count <= 0)
             return;
+        decodePending();
         const qsizetype from = m_text.size();
         m_text.resize(from + count);
         fill(reinterpret_cast<char16_t *>(m_text.data()) + from);
@@ -43,14 +45,21 @@ public:
         emit textAppended(from);
         emit changed();
     }
+    // The same for Windows-1252 bytes, one character each, which are decoded
+    // only once the text is read: an answer no one reads costs no text of
+    // twice its size. When `owner` holds the bytes it is kept (shared)
+    // instead of a copy of them.
+    void appendEncoded(QByteArrayView bytes, const QByteArray &owner = QByteArray());
+    // The text's length, without decoding what waits.
+    qsizetype size() const { return m_text.size() + m_pendingSize; }
     // Room for `count` more characters, so a long text of known length is
     // not moved while it grows.
-    void reserveMore(qsizetype count) { m_text.reserve(m_text.size() + count); }
+    void reserveMore(qsizetype count) { m_text.reserve(size() + count); }
     // An edit made by the user in the widget: replaces [start, start+removed)
     // with `inserted`.
     void replaceRange(qsizetype start, qsizetype removed, QStringView inserted);
 
-    const QString &scriptText() const override { return m_text; }
+    const QString &scriptText() const override { return whole(); }
     quint64 textVersion() const override { return m_version; }
     qsizetype selectionStart() const override { return m_selStart; }
     qsizetype selectionLength() const { return m_selLength; }
@@ -85,9 +94,26 @@ signals:
     void readOnlyChanged(bool readOnly);
 
 private:
+    // Bytes appended and not decoded yet: a piece of `bytes`.
+    struct Pending
+    {
+        QByteArray bytes;
+        qsizetype from;
+        qsizetype count;
+    };
+    const QString &whole() const
+    {
+        if (!m_pending.empty())
+            decodePending();
+        return m_text;
+    }
+    void decodePending() const;
     void clampSelection();
-    // Every change of m_text counts up m_version.
-    QString m_text;
+    // Every change of the text counts up m_version. The text is m_text
+    // followed by m_pending, decoded when anyone reads it.
+    mutable QString m_text;
+    mutable std::vector<Pending> m_pending;
+    mutable qsizetype m_pendingSize = 0;
     quint64 m_version = 0;
     qsizetype m_selStart = 0;
     qsizetype m_selLength = 0;

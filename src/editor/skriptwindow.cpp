@@ -2,14 +2,10 @@
 #include "skriptwindow.h"
 
 #include "editor/findbar.h"
-#include "editor/scriptfile.h"
-#include "interpreter/engine.h"
 #include "widgets/textbox.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -21,49 +17,23 @@ namespace varnok {
 
 namespace {
 
-const QString kRunningRefused = QStringLiteral("Nicht möglich während der Skript ausgeführt wird.");
-const QString kSaveQuestion = QStringLiteral("Wollen sie den aktuellen Skript vorher noch speichern?");
-const QString kOverwriteQuestion = QStringLiteral(
-    "Die ausgewählte Datei ist bereits vorhanden. Wollen sie die Datei überschreiben?");
-const QString kLoadFailed = QStringLiteral("Fehler beim Laden.");
-const QString kSaveFailed = QStringLiteral("Fehler beim Speichern.");
-const QString kFilter = QStringLiteral("Skripte (*.varnok-skript);;alle Dateien (*)");
-const QString kPreset = QStringLiteral("*.varnok-skript");
 const QString kCaptionRun = QStringLiteral("Ausführen");
 const QString kCaptionStop = QStringLiteral("Stopp");
 
-// Counts the window's own dialogs while they are open: their event loop may
-// deliver a close of this very window, which must wait until they return.
-class DialogScope
-{
-public:
-    explicit DialogScope(int &open) : m_open(open) { ++m_open; }
-    ~DialogScope() { --m_open; }
-    DialogScope(const DialogScope &) = delete;
-    DialogScope &operator=(const DialogScope &) = delete;
-
-private:
-    int &m_open;
-};
-
 } // namespace
 
-Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent),
-      m_dialogs(dialogs),
-      m_text1(std::make_shared<TextModel>()),
-      m_run(engine, m_text1, activeRuns,
-            [this](RunState from, RunState to) { showRunState(from, to); }),
-      m_loadDialog{QStringLiteral("Skript laden"), kFilter, QString(), kPreset},
-      m_saveDialog{QStringLiteral("Skript speichern"), kFilter, QStringLiteral("varnok-skript"), kPreset}
+Skript::Skript(std::shared_ptr<SkriptDocument> document, QWidget *parent)
+    : QWidget(parent), m_document(std::move(document))
 {
-    m_editor = new TextBox(m_text1, TextBox::Mode::MultiLine, this);
+    SkriptDocument *doc = m_document.get();
+    doc->setDialogParent([this] { return window(); });
+    m_editor = new TextBox(doc->text1(), TextBox::Mode::MultiLine, this);
     m_editor->setFixedFont(QStringLiteral("Courier"), 9.75);
     m_editor->setWordWrap(false);
     m_editor->setLineNumbersShown(true);
     m_editor->setScriptHighlighting(true);
     m_findBar = new FindBar(m_editor, this);
-    m_refusal = new QLabel(kRunningRefused, this);
+    m_refusal = new QLabel(SkriptDocument::runningRefusedText(), this);
     m_refusal->setContentsMargins(6, 2, 6, 2);
     m_refusal->hide();
     m_refusalTimer.setSingleShot(true);
@@ -98,12 +68,18 @@ Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget
     key(QKeySequence(Qt::Key_F3), [this] { findAgain(false); });
     key(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { findAgain(true); });
 
-    connect(m_text1.get(), &TextModel::changed, this, &Skript::onTextChanged);
-
-    // A coarse timer may fire up to 5 % early; a wait lasts the full interval.
-    m_timer1.setTimerType(Qt::PreciseTimer);
-    m_timer1.setInterval(RunControl::kTickInterval);
-    connect(&m_timer1, &QTimer::timeout, this, [this] { m_run.tick(); });
+    connect(doc, &SkriptDocument::runStateChanged, this, &Skript::showRunState);
+    connect(doc, &SkriptDocument::errorPlaceShown, this, &Skript::showErrorPlace);
+    connect(doc, &SkriptDocument::forwardRequested, this, &Skript::bringForward);
+    connect(doc, &SkriptDocument::exitingChanged, this, [this](bool exiting) { setEnabled(!exiting); });
+    // Shown as "*" in the caption, by Qt's placeholder; the caption text
+    // is otherwise the document's.
+    connect(doc, &SkriptDocument::captionChanged, this,
+            [this](const QString &caption) { setWindowTitle(caption + QStringLiteral("[*]")); });
+    connect(doc, &SkriptDocument::modifiedChanged, this, &QWidget::setWindowModified);
+    if (!doc->caption().isEmpty())
+        setWindowTitle(doc->caption() + QStringLiteral("[*]"));
+    setWindowModified(doc->isModified());
 
     m_neuesFenster = new QAction(QStringLiteral("neues Fenster"), this);
     m_neuerSkript = new QAction(QStringLiteral("neuer Skript"), this);
@@ -131,31 +107,22 @@ Skript::Skript(Engine &engine, ActiveRuns &activeRuns, Dialogs &dialogs, QWidget
     connect(m_neuerSkript, &QAction::triggered, this, &Skript::neuerSkriptRequested);
     connect(anleitung, &QAction::triggered, this, &Skript::anleitungRequested);
     connect(ueber, &QAction::triggered, this, &Skript::ueberRequested);
-    connect(m_neu, &QAction::triggered, this, &Skript::neu_Click);
-    connect(m_laden, &QAction::triggered, this, &Skript::Laden_Click);
-    connect(m_speichern, &QAction::triggered, this, &Skript::Speichern_Click);
-    connect(m_speichernUnter, &QAction::triggered, this, &Skript::Speichern_unter_Click);
-    connect(m_ausfuehren, &QAction::triggered, this, &Skript::Ausfuehren_Click);
+    connect(m_neu, &QAction::triggered, doc, &SkriptDocument::neu_Click);
+    connect(m_laden, &QAction::triggered, doc, &SkriptDocument::Laden_Click);
+    connect(m_speichern, &QAction::triggered, doc, &SkriptDocument::Speichern_Click);
+    connect(m_speichernUnter, &QAction::triggered, doc, &SkriptDocument::Speichern_unter_Click);
+    connect(m_ausfuehren, &QAction::triggered, doc, &SkriptDocument::Ausfuehren_Click);
 
     resize(560, 380);
 }
 
 Skript::~Skript() = default;
 
-void Skript::setIndex(int index)
-{
-    m_index = index;
-    m_run.setWindowIndex(index);
-    SetFormCaption(QStringLiteral("Neu"));
-}
-
 QList<QAction *> Skript::menuBarActions() const
 {
     return {m_neuesFenster, m_neuerSkript, m_neu,        m_laden,
             m_speichern,    m_speichernUnter, m_ausfuehren, m_hilfeMenu->menuAction()};
 }
-
-// ---------------------------------------------------------------- run control
 
 void Skript::findAgain(bool backward)
 {
@@ -182,15 +149,7 @@ void Skript::showRunState(RunState from, RunState to)
     // error box keeps the failing statement on screen.
     if (from == RunState::Idle && to != RunState::Idle)
         m_editor->clearMark();
-    // The timer runs exactly while the run waits; entering the state again
-    // (a continued run that reaches its next wait) starts a fresh interval.
-    if (to == RunState::Waiting)
-        m_timer1.start();
-    else
-        m_timer1.stop();
     m_ausfuehren->setText(to == RunState::Idle ? kCaptionRun : kCaptionStop);
-    if ((from == RunState::Idle) != (to == RunState::Idle))
-        emit runStateChanged(m_index);
     // The screen follows the selection at its own rate; a run that waits or
     // ends shows where it stands at once.
     if (to != RunState::Running)
@@ -199,127 +158,6 @@ void Skript::showRunState(RunState from, RunState to)
         m_editor->ensureModelRangeVisible(m_errorStart, m_errorLength);
     if (to == RunState::Idle)
         m_refusal->hide();
-}
-
-bool Skript::ExitScript()
-{
-    if (isIdle())
-        return true;
-    if (runState() == RunState::Running)
-        return false;
-    Ausfuehren_Click();
-    QPointer<Skript> self(this);
-    setEnabled(false);
-    while (self && !isIdle())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (self)
-        setEnabled(true);
-    return true;
-}
-
-// ------------------------------------------------------------------ document
-
-void Skript::onTextChanged()
-{
-    setModified(true);
-}
-
-void Skript::setModified(bool modified)
-{
-    m_modified = modified;
-    // Shown as "*" in the caption, by Qt's placeholder; the caption text
-    // is otherwise the one SetFormCaption gives.
-    setWindowModified(modified);
-}
-
-QString Skript::caption() const
-{
-    QString t = windowTitle();
-    t.replace(QStringLiteral("[*]"), QString());
-    return t;
-}
-
-void Skript::SetFormCaption(const QString &name)
-{
-    const QString shown = name.contains(QLatin1Char(' '))
-                              ? QLatin1Char('"') + name + QLatin1Char('"')
-                              : name;
-    setWindowTitle(QStringLiteral("Skript ") + QString::number(m_index) + QStringLiteral(" - ")
-                   + shown + QStringLiteral("[*]"));
-}
-
-bool Skript::LoadDatei(const QString &fileName)
-{
-    const DialogScope scope(m_openDialogs);
-    const bool asked = fileName.isEmpty();
-    QString name = fileName;
-    if (asked) {
-        const std::optional<QString> chosen = m_dialogs.openFile(window(), m_loadDialog);
-        if (!chosen)
-            return false;
-        name = *chosen;
-    }
-    m_loadDialog.fileName = name;
-
-    QString text;
-    const bool ok = readScriptFile(name, text);
-    // The editor is emptied first; a failed load leaves it empty, and counts
-    // as a change only when there was text before.
-    const bool hadText = !m_text1->scriptText().isEmpty();
-    const bool wasModified = m_modified;
-    m_text1->setText(text);
-    if (!ok) {
-        if (!hadText)
-            setModified(wasModified);
-        if (asked)
-            m_dialogs.message(window(), QStringLiteral("Fehler"), kLoadFailed);
-        return false;
-    }
-    setModified(false);
-    SetFormCaption(name);
-    m_currentFile = name;
-    return true;
-}
-
-void Skript::loadDocument(const QString &text, const QString &fileName)
-{
-    m_text1->setText(text);
-    setModified(false);
-    SetFormCaption(fileName.isEmpty() ? QStringLiteral("Neu") : fileName);
-    m_currentFile = fileName;
-}
-
-bool Skript::SaveDatei(const QString &fileName)
-{
-    const DialogScope scope(m_openDialogs);
-    const bool asked = fileName.isEmpty();
-    QString name = fileName;
-    if (asked) {
-        const std::optional<QString> chosen = m_dialogs.saveFile(window(), m_saveDialog);
-        if (!chosen)
-            return false;
-        name = *chosen;
-    }
-    m_saveDialog.fileName = name;
-
-    if (asked && QFileInfo::exists(name)
-        && !m_dialogs.askYesNo(window(), QStringLiteral("Überschreiben"), kOverwriteQuestion))
-        return false;
-    if (!writeScriptFile(name, m_text1->scriptText())) {
-        if (asked)
-            m_dialogs.message(window(), QStringLiteral("Fehler"), kSaveFailed);
-        return false;
-    }
-    setModified(false);
-    SetFormCaption(name);
-    m_currentFile = name;
-    return true;
-}
-
-void Skript::refuseWhileRunning()
-{
-    const DialogScope scope(m_openDialogs);
-    m_dialogs.message(window(), QStringLiteral("Fehler"), kRunningRefused);
 }
 
 void Skript::bringForward()
@@ -332,111 +170,12 @@ void Skript::bringForward()
     sub->mdiArea()->setActiveSubWindow(sub);
 }
 
-bool Skript::savePromptAllowsGoingOn()
-{
-    const DialogScope scope(m_openDialogs);
-    if (!m_modified)
-        return true;
-    // The person must see which script the question is about (closing the
-    // main window asks every modified script in turn).
-    bringForward();
-    if (!m_dialogs.askYesNo(window(), QStringLiteral("Speichern"), kSaveQuestion))
-        return true;
-    Speichern_Click();
-    return !m_modified;
-}
-
-void Skript::Speichern_Click()
-{
-    const DialogScope scope(m_openDialogs);
-    if (!isIdle()) {
-        refuseWhileRunning();
-        return;
-    }
-    if (!m_currentFile.isEmpty()) {
-        if (!SaveDatei(m_currentFile))
-            m_dialogs.message(window(), QStringLiteral("Fehler"), kSaveFailed);
-    } else {
-        SaveDatei(QString());
-    }
-}
-
-void Skript::Speichern_unter_Click()
-{
-    if (!isIdle()) {
-        refuseWhileRunning();
-        return;
-    }
-    SaveDatei(QString());
-}
-
-// Laden and Neu replace the document: refused while running, then the save
-// prompt, then any run is stopped.
-bool Skript::mayReplaceDocument()
-{
-    if (!isIdle()) {
-        refuseWhileRunning();
-        return false;
-    }
-    if (!savePromptAllowsGoingOn())
-        return false;
-    if (!ExitScript()) {
-        refuseWhileRunning();
-        return false;
-    }
-    return true;
-}
-
-void Skript::Laden_Click()
-{
-    if (mayReplaceDocument())
-        LoadDatei(QString());
-}
-
-void Skript::neu_Click()
-{
-    if (!mayReplaceDocument())
-        return;
-    m_text1->setText(QString());
-    setModified(false);
-    m_currentFile.clear();
-    SetFormCaption(QStringLiteral("Neu"));
-}
-
-void Skript::scriptNeu()
-{
-    m_text1->setText(QString());
-}
-
 void Skript::closeEvent(QCloseEvent *event)
 {
-    if (m_closed) {
+    if (m_document->requestClose())
         event->accept();
-        return;
-    }
-    if (m_openDialogs > 0) {
-        // Closing now would delete the window under its own dialog.
+    else
         event->ignore();
-        return;
-    }
-    if (!isIdle()) {
-        refuseWhileRunning();
-        event->ignore();
-        return;
-    }
-    if (!savePromptAllowsGoingOn()) {
-        event->ignore();
-        return;
-    }
-    // A run may have started while the question was open.
-    if (!isIdle()) {
-        refuseWhileRunning();
-        event->ignore();
-        return;
-    }
-    m_closed = true;
-    event->accept();
-    emit closed(m_index);
 }
 
 } // namespace varnok

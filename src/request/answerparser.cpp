@@ -201,9 +201,7 @@ void ModelAnswerSink::headerEnded()
 
 void ModelAnswerSink::body(QByteArrayView bytes)
 {
-    m_models[SeiteField::Text]->appendWith(bytes.size(), [&](char16_t *out) {
-        decodeCp1252Into(bytes.data(), bytes.size(), out);
-    });
+    m_models[SeiteField::Text]->appendEncoded(bytes, m_piece);
 }
 
 } // namespace varnok

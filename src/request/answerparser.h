@@ -91,9 +91,13 @@ public:
     void otherHeader(const QString &line) override;
     void headerEnded() override;
     void body(QByteArrayView bytes) override;
+    // The piece being fed, while it is: body bytes from it are kept as part
+    // of it rather than copied.
+    void holdPiece(const QByteArray &piece) { m_piece = piece; }
 
 private:
     SeiteModels m_models;
+    QByteArray m_piece;
     std::function<void()> m_onHeaderEnded;
 };
 

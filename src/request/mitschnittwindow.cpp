@@ -4,7 +4,7 @@
 #include "common/conventions.h"
 #include "common/fileaccess.h"
 #include "request/requestsession.h"
-#include "widgets/dialogs.h"
+#include "widgets/widgetdialogs.h"
 #include "widgets/textdisplay.h"
 
 #include <QApplication>

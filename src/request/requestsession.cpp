@@ -489,7 +489,9 @@ void RequestSession::onDataArrival()
             return;
         m_transcript->addArrival(m_clock->nanoseconds(), piece);
         emit arrived(piece.size());
+        m_modelSink->holdPiece(piece);
         m_parser->feed(piece);
+        m_modelSink->holdPiece(QByteArray());
         if (m_shutDown || m_ownClose)
             return;
     }

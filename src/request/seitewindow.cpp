@@ -47,25 +47,27 @@ constexpr const char *kFocusOrder[] = {
 
 } // namespace
 
-SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent, std::unique_ptr<RequestClock> clock)
-    : QWidget(parent)
+SeiteWindow::SeiteWindow(std::shared_ptr<SeiteDocument> document, QWidget *parent)
+    : QWidget(parent), m_document(std::move(document))
 {
     buildControls();
 
-    m_session = std::make_unique<RequestSession>(engine, m_models, std::move(clock));
-    connect(m_session.get(), &RequestSession::statusLabelChanged, m_label10, &StatusLabel::setFullText);
-    connect(m_session.get(), &RequestSession::captionChanged, m_command1, &QPushButton::setText);
-    connect(m_session.get(), &RequestSession::headerEnded, m_command1,
+    RequestSession *session = &m_document->session();
+    connect(session, &RequestSession::statusLabelChanged, m_label10, &StatusLabel::setFullText);
+    connect(session, &RequestSession::captionChanged, m_command1, &QPushButton::setText);
+    connect(session, &RequestSession::headerEnded, m_command1,
             [button = m_command1] { button->setEnabled(true); });
+    connect(m_document.get(), &SeiteDocument::closed, this, &SeiteWindow::closed);
 }
 
-SeiteWindow::~SeiteWindow()
+SeiteWindow::SeiteWindow(Engine &engine, QWidget *parent, std::unique_ptr<RequestClock> clock)
+    : SeiteWindow(std::make_shared<SeiteDocument>(engine, std::move(clock)), parent)
 {
-    // The session goes before the controls it reports to.
-    m_closed = true;
-    m_session->shutDown();
-    m_session.reset();
 }
+
+// A document this window alone held ends its request as it goes, while the
+// controls it reports to still exist.
+SeiteWindow::~SeiteWindow() = default;
 
 // ---- controls ------------------------------------------------------------------
 
@@ -81,8 +83,7 @@ QLabel *SeiteWindow::addCaption(QStringView name, QStringView caption)
 
 TextBox *SeiteWindow::addBox(const SeiteFieldRow &row)
 {
-    auto model = std::make_shared<TextModel>(row.defaultText.toString());
-    auto *box = new TextBox(model, row.multiLine ? TextBox::Mode::MultiLine : TextBox::Mode::SingleLine,
+    auto *box = new TextBox(m_document->model(row.field), row.multiLine ? TextBox::Mode::MultiLine : TextBox::Mode::SingleLine,
                             this);
     box->setObjectName(row.control.toString());
     if (row.multiLine) {
@@ -91,7 +92,6 @@ TextBox *SeiteWindow::addBox(const SeiteFieldRow &row)
         // The keyboard must be able to leave a body for the fields after it.
         box->setTabChangesFocus(true);
     }
-    m_models[row.field] = std::move(model);
     m_widgets[row.field] = box;
     return box;
 }
@@ -128,10 +128,8 @@ void SeiteWindow::buildControls()
         if (!row.captionControl.isEmpty())
             addCaption(row.captionControl, row.caption);
         if (row.place == SeitePlace::Bottom) {
-            auto output = std::make_shared<TextModel>(row.defaultText.toString());
-            m_output = new OutputView(output, this);
+            m_output = new OutputView(m_document->model(row.field), this);
             m_output->setObjectName(row.control.toString());
-            m_models[row.field] = std::move(output);
             m_widgets[row.field] = m_output;
             connect(m_output, &OutputView::selectionReadoutRequested, this,
                     &SeiteWindow::updateSelectionReadout);
@@ -206,35 +204,21 @@ QWidget *SeiteWindow::control(QAnyStringView controlName) const
     return nullptr;
 }
 
-SeiteFields SeiteWindow::fields() const
-{
-    SeiteFields f;
-    for (std::size_t i = 0; i < kSeiteFieldCount; ++i)
-        f.items[i] = m_models.items[i];
-    return f;
-}
-
 RequestFields SeiteWindow::requestFields() const
 {
-    return m_session->requestFields();
-}
-
-void SeiteWindow::setIndex(int index)
-{
-    m_index = index;
-    m_session->setIndex(index);
+    return m_document->session().requestFields();
 }
 
 void SeiteWindow::setReceptionWatch(std::weak_ptr<ReceptionWatch> watch)
 {
-    m_session->setReceptionWatch(std::move(watch));
+    m_document->session().setReceptionWatch(std::move(watch));
 }
 
 void SeiteWindow::setTrustedCertificates(const QList<QSslCertificate> &certificates)
 {
-    ConnectionSettings settings = m_session->settings();
+    ConnectionSettings settings = m_document->session().settings();
     settings.trustedCertificates = certificates;
-    m_session->setSettings(std::move(settings));
+    m_document->session().setSettings(std::move(settings));
 }
 
 bool SeiteWindow::sendEnabled() const
@@ -254,12 +238,12 @@ QString SeiteWindow::statusLabelText() const
 
 void SeiteWindow::setTimeoutInterval(int ms)
 {
-    m_session->setTimeoutInterval(ms);
+    m_document->session().setTimeoutInterval(ms);
 }
 
 int SeiteWindow::timeoutInterval() const
 {
-    return m_session->timeoutInterval();
+    return m_document->session().timeoutInterval();
 }
 
 // ---- geometry ------------------------------------------------------------------
@@ -407,15 +391,9 @@ void SeiteWindow::resizeEvent(QResizeEvent *event)
 void SeiteWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    if (m_closed)
-        return;
-    // The request ends with the window: no more socket or timer events, no
-    // more Status.
-    m_closed = true;
-    m_session->shutDown();
     if (m_verbindungDialog)
         m_verbindungDialog->close();
-    emit closed(m_index);
+    m_document->close();
 }
 
 void SeiteWindow::contextMenuEvent(QContextMenuEvent *event)
@@ -430,7 +408,7 @@ void SeiteWindow::contextMenuEvent(QContextMenuEvent *event)
 
 void SeiteWindow::openVerbindungDialog()
 {
-    if (m_closed)
+    if (m_document->isClosed())
         return;
     if (m_verbindungDialog) {
         m_verbindungDialog->raise();
@@ -439,9 +417,9 @@ void SeiteWindow::openVerbindungDialog()
     }
     VerbindungDialog::Models models;
     for (std::size_t i = 0; i < kVerbindungValueCount; ++i)
-        models[i] = m_session->verbindung(VerbindungValue(i));
-    m_verbindungDialog = new VerbindungDialog(models, m_session->tlsDetails(),
-                                              QStringLiteral("Verbindung - Seite ") + QString::number(m_index), this);
+        models[i] = m_document->session().verbindung(VerbindungValue(i));
+    m_verbindungDialog = new VerbindungDialog(models, m_document->session().tlsDetails(),
+                                              QStringLiteral("Verbindung - Seite ") + QString::number(index()), this);
     m_verbindungDialog->setAttribute(Qt::WA_DeleteOnClose);
     m_verbindungDialog->setWindowFlag(Qt::Window);
     m_verbindungDialog->open();
@@ -449,8 +427,8 @@ void SeiteWindow::openVerbindungDialog()
 
 void SeiteWindow::openMitschnittWindow()
 {
-    if (!m_closed)
-        emit mitschnittRequested(m_index);
+    if (!m_document->isClosed())
+        emit mitschnittRequested(index());
 }
 
 void SeiteWindow::updateSelectionReadout()
@@ -459,14 +437,6 @@ void SeiteWindow::updateSelectionReadout()
     const qsizetype start = m.selectionStart() + 1;
     m_output->setToolTip(QStringLiteral("SelStart: ") + QString::number(start)
                          + QStringLiteral("; SelEnd: ") + QString::number(start + m.selectionLength()));
-}
-
-// ---- request -------------------------------------------------------------------
-
-void SeiteWindow::Command1_Click()
-{
-    if (!m_closed)
-        m_session->toggle();
 }
 
 } // namespace varnok

@@ -5,29 +5,26 @@
 // connects to Server:Port, sends the request composed from the fields and
 // shows the raw answer; the window's Status (0 ready, 1 connecting, 2
 // receiving the header, 3 receiving data) is published to scripts through
-// the engine. The request itself is the window's RequestSession; the
-// window holds the controls, shows the caption and the status label the
-// session reports and presses its toggle.
+// the engine. The window is a view of a SeiteDocument (the field models and
+// the request engine, RequestSession): it holds the controls, shows the
+// caption and the status label the session reports and presses its toggle.
 //
-// Use by the main window:
-//   auto *w = new SeiteWindow(engine);
+// The main window's host (WindowHost) opens the document, registers it and
+// its index; the main window then shows it:
+//   auto *w = new SeiteWindow(document);
 //   QMdiSubWindow *sub = mdiArea->addSubWindow(w);   // frame owned by the area
 //   sub->show();                                      // load: frame 10000 x 10000 twips
-//   w->setIndex(i);                                   // the Tag
-//   sub->setWindowTitle("Seite " + QString::number(i));
-//   RegisterSeiteFenster(engine.root(), i, w->fields(), builtinSites(), w->session().mitschnittFields(),
-//                        w->session().verbindungFields());
-//   engine.setWindowStatus(u"SeiteFenster", i, u"0");
-//   connect(w, &SeiteWindow::closed, ...);            // free slot, UnregisterSeiteFenster
 //
-// The window owns every text model; the script variables hold them weakly,
-// so a closed window reads as empty text. Closing it (closeEvent accepted)
-// ends its connection and timer at once; from then on it publishes nothing
-// and ignores every call. Delete it later (deleteLater or WA_DeleteOnClose),
-// not from inside the closed() signal.
+// The document owns every text model; the script variables hold them
+// weakly, so a closed window reads as empty text. Closing the window
+// (closeEvent accepted) closes the document, which ends its connection and
+// timer at once; from then on it publishes nothing and ignores every call.
+// Delete the window later (deleteLater or WA_DeleteOnClose), not from inside
+// the closed() signal.
 
 #include "objects/windowobjects.h"
 #include "request/requestsession.h"
+#include "request/seitedocument.h"
 #include "request/verbindungdialog.h"
 
 #include <QAnyStringView>
@@ -57,26 +54,29 @@ class SeiteWindow : public QWidget
 public:
     static constexpr int kTimeoutMs = RequestSession::kTimeoutMs;
 
-    // Without a clock the session uses the system's.
+    explicit SeiteWindow(std::shared_ptr<SeiteDocument> document, QWidget *parent = nullptr);
+    // A window with a document of its own (tests, benchmarks). Without a
+    // clock the session uses the system's.
     explicit SeiteWindow(Engine &engine, QWidget *parent = nullptr,
                          std::unique_ptr<RequestClock> clock = nullptr);
     ~SeiteWindow() override;
 
+    SeiteDocument &document() const { return *m_document; }
     // The Tag; the main window sets the caption "Seite N" itself.
-    void setIndex(int index);
-    int index() const { return m_index; }
+    void setIndex(int index) { m_document->setIndex(index); }
+    int index() const { return m_document->index(); }
     // The models, for RegisterSeiteFenster.
-    SeiteFields fields() const;
+    SeiteFields fields() const { return m_document->fields(); }
     // Command1 is enabled (nothing in the window ever disables it).
     bool sendEnabled() const;
     // The Send/Stop toggle: sends when the button reads "Senden", stops
     // otherwise. Does nothing once the window is closed.
-    void Command1_Click();
+    void Command1_Click() { m_document->Command1_Click(); }
     // The timeout without data after which the request is sent again.
     void setTimeoutInterval(int ms);
     int timeoutInterval() const;
     // 0 idle, 1 connecting or request sent, 2 header, 3 data.
-    int requestState() const { return m_session->requestState(); }
+    int requestState() const { return session().requestState(); }
     // Where the window names its open connection's socket, for a script
     // run that waits in a loop (the main window's yield).
     void setReceptionWatch(std::weak_ptr<ReceptionWatch> watch);
@@ -85,7 +85,7 @@ public:
     void setTrustedCertificates(const QList<QSslCertificate> &certificates);
 
     // The window's request engine.
-    RequestSession &session() const { return *m_session; }
+    RequestSession &session() const { return m_document->session(); }
 
     // For tests and the main window's own look-ups.
     QString buttonCaption() const;
@@ -93,7 +93,7 @@ public:
     // The model and the widget of a text box by its field, and any control
     // by its control name (Text1 .. Text13, Label25 .. Label35, Command1,
     // Label10, the captions); null for any other name.
-    const std::shared_ptr<TextModel> &model(SeiteField field) const { return m_models[field]; }
+    const std::shared_ptr<TextModel> &model(SeiteField field) const { return m_document->model(field); }
     QWidget *widget(SeiteField field) const { return m_widgets[field]; }
     QWidget *control(QAnyStringView controlName) const;
     OutputView *outputView() const { return m_output; }
@@ -112,8 +112,8 @@ public:
     void openMitschnittWindow();
 
 signals:
-    // Emitted once, from the unload handling (closeEvent accepted); the main
-    // window frees the slot and unregisters the node.
+    // Emitted once, when the document closes (closeEvent accepted, or the
+    // host closed it).
     void closed(int index);
     // The person asked for the Mitschnitt window (openMitschnittWindow).
     void mitschnittRequested(int index);
@@ -138,15 +138,12 @@ private:
     QLabel *addCaption(QStringView name, QStringView caption);
     void updateSelectionReadout();
 
-    int m_index = 0;
+    std::shared_ptr<SeiteDocument> m_document;
     bool m_loaded = false;
     QPointer<VerbindungDialog> m_verbindungDialog;
-    bool m_closed = false;
 
-    SeiteModels m_models;                 // every text box's model, by field
-    SeiteFieldMap<QWidget *> m_widgets;    // and its widget
+    SeiteFieldMap<QWidget *> m_widgets;    // every text box's widget, by field
     std::vector<QLabel *> m_captions;
-    std::unique_ptr<RequestSession> m_session;
 
     QPushButton *m_command1 = nullptr;
     StatusLabel *m_label10 = nullptr;

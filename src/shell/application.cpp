@@ -3,26 +3,11 @@
 
 #include "shell/buildinfo.h"
 
-#include <QCoreApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
 namespace varnok {
-
-std::unique_ptr<QTranslator> installGermanTranslations(QCoreApplication &app)
-{
-    // The program speaks German whatever the user's locale says; numbers
-    // keep their own text form, so only Qt's captions are affected.
-    auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        return nullptr;
-    app.installTranslator(translator.get());
-    return translator;
-}
 
 namespace {
 

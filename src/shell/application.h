@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// What both programs do before their main window exists.
+// The desktop program's icon; Qt's German texts, which both programs
+// load before anything else, are in translations.h.
+
+#include "shell/translations.h"
 
 #include <QIcon>
-#include <QTranslator>
-#include <memory>
-
-class QCoreApplication;
 
 namespace varnok {
-
-// Loads Qt's own German texts ("Ja", "Nein", "Abbrechen", the file dialog)
-// and installs them; the translator must live as long as the application.
-// Null when the translations are not installed: the program then shows
-// Qt's English button texts and goes on.
-std::unique_ptr<QTranslator> installGermanTranslations(QCoreApplication &app);
 
 // The program's window icon: the installed one from the icon theme (the
 // same picture as the menu entry's), else the same white V on blue painted

@@ -8,7 +8,7 @@
 #include "shell/application.h"
 #include "shell/buildinfo.h"
 #include "shell/desktopcall.h"
-#include "widgets/dialogs.h"
+#include "widgets/widgetdialogs.h"
 #include "widgets/iconcachestyle.h"
 #include "shell/mainform.h"
 

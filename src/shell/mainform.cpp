@@ -2,15 +2,12 @@
 #include "mainform.h"
 
 #include "editor/skriptwindow.h"
-#include "interpreter/builtins.h"
-#include "objects/windowobjects.h"
 #include "shell/application.h"
 
 #include "request/mitschnittwindow.h"
 #include "request/seitewindow.h"
 #include "shell/hilfeform.h"
 #include "shell/ueberform.h"
-#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,39 +32,24 @@
 
 namespace varnok {
 
-namespace {
-
-// Events are let in at most this often during a run. A statement is far
-// shorter than this, and a run must stay fast while its window, timers and
-// sockets still react well within a frame.
-constexpr std::chrono::milliseconds kYieldInterval{2};
-constexpr int kStatementsPerRead = 8;
-constexpr int kMostStatementsPerRead = 128;
-constexpr std::chrono::microseconds kClockReadEvery{40};
-constexpr int kStatementsPerReceptionCheck = 64;
-
-} // namespace
-
-MainForm::MainForm(Dialogs &dialogs, QWidget *parent) : MainForm(dialogs, Showing::OnScreen, parent) {}
-
-MainForm::MainForm(Dialogs &dialogs, Showing showing, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_showing(showing), m_engine(*this)
+MainForm::MainForm(Dialogs &dialogs, QWidget *parent) : QMainWindow(parent), m_host(dialogs)
 {
-    // Start-up: the engine seeded its random numbers and built the object
-    // tree; every index starts free.
-    m_registry.clear();
+    m_host.setDialogParent(this);
+    // Every window the host opens is shown here, before anyone else hears
+    // of it.
+    connect(&m_host, &WindowHost::skriptWindowOpened, this, &MainForm::showSkriptWindow);
+    connect(&m_host, &WindowHost::seiteWindowOpened, this, &MainForm::showSeiteWindow);
+    connect(&m_host, &WindowHost::skriptWindowClosed, this, [this](int index) {
+        closeSubWindowOf(m_skriptViews[size_t(index)]);
+        // The closing window's menu must not stay in the menu bar.
+        QTimer::singleShot(0, this, [this] { showMenuFor(m_mdi->activeSubWindow()); });
+    });
+    connect(&m_host, &WindowHost::seiteWindowClosed, this,
+            [this](int index) { closeSubWindowOf(m_seiteViews[size_t(index)]); });
+    connect(&m_host, &WindowHost::skriptBusyChanged, this, &MainForm::onSkriptBusyChanged);
 
-    if (m_showing == Showing::Never) {
-        setAttribute(Qt::WA_DontShowOnScreen);
-        // Children inherit it, so an unseen window never spends a run's
-        // time on painting; layout and geometry still follow as on screen.
-        setUpdatesEnabled(false);
-    }
     setWindowTitle(QStringLiteral("Varnok"));
-    // Painting the icon and creating the menu bar (whose style icons load
-    // Qt's image format plugins) is a good share of an unseen start-up.
-    if (m_showing == Showing::OnScreen)
-        m_icon = varnokIcon();
+    m_icon = varnokIcon();
     setWindowIcon(m_icon);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -104,7 +86,8 @@ MainForm::~MainForm()
 {
     for (QPointer<QWidget> *side : {&m_hilfe, &m_ueber})
         delete side->data();
-    // The child windows refer to the engine; they go first.
+    // The child windows show the host's documents, which refer to the
+    // engine; they go first.
     const QList<QMdiSubWindow *> subs = m_mdi->subWindowList();
     for (QMdiSubWindow *sub : subs)
         delete sub;
@@ -117,13 +100,10 @@ QList<QAction *> MainForm::mainMenuActions() const
 
 // ------------------------------------------------------------------ registry
 
-int MainForm::OpenSeiteWindow()
+void MainForm::showSeiteWindow(int index)
 {
-    const int index = m_registry.seite.lowestFree();
-    if (index == 0)
-        return 0;
-    auto *window = new SeiteWindow(m_engine, nullptr);
-    window->setReceptionWatch(m_receptions);
+    auto *window = new SeiteWindow(m_host.sharedSeiteDocument(index), nullptr);
+    m_seiteViews[size_t(index)] = window;
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
@@ -135,7 +115,7 @@ int MainForm::OpenSeiteWindow()
             m_mdi->setActiveSubWindow(*mitschnitt);
             return;
         }
-        auto *view = new MitschnittWindow(m_dialogs, seite);
+        auto *view = new MitschnittWindow(m_host.dialogs(), seite);
         view->follow(window->session());
         QMdiSubWindow *frame = m_mdi->addSubWindow(view);
         frame->setAttribute(Qt::WA_DeleteOnClose);
@@ -144,72 +124,42 @@ int MainForm::OpenSeiteWindow()
         frame->show();
         placeNewSubWindow(frame, frame->size());
     });
-    connect(window, &SeiteWindow::closed, this, [this, mitschnitt](int closedIndex) {
+    connect(window, &SeiteWindow::closed, this, [mitschnitt] {
         if (*mitschnitt)
             (*mitschnitt)->close();
-        m_windowClosed = true;
-        m_registry.seite.release(closedIndex);
-        UnregisterSeiteFenster(m_engine.root(), qint16(closedIndex));
     });
-    m_registry.seite.take(index, window);
     sub->show(); // the window's load handler sizes the frame
     placeNewSubWindow(sub, sub->size());
-    window->setIndex(index);
     window->setWindowTitle(QStringLiteral("Seite ") + QString::number(index));
-    RegisterSeiteFenster(m_engine.root(), qint16(index), window->fields(), builtinSites(),
-                         window->session().mitschnittFields(), window->session().verbindungFields());
-    m_engine.setWindowStatus(u"SeiteFenster", index, u"0");
-    emit seiteWindowOpened(index, &window->session());
-    return index;
 }
 
-int MainForm::OpenSkriptWindow()
+void MainForm::showSkriptWindow(int index)
 {
-    const int index = m_registry.skript.lowestFree();
-    if (index == 0)
-        return 0;
-    auto *window = new Skript(m_engine, m_activeRuns, m_dialogs, nullptr);
+    auto *window = new Skript(m_host.sharedSkriptDocument(index), nullptr);
+    m_skriptViews[size_t(index)] = window;
     QMdiSubWindow *sub = m_mdi->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(m_icon);
-    connect(window, &Skript::closed, this, [this](int closedIndex) {
-        m_windowClosed = true;
-        m_registry.skript.release(closedIndex);
-        UnregisterSkriptFenster(m_engine.root(), qint16(closedIndex));
-        // The closing window's menu must not stay in the menu bar.
-        QTimer::singleShot(0, this, [this] { showMenuFor(m_mdi->activeSubWindow()); });
-    });
-    connect(window, &Skript::runStateChanged, this, &MainForm::onSkriptRunStateChanged);
     connect(window, &Skript::neuesFensterRequested, this, &MainForm::Fenster_NeuesFenster_Click);
     connect(window, &Skript::neuerSkriptRequested, this, &MainForm::Skript_NeuerSkript_Click);
     connect(window, &Skript::anleitungRequested, this, &MainForm::H_Anleitung_Click);
     connect(window, &Skript::ueberRequested, this, &MainForm::H_Ueber_Click);
-    m_registry.skript.take(index, window);
     sub->show();
     // A script reads best tall and at least as wide as its longer lines.
     const QSize workspace = m_mdi->viewport()->size();
     placeNewSubWindow(sub, QSize(std::max(620, workspace.width() * 3 / 5),
                                  std::max(440, workspace.height() * 3 / 4)));
-    window->setIndex(index);
-    RegisterSkriptFenster(m_engine.root(), qint16(index), window->text1(), builtinSites());
-    m_engine.setWindowStatus(u"SkriptFenster", index, u"0");
-    // Activation came before the index; show this window's menu now.
     showMenuFor(m_mdi->activeSubWindow());
-    return index;
 }
 
 Skript *MainForm::skriptWindow(int index) const
 {
-    if (!m_registry.skript.isOpen(index))
-        return nullptr;
-    return qobject_cast<Skript *>(m_registry.skript.window(index));
+    return m_host.IsSkriptWindowOpen(index) ? m_skriptViews[size_t(index)].data() : nullptr;
 }
 
-QWidget *MainForm::seiteWindow(int index) const
+SeiteWindow *MainForm::seiteWindow(int index) const
 {
-    if (!m_registry.seite.isOpen(index))
-        return nullptr;
-    return qobject_cast<QWidget *>(m_registry.seite.window(index));
+    return m_host.IsSeiteWindowOpen(index) ? m_seiteViews[size_t(index)].data() : nullptr;
 }
 
 void MainForm::OpenWithShell(const QString &text)
@@ -253,8 +203,8 @@ void MainForm::closeSubWindowOf(QWidget *window)
 
 void MainForm::showLimitMessage()
 {
-    m_dialogs.message(this, QStringLiteral("Fehler"),
-                      QStringLiteral("Es können maximal nur 100 Fenster geöffnet werden."));
+    m_host.dialogs().message(this, QStringLiteral("Fehler"),
+                             QStringLiteral("Es können maximal nur 100 Fenster geöffnet werden."));
 }
 
 void MainForm::Fenster_NeuesFenster_Click()
@@ -283,8 +233,8 @@ void MainForm::openScriptFiles(const QStringList &fileNames)
         // folder the program was started in.
         if (!window->LoadDatei(QFileInfo(name).absoluteFilePath())) {
             closeSubWindowOf(window);
-            m_dialogs.message(this, QStringLiteral("Fehler"),
-                              QStringLiteral("Die Datei „%1“ kann nicht geladen werden.").arg(name));
+            m_host.dialogs().message(this, QStringLiteral("Fehler"),
+                                     QStringLiteral("Die Datei „%1“ kann nicht geladen werden.").arg(name));
         }
     }
 }
@@ -340,13 +290,10 @@ void MainForm::H_Ueber_Click()
 
 void MainForm::showMenuFor(QMdiSubWindow *sub)
 {
-    if (m_showing == Showing::Never)
-        return;
     QList<QAction *> wanted = mainMenuActions();
     if (sub && sub->isVisible()) {
         if (auto *skript = qobject_cast<Skript *>(sub->widget());
-            skript && m_registry.skript.isOpen(skript->index())
-            && m_registry.skript.window(skript->index()) == skript)
+            skript && skriptWindow(skript->index()) == skript)
             wanted = skript->menuBarActions();
     }
     QMenuBar *bar = menuBar();
@@ -367,26 +314,8 @@ void MainForm::onSubWindowActivated(QMdiSubWindow *sub)
 
 // --------------------------------------------------------------- run control
 
-bool MainForm::anyScriptBusy() const
+void MainForm::onSkriptBusyChanged()
 {
-    for (int i = 1; i <= WindowSlots::kSlots; ++i)
-        if (const Skript *s = skriptWindow(i); s && !s->isIdle())
-            return true;
-    return false;
-}
-
-void MainForm::stopAllScripts()
-{
-    for (int i = 1; i <= WindowSlots::kSlots; ++i)
-        if (Skript *s = skriptWindow(i); s && !s->isIdle() && !s->stopRequested())
-            s->Ausfuehren_Click();
-}
-
-void MainForm::onSkriptRunStateChanged(int index)
-{
-    const Skript *s = skriptWindow(index);
-    if (s && s->isIdle())
-        emit skriptIdle(index);
     if (m_closeWhenIdle && !anyScriptBusy()) {
         // Closing happens from the event loop, once every run has unwound.
         QTimer::singleShot(0, this, [this] {
@@ -408,7 +337,7 @@ void MainForm::closeEvent(QCloseEvent *event)
     for (int i = 1; i <= WindowSlots::kSlots; ++i) {
         if (Skript *s = skriptWindow(i)) {
             closeSubWindowOf(s);
-            if (m_registry.skript.isOpen(i)) {
+            if (IsSkriptWindowOpen(i)) {
                 event->ignore();
                 return;
             }
@@ -420,92 +349,6 @@ void MainForm::closeEvent(QCloseEvent *event)
         if (*side)
             (*side)->close();
     event->accept();
-}
-
-// ---------------------------------------------------------------------- Host
-
-void MainForm::yield()
-{
-    // A closed window is deleted later, by the event loop it was closed in,
-    // once control returns there; processEvents() never does it. A run that
-    // opens and closes windows without waiting would keep every one of them
-    // until it ends. Deleting those closed at this level now is safe:
-    // nothing of a closed window is still on the stack between statements.
-    if (m_windowClosed) {
-        m_windowClosed = false;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    // Reading the clock is itself a cost at millions of statements a
-    // second. It is read every 8th statement, and less often while 8
-    // statements take less than a few microseconds (up to every 128th),
-    // so that a read comes about every 5 to 40 µs however fast the
-    // statements are; a slow one brings the step back down at once.
-    if (++m_yieldsSinceClock < m_clockStep)
-        return;
-    m_yieldsSinceClock = 0;
-    const auto now = std::chrono::steady_clock::now();
-    const auto sinceRead = now - m_lastClockRead;
-    m_lastClockRead = now;
-    if (sinceRead < kClockReadEvery / 8 && m_clockStep < kMostStatementsPerRead)
-        m_clockStep *= 2;
-    else if (sinceRead > kClockReadEvery && m_clockStep > kStatementsPerRead)
-        m_clockStep = kStatementsPerRead;
-    if (now - m_lastEvents < kYieldInterval) {
-        // Answer bytes that are waiting are let in now, or a script waiting
-        // for a request in a loop holds up every arrival. Asked every 64th
-        // statement or at every clock read past that: the question is a
-        // system call.
-        m_receptionChecks += m_clockStep;
-        if (m_receptionChecks < kStatementsPerReceptionCheck)
-            return;
-        m_receptionChecks = 0;
-        if (!m_receptions->dataWaiting())
-            return;
-    }
-    QCoreApplication::processEvents();
-    // Measured after the events: a run nested in them must not eat the
-    // outer run's share.
-    m_lastEvents = std::chrono::steady_clock::now();
-}
-
-void MainForm::showScriptError(int number, const QString &message)
-{
-    showLocatedScriptError(number, message, {});
-}
-
-void MainForm::showLocatedScriptError(int number, const QString &message,
-                                      const ScriptErrorDetail &detail)
-{
-    m_activeRuns.noteErrorBox();
-    ErrorPlace place;
-    place.missingName = detail.missingName;
-    place.missingPath = detail.missingPath;
-    // The window whose statement failed comes forward, showing it, before
-    // the box covers the screen; it stays marked after the box.
-    QPointer<Skript> window = skriptWindow(m_activeRuns.innermostWindow());
-    qsizetype start = -1;
-    qsizetype length = 0;
-    if (window) {
-        const TextModel &text = *window->text1();
-        start = m_engine.currentStatementStart(text);
-        // No statement of its own runs: a wait condition at a tick, whose
-        // statement the runner left selected.
-        if (start < 0)
-            start = text.selectionStart();
-        length = text.selectionStart() == start ? text.selectionLength() : 0;
-        const QStringView t(text.scriptText());
-        if (length == 0) {
-            const qsizetype cr = t.indexOf(u'\r', start);
-            length = (cr < 0 ? t.size() : cr) - start;
-        }
-        place.line = window->editor()->modelLineOf(start);
-        place.statement = t.mid(start, length).toString();
-        window->showErrorPlace(start, length);
-    }
-    m_dialogs.scriptErrorMessage(this, QStringLiteral("Fehler ") + QString::number(number), message,
-                                 place);
-    if (window)
-        window->showErrorPlace(start, length);
 }
 
 void MainForm::dragEnterEvent(QDragEnterEvent *event)
@@ -525,46 +368,6 @@ void MainForm::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     openScriptFiles(files);
-}
-
-void MainForm::seiteSenden(int index)
-{
-    if (auto *w = qobject_cast<SeiteWindow *>(seiteWindow(index)); w && w->sendEnabled())
-        w->Command1_Click();
-}
-
-void MainForm::seiteClose(int index)
-{
-    closeSubWindowOf(seiteWindow(index));
-}
-
-void MainForm::skriptNeu(int index)
-{
-    if (Skript *s = skriptWindow(index))
-        s->scriptNeu();
-}
-
-bool MainForm::skriptLaden(int index, const QString &fileName)
-{
-    Skript *s = skriptWindow(index);
-    return s && s->LoadDatei(fileName);
-}
-
-bool MainForm::skriptSpeichern(int index, const QString &fileName)
-{
-    Skript *s = skriptWindow(index);
-    return s && s->SaveDatei(fileName);
-}
-
-void MainForm::skriptAusfuehren(int index)
-{
-    if (Skript *s = skriptWindow(index))
-        s->Ausfuehren_Click();
-}
-
-void MainForm::skriptClose(int index)
-{
-    closeSubWindowOf(skriptWindow(index));
 }
 
 } // namespace varnok

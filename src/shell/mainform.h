@@ -1,21 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window: the multi-document frame, its menu, the window registry
-// and the application side of the interpreter (the Host seam).
+// The main window: the multi-document frame and its menu, and a view of
+// every window its WindowHost opens (the engine, the registry, the Host
+// seam): a script window's Skript, a request window's SeiteWindow, each in
+// a frame of the workspace.
 
-#include "editor/runcontrol.h"
-#include "interpreter/engine.h"
-#include "interpreter/host.h"
-#include "widgets/dialogs.h"
-#include "shell/windowregistry.h"
-#include "request/receptionwatch.h"
+#include "common/dialogs.h"
+#include "shell/windowhost.h"
 
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <chrono>
-#include <memory>
+#include <array>
 
 class QAction;
 class QMdiArea;
@@ -25,34 +22,30 @@ class QMenu;
 namespace varnok {
 
 class RequestSession;
+class SeiteWindow;
 class Skript;
 
-class MainForm : public QMainWindow, public Host
+class MainForm : public QMainWindow
 {
     Q_OBJECT
 public:
-    // Never: the windows exist and behave as on screen, but nothing of them
-    // is ever seen (varnok-run). Such a form has no menu bar and no window
-    // icon, and none of its windows is painted.
-    enum class Showing { OnScreen, Never };
-
     explicit MainForm(Dialogs &dialogs, QWidget *parent = nullptr);
-    MainForm(Dialogs &dialogs, Showing showing, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    Engine &engine() { return m_engine; }
-    Dialogs &dialogs() { return m_dialogs; }
+    WindowHost &host() { return m_host; }
+    Engine &engine() { return m_host.engine(); }
+    Dialogs &dialogs() { return m_host.dialogs(); }
     QMdiArea *mdiArea() const { return m_mdi; }
-    const WindowRegistry &registry() const { return m_registry; }
-    const ActiveRuns &activeRuns() const { return m_activeRuns; }
+    const WindowRegistry &registry() const { return m_host.registry(); }
+    const ActiveRuns &activeRuns() const { return m_host.activeRuns(); }
 
-    int OpenSeiteWindow();
-    int OpenSkriptWindow();
-    bool IsSeiteWindowOpen(int index) const { return m_registry.seite.isOpen(index); }
-    bool IsSkriptWindowOpen(int index) const { return m_registry.skript.isOpen(index); }
+    int OpenSeiteWindow() { return m_host.OpenSeiteWindow(); }
+    int OpenSkriptWindow() { return m_host.OpenSkriptWindow(); }
+    bool IsSeiteWindowOpen(int index) const { return m_host.IsSeiteWindowOpen(index); }
+    bool IsSkriptWindowOpen(int index) const { return m_host.IsSkriptWindowOpen(index); }
     // The open window of that index, or null.
     Skript *skriptWindow(int index) const;
-    QWidget *seiteWindow(int index) const;
+    SeiteWindow *seiteWindow(int index) const;
     static void OpenWithShell(const QString &text);
 
     // varnok FILE…: each file in a new script window, loaded as Laden loads
@@ -72,32 +65,9 @@ public:
     QList<QAction *> mainMenuActions() const;
 
     // True while a script window runs or waits.
-    bool anyScriptBusy() const;
+    bool anyScriptBusy() const { return m_host.anyScriptBusy(); }
     // Presses Stopp on every script window that runs or waits.
-    void stopAllScripts();
-
-    // Host
-    void yield() override;
-    void showScriptError(int number, const QString &message) override;
-    void showLocatedScriptError(int number, const QString &message,
-                                const ScriptErrorDetail &detail) override;
-    int createSeiteWindow() override { return OpenSeiteWindow(); }
-    int createSkriptWindow() override { return OpenSkriptWindow(); }
-    bool hasSeiteWindow(int index) const override { return IsSeiteWindowOpen(index); }
-    bool hasSkriptWindow(int index) const override { return IsSkriptWindowOpen(index); }
-    void seiteSenden(int index) override;
-    void seiteClose(int index) override;
-    void skriptNeu(int index) override;
-    bool skriptLaden(int index, const QString &fileName) override;
-    bool skriptSpeichern(int index, const QString &fileName) override;
-    void skriptAusfuehren(int index) override;
-    void skriptClose(int index) override;
-
-signals:
-    // A script window became idle (its run ended, by any cause).
-    void skriptIdle(int index);
-    // Request window `index` is open and registered; its request engine.
-    void seiteWindowOpened(int index, varnok::RequestSession *session);
+    void stopAllScripts() { m_host.stopAllScripts(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -107,42 +77,29 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void showSeiteWindow(int index);
+    void showSkriptWindow(int index);
     void showMenuFor(QMdiSubWindow *sub);
     void onSubWindowActivated(QMdiSubWindow *sub);
-    void onSkriptRunStateChanged(int index);
+    void onSkriptBusyChanged();
     void closeSubWindowOf(QWidget *window);
     // Gives a new child window its place and size inside the workspace.
     void placeNewSubWindow(QMdiSubWindow *sub, QSize size);
     void showLimitMessage();
     void openSideWindow(QPointer<QWidget> &slot, bool help);
-    QWidget *dialogParent();
 
-    Dialogs &m_dialogs;
-    const Showing m_showing;
-    WindowRegistry m_registry;
-    Engine m_engine;
+    WindowHost m_host;
+    std::array<QPointer<Skript>, WindowSlots::kSlots + 1> m_skriptViews;
+    std::array<QPointer<SeiteWindow>, WindowSlots::kSlots + 1> m_seiteViews;
     QMdiArea *m_mdi = nullptr;
     QAction *m_neuesFenster = nullptr;
     QAction *m_neuerSkript = nullptr;
     QMenu *m_hilfeMenu = nullptr;
-    QList<QAction *> m_shownActions;
     QIcon m_icon;
     QPointer<QWidget> m_hilfe;
     QPointer<QWidget> m_ueber;
     int m_cascadeStep = 0;
-
-    // The script windows' runs that are executing: an error box belongs to
-    // the innermost one.
-    ActiveRuns m_activeRuns;
     bool m_closeWhenIdle = false;
-    bool m_windowClosed = false; // since the last yield
-    std::chrono::steady_clock::time_point m_lastEvents{};
-    std::chrono::steady_clock::time_point m_lastClockRead{};
-    int m_yieldsSinceClock = 0;
-    int m_clockStep = 8; // statements from one clock read to the next
-    int m_receptionChecks = 0; // statements since the last question
-    // Sockets of request windows with an open connection (shared with them).
-    std::shared_ptr<ReceptionWatch> m_receptions = std::make_shared<ReceptionWatch>();
 };
 
 } // namespace varnok

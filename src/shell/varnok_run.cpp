@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// varnok-run [OPTION] DATEI...: runs each script file in a new script window
-// of an unseen main window, one after the other, exactly as Ausführen
-// would, and exits when the last one's window is idle again. DATEI "-" is
-// standard input.
+// varnok-run [OPTION] DATEI...: runs each script file in a new script window,
+// one after the other, exactly as Ausführen would, and exits when the last
+// one's window is idle again. DATEI "-" is standard input. The windows are
+// the desktop's without their views: the same host, documents, run control
+// and request engine, on QtCore and QtNetwork alone.
 //
 // Exit status: the worst of the files' (2 > 1 > 3 > 0): 0 the run ended
 // without an error box and every check passed, 1 an error box ended it,
@@ -11,26 +12,25 @@
 // could not be written, 3 no error box but a failed check; 128 + the signal
 // number when SIGINT (130) or SIGTERM (143) stopped it.
 //
-// main() reads as the jobs in order: the command line, Qt and the unseen
-// main window, the signals, then each file: load, run, report.
+// main() reads as the jobs in order: the command line, Qt and the window
+// host, the signals, then each file: load, run, report.
 
 #include "common/fileaccess.h"
 #include "common/limits.h"
 #include "common/standardstreams.h"
+#include "common/headlessdialogs.h"
 #include "editor/scriptfile.h"
-#include "editor/skriptwindow.h"
+#include "editor/skriptdocument.h"
 #include "interpreter/scriptconsole.h"
-#include "shell/application.h"
-#include "shell/buildinfo.h"
-#include "shell/mainform.h"
 #include "request/requestsession.h"
+#include "shell/buildinfo.h"
 #include "shell/requestreport.h"
 #include "shell/runcall.h"
 #include "shell/runreport.h"
-#include "widgets/headlessdialogs.h"
-#include "widgets/iconcachestyle.h"
+#include "shell/translations.h"
+#include "shell/windowhost.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QPointer>
@@ -74,9 +74,9 @@ void print(int fd, const QString &text)
     varnok::writeToStream(fd, text.toUtf8());
 }
 
-// Standard error belongs to the script's boxes. Qt's own chatter (a
-// platform's notes on unsupported window features, missing
-// runtime folders) would mix into it; only its serious messages stay.
+// Standard error belongs to the script's boxes. Qt's own chatter (notes on
+// missing runtime folders, say) would mix into it; only its serious
+// messages stay.
 void qtMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
@@ -117,7 +117,7 @@ int answerWithoutRun(const varnok::ParsedRunCall &parsed)
 // reports need to say where a statement stands.
 struct StartedScript
 {
-    QPointer<varnok::Skript> window;
+    QPointer<varnok::SkriptDocument> window;
     int index = 0;
     QString fileName;  // as given, "-" for standard input
     QString shownName; // in box lines and reports
@@ -168,12 +168,12 @@ QString loadFailureText(const QString &fileName)
 
 // Opens a new script window and loads the file into it; null (and the
 // window closed again) when it cannot be loaded.
-std::unique_ptr<StartedScript> loadScript(varnok::MainForm &form, const QString &fileName,
+std::unique_ptr<StartedScript> loadScript(varnok::WindowHost &host, const QString &fileName,
                                           const std::optional<QByteArray> &bytes)
 {
     const bool fromStdin = fileName == QStringLiteral("-");
-    const int index = bytes ? form.OpenSkriptWindow() : 0;
-    varnok::Skript *skript = form.skriptWindow(index);
+    const int index = bytes ? host.OpenSkriptWindow() : 0;
+    varnok::SkriptDocument *skript = host.skriptDocument(index);
     if (!skript)
         return nullptr;
     // A file without any CR was written on a Unix system: its lines end at
@@ -186,7 +186,7 @@ std::unique_ptr<StartedScript> loadScript(varnok::MainForm &form, const QString 
     if (fromStdin || lfLineEnds) {
         skript->loadDocument(varnok::decodeScriptFile(crlf), fromStdin ? QString() : fileName);
     } else if (!skript->LoadDatei(fileName)) {
-        form.skriptClose(index);
+        host.skriptClose(index);
         return nullptr;
     }
     if (looksLikeUtf8(*bytes))
@@ -209,15 +209,15 @@ std::unique_ptr<StartedScript> loadScript(varnok::MainForm &form, const QString 
 // window's run is the innermost one and its text is still what was loaded
 // (a script may load another file into it or change it). Lines count as the
 // file was read. The file without a line otherwise.
-varnok::ScriptPlace placeOf(const varnok::MainForm &form, const StartedScript &started)
+varnok::ScriptPlace placeOf(varnok::WindowHost &host, const StartedScript &started)
 {
     varnok::ScriptPlace place{started.shownName, 0};
-    if (!started.window || form.activeRuns().innermostWindow() != started.index)
+    if (!started.window || host.activeRuns().innermostWindow() != started.index)
         return place;
     const varnok::TextModel &text = *started.window->text1();
     if (text.scriptText() != started.loadedText)
         return place;
-    qsizetype start = const_cast<varnok::MainForm &>(form).engine().currentStatementStart(text);
+    qsizetype start = host.engine().currentStatementStart(text);
     // The window executes, but no statement of its own: its wait condition,
     // evaluated at a tick. The runner left the waiting statement selected.
     if (start < 0)
@@ -234,8 +234,8 @@ varnok::ScriptPlace placeOf(const varnok::MainForm &form, const StartedScript &s
 class RunConsole : public varnok::ScriptConsole
 {
 public:
-    RunConsole(const varnok::RunCall &call, varnok::RunReport &report, const varnok::MainForm &form)
-        : m_tap(call.tap), m_report(report), m_form(form)
+    RunConsole(const varnok::RunCall &call, varnok::RunReport &report, varnok::WindowHost &host)
+        : m_tap(call.tap), m_report(report), m_host(host)
     {
         for (const auto &[name, value] : call.parameters)
             m_parameters.insert(name, value);
@@ -244,7 +244,7 @@ public:
 
     void check(const QString &name, bool passed) override
     {
-        m_report.check(name, passed, m_started ? placeOf(m_form, *m_started) : varnok::ScriptPlace{});
+        m_report.check(name, passed, m_started ? placeOf(m_host, *m_started) : varnok::ScriptPlace{});
     }
     void writeLine(const QString &text) override
     {
@@ -262,7 +262,7 @@ public:
 private:
     bool m_tap;
     varnok::RunReport &m_report;
-    const varnok::MainForm &m_form;
+    varnok::WindowHost &m_host;
     QHash<QString, QString> m_parameters;
     const StartedScript *m_started = nullptr;
 };
@@ -274,16 +274,16 @@ private:
 class SignalBridge
 {
 public:
-    explicit SignalBridge(varnok::MainForm &form)
+    explicit SignalBridge(varnok::WindowHost &host)
     {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, m_fds) != 0)
             return;
         g_signalFd = m_fds[0];
         m_notifier = std::make_unique<QSocketNotifier>(m_fds[1], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &form, [this, &form] {
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &host, [this, &host] {
             char byte;
             [[maybe_unused]] const ssize_t n = ::read(m_fds[1], &byte, 1);
-            form.stopAllScripts();
+            host.stopAllScripts();
         });
         struct sigaction sa = {};
         sa.sa_handler = onSignal;
@@ -307,10 +307,10 @@ private:
 // Presses Ausführen and lets the events run until the window is idle again;
 // then Stopp on every other busy script window, so a waiting or looping
 // window of this file cannot keep the process alive.
-void runToItsEnd(QApplication &app, varnok::MainForm &form, const StartedScript &started)
+void runToItsEnd(QCoreApplication &app, varnok::WindowHost &host, const StartedScript &started)
 {
     const QMetaObject::Connection idle =
-        QObject::connect(&form, &varnok::MainForm::skriptIdle, &app, [&](int index) {
+        QObject::connect(&host, &varnok::WindowHost::skriptIdle, &app, [&](int index) {
             if (index == started.index)
                 QCoreApplication::quit();
         });
@@ -318,7 +318,7 @@ void runToItsEnd(QApplication &app, varnok::MainForm &form, const StartedScript 
     if (started.window && !started.window->isIdle())
         app.exec();
     QObject::disconnect(idle);
-    form.stopAllScripts();
+    host.stopAllScripts();
 }
 
 // The last error box of the started file's run, as it was shown.
@@ -357,51 +357,43 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    // Nothing is ever shown, so no display is needed, and nothing is painted,
-    // so no fonts are: the minimal platform never loads fontconfig or the
-    // font list, which were 40 % of starting up. A platform the user names
-    // is still honoured.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "minimal");
+    // Nothing is ever shown: no display, no platform plugin, no fonts.
     qInstallMessageHandler(qtMessages);
     int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    QApplication::setApplicationName(QStringLiteral("varnok-run"));
-    QApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
-    QApplication::setQuitOnLastWindowClosed(false);
-    varnok::installIconCacheStyle(app, varnok::IconCacheStyle::Icons::None);
+    QCoreApplication app(qtArgc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnok-run"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(varnok::buildinfo::version));
     const auto translator = varnok::installGermanTranslations(app);
 
     varnok::HeadlessDialogs dialogs(STDERR_FILENO);
     // A script error's box line stays as tools read it; where it happened
     // follows on a line of its own.
     dialogs.setDetailPrefix(QStringLiteral("varnok-run: "));
-    varnok::MainForm form(dialogs, varnok::MainForm::Showing::Never);
-    form.show();
-    const SignalBridge signalBridge(form);
+    varnok::WindowHost host(dialogs);
+    const SignalBridge signalBridge(host);
     varnok::RequestReport requests([](const QString &line) { print(STDERR_FILENO, line); }, call.mitschnittFolder);
-    QObject::connect(&form, &varnok::MainForm::seiteWindowOpened, &requests, &varnok::RequestReport::watch);
+    QObject::connect(&host, &varnok::WindowHost::seiteWindowOpened, &requests, &varnok::RequestReport::watch);
 
     varnok::RunReport report(call.tap ? STDOUT_FILENO : -1, int(call.files.size()));
-    RunConsole console(call, report, form);
-    form.engine().setConsole(&console);
+    RunConsole console(call, report, host);
+    host.engine().setConsole(&console);
 
     const StartedScript *current = nullptr;
     std::optional<SeenBox> lastBox;
     dialogs.setLocation([&]() -> QString {
         if (!current)
             return QString();
-        const varnok::ScriptPlace place = placeOf(form, *current);
+        const varnok::ScriptPlace place = placeOf(host, *current);
         return place.line > 0 ? place.file + QLatin1Char(':') + QString::number(place.line) : QString();
     });
     dialogs.setObserver([&](const QString &title, const QString &text) {
-        if (current && isErrorBoxTitle(title) && form.activeRuns().innermostWindow() == current->index)
-            lastBox = SeenBox{placeOf(form, *current), title, text};
+        if (current && isErrorBoxTitle(title) && host.activeRuns().innermostWindow() == current->index)
+            lastBox = SeenBox{placeOf(host, *current), title, text};
     });
 
     for (qsizetype k = 0; k < call.files.size() && SignalBridge::status() == 0; ++k) {
         report.beginFile(call.files[k] == QStringLiteral("-") ? QStringLiteral("<stdin>") : call.files[k]);
-        const std::unique_ptr<StartedScript> started = loadScript(form, call.files[k], bytes[k]);
+        const std::unique_ptr<StartedScript> started = loadScript(host, call.files[k], bytes[k]);
         if (!started) {
             print(STDERR_FILENO, QStringLiteral("varnok-run: ") + loadFailureText(call.files[k]) + u'\n');
             report.loadFailure(loadFailureText(call.files[k]));
@@ -409,7 +401,7 @@ int main(int argc, char **argv)
             current = started.get();
             console.setStarted(current);
             lastBox.reset();
-            runToItsEnd(app, form, *started);
+            runToItsEnd(app, host, *started);
             current = nullptr;
             console.setStarted(nullptr);
             if (started->window && started->window->lastRunEndedByError() && lastBox)
@@ -422,7 +414,7 @@ int main(int argc, char **argv)
     report.finish();
     dialogs.setLocation(nullptr);
     dialogs.setObserver(nullptr);
-    form.engine().setConsole(nullptr);
+    host.engine().setConsole(nullptr);
 
     int status = report.status();
     if (!call.junitFile.isEmpty() && !varnok::replaceRegularFile(call.junitFile, report.junitXml())) {

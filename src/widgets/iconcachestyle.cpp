@@ -9,8 +9,6 @@ namespace varnok {
 
 QIcon IconCacheStyle::standardIcon(StandardPixmap icon, const QStyleOption *option, const QWidget *widget) const
 {
-    if (m_none)
-        return {};
     // An option may carry a state or a palette the icon is drawn for; only
     // the plain question, which the frames ask, is answered from the cache.
     if (option)
@@ -25,9 +23,9 @@ QIcon IconCacheStyle::standardIcon(StandardPixmap icon, const QStyleOption *opti
     return made;
 }
 
-void installIconCacheStyle(QApplication &app, IconCacheStyle::Icons icons)
+void installIconCacheStyle(QApplication &app)
 {
-    app.setStyle(new IconCacheStyle(icons));
+    app.setStyle(new IconCacheStyle);
 }
 
 } // namespace varnok

@@ -21,23 +21,17 @@ namespace varnok {
 class IconCacheStyle : public QProxyStyle
 {
 public:
-    // Images: the icons as the style draws them. None: every icon empty, for
-    // a program that never shows a window (varnok-run), so that no image is
-    // ever decoded and Qt's image plugins are never loaded.
-    enum class Icons { Images, None };
-
     // Wraps the style the application would have had.
-    explicit IconCacheStyle(Icons icons = Icons::Images) : m_none(icons == Icons::None) {}
+    IconCacheStyle() = default;
 
     QIcon standardIcon(StandardPixmap icon, const QStyleOption *option = nullptr,
                        const QWidget *widget = nullptr) const override;
 
 private:
-    const bool m_none;
     mutable QHash<std::pair<int, int>, QIcon> m_icons;
 };
 
 // Puts the style on `app` (it takes ownership); before any window exists.
-void installIconCacheStyle(QApplication &app, IconCacheStyle::Icons icons = IconCacheStyle::Icons::Images);
+void installIconCacheStyle(QApplication &app);
 
 } // namespace varnok

@@ -73,7 +73,7 @@ private slots:
         open();
         bool lockedDuringRun = false;
         QString captionDuringRun;
-        connect(s1, &Skript::runStateChanged, this, [&] {
+        connect(&s1->document(), &SkriptDocument::busyChanged, this, [&] {
             if (s1->isIdle())
                 return;
             lockedDuringRun = s1->text1()->isReadOnly();
@@ -270,10 +270,10 @@ private slots:
         s->Ausfuehren_Click();
         auto *sub = qobject_cast<QMdiSubWindow *>(s->parentWidget());
         QVERIFY(!sub->close());
-        s->Laden_Click();
-        s->neu_Click();
-        s->Speichern_Click();
-        s->Speichern_unter_Click();
+        s->document().Laden_Click();
+        s->document().neu_Click();
+        s->document().Speichern_Click();
+        s->document().Speichern_unter_Click();
         const auto boxes = dialogs->messages();
         QCOMPARE(boxes.size(), size_t(5));
         for (const auto &b : boxes) {

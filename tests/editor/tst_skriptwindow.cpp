@@ -6,7 +6,7 @@
 #include "editor/skriptwindow.h"
 #include "shell/mainform.h"
 #include "shell/scripteddialogs.h"
-#include "widgets/dialogs.h"
+#include "widgets/widgetdialogs.h"
 #include "widgets/textbox.h"
 
 #include <QAction>
@@ -101,9 +101,9 @@ private slots:
 
     void captionQuotesANameWithABlank()
     {
-        s->SetFormCaption(QStringLiteral("/tmp/ein skript.varnok-skript"));
+        s->document().SetFormCaption(QStringLiteral("/tmp/ein skript.varnok-skript"));
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - \"/tmp/ein skript.varnok-skript\""));
-        s->SetFormCaption(QStringLiteral("/tmp/x.varnok-skript"));
+        s->document().SetFormCaption(QStringLiteral("/tmp/x.varnok-skript"));
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - /tmp/x.varnok-skript"));
     }
 
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(!s->isModified());
         QCOMPARE(s->currentFile(), path("l.varnok-skript"));
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - ") + path("l.varnok-skript"));
-        QCOMPARE(s->loadDialog().fileName, path("l.varnok-skript"));
+        QCOMPARE(s->document().loadDialog().fileName, path("l.varnok-skript"));
         QVERIFY(dialogs->shown.empty());
     }
 
@@ -154,7 +154,7 @@ private slots:
     {
         putFile(path("d.varnok-skript"), "QUIT\r\n");
         dialogs->files = {path("d.varnok-skript")};
-        s->Laden_Click();
+        s->document().Laden_Click();
         const auto opened = dialogs->of(Kind::Open);
         QCOMPARE(opened.size(), size_t(1));
         QCOMPARE(opened[0].settings.title, QStringLiteral("Skript laden"));
@@ -166,7 +166,7 @@ private slots:
         // The dialog presets the last name next time; a failure says so.
         QFile::remove(path("d.varnok-skript"));
         dialogs->files = {path("d.varnok-skript")};
-        s->Laden_Click();
+        s->document().Laden_Click();
         QCOMPARE(dialogs->of(Kind::Open).back().settings.fileName, path("d.varnok-skript"));
         QCOMPARE(dialogs->messages().size(), size_t(1));
         QCOMPARE(dialogs->messages()[0].title, QStringLiteral("Fehler"));
@@ -336,7 +336,7 @@ private slots:
         s->text1()->setText(QStringLiteral("x"));
         QVERIFY(s->isWindowModified());
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
-        s->neu_Click();
+        s->document().neu_Click();
         QVERIFY(!s->isWindowModified());
     }
 
@@ -344,7 +344,7 @@ private slots:
     {
         s->text1()->setText(QStringLiteral("EXEC 1"));
         dialogs->files = {path("s.varnok-skript")};
-        s->Speichern_Click();
+        s->document().Speichern_Click();
         auto saves = dialogs->of(Kind::Save);
         QCOMPARE(saves.size(), size_t(1));
         QCOMPARE(saves[0].settings.title, QStringLiteral("Skript speichern"));
@@ -356,7 +356,7 @@ private slots:
         QVERIFY(!s->isModified());
 
         s->text1()->setText(QStringLiteral("EXEC 2"));
-        s->Speichern_Click();
+        s->document().Speichern_Click();
         QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
         QVERIFY(dialogs->questions().empty());
         QCOMPARE(fileBytes(path("s.varnok-skript")), QByteArray("EXEC 2\r\n"));
@@ -368,7 +368,7 @@ private slots:
         s->text1()->setText(QStringLiteral("x"));
         QVERIFY(s->SaveDatei(path("sub/x.varnok-skript")));
         QDir(path("sub")).removeRecursively();
-        s->Speichern_Click();
+        s->document().Speichern_Click();
         QCOMPARE(dialogs->messages().size(), size_t(1));
         QCOMPARE(dialogs->messages()[0].text, QStringLiteral("Fehler beim Speichern."));
         QVERIFY(s->isModified() == false); // unchanged since the last save
@@ -380,7 +380,7 @@ private slots:
         s->text1()->setText(QStringLiteral("neu"));
         dialogs->files = {path("da.varnok-skript")};
         dialogs->answers = {false};
-        s->Speichern_unter_Click();
+        s->document().Speichern_unter_Click();
         QCOMPARE(dialogs->questions().size(), size_t(1));
         QCOMPARE(dialogs->questions()[0].title, QStringLiteral("Überschreiben"));
         QCOMPARE(dialogs->questions()[0].text,
@@ -393,7 +393,7 @@ private slots:
 
         dialogs->files = {path("da.varnok-skript")};
         dialogs->answers = {true};
-        s->Speichern_unter_Click();
+        s->document().Speichern_unter_Click();
         QCOMPARE(fileBytes(path("da.varnok-skript")), QByteArray("neu\r\n"));
         QCOMPARE(s->currentFile(), path("da.varnok-skript"));
     }
@@ -414,7 +414,7 @@ private slots:
         putFile(path("ro.varnok-skript"), "alt\r\n");
         QFile::setPermissions(path("ro.varnok-skript"), QFileDevice::ReadOwner);
         s->text1()->setText(QStringLiteral("neu"));
-        QVERIFY(form->skriptSpeichern(1, path("ro.varnok-skript")));
+        QVERIFY(form->host().skriptSpeichern(1, path("ro.varnok-skript")));
         QVERIFY(dialogs->shown.empty());
         QCOMPARE(fileBytes(path("ro.varnok-skript")), QByteArray("neu\r\n"));
         QVERIFY(QFile::permissions(path("ro.varnok-skript")) & QFileDevice::WriteOwner);
@@ -423,7 +423,7 @@ private slots:
     void namedSaveFailureIsSilent()
     {
         s->text1()->setText(QStringLiteral("x"));
-        QVERIFY(!form->skriptSpeichern(1, path("fehlt/x.varnok-skript")));
+        QVERIFY(!form->host().skriptSpeichern(1, path("fehlt/x.varnok-skript")));
         QVERIFY(dialogs->shown.empty());
         QVERIFY(s->isModified());
     }
@@ -456,12 +456,12 @@ private slots:
     {
         putFile(path("n.varnok-skript"), "QUIT\r\n");
         QVERIFY(s->LoadDatei(path("n.varnok-skript")));
-        s->neu_Click();
+        s->document().neu_Click();
         QVERIFY(dialogs->shown.empty()); // not modified: no question
         QVERIFY(s->text1()->text().isEmpty());
         QVERIFY(!s->isModified());
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
-        s->Speichern_Click();
+        s->document().Speichern_Click();
         QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
     }
 
@@ -469,7 +469,7 @@ private slots:
     {
         s->text1()->setText(QStringLiteral("ungesichert"));
         dialogs->answers = {false};
-        s->neu_Click();
+        s->document().neu_Click();
         QCOMPARE(dialogs->questions().size(), size_t(1));
         QCOMPARE(dialogs->questions()[0].title, QStringLiteral("Speichern"));
         QCOMPARE(dialogs->questions()[0].text,
@@ -479,14 +479,14 @@ private slots:
         // Yes and a cancelled save dialog: the prompt says stop.
         s->text1()->setText(QStringLiteral("noch einmal"));
         dialogs->answers = {true};
-        s->neu_Click();
+        s->document().neu_Click();
         QCOMPARE(dialogs->of(Kind::Save).size(), size_t(1));
         QCOMPARE(s->text1()->text(), QStringLiteral("noch einmal"));
 
         // Yes and a save that works: the document goes on to Neu.
         dialogs->answers = {true};
         dialogs->files = {path("p.varnok-skript")};
-        s->neu_Click();
+        s->document().neu_Click();
         QCOMPARE(fileBytes(path("p.varnok-skript")), QByteArray("noch einmal\r\n"));
         QVERIFY(s->text1()->text().isEmpty());
         QCOMPARE(caption(s), QStringLiteral("Skript 1 - Neu"));
@@ -497,13 +497,13 @@ private slots:
         putFile(path("l.varnok-skript"), "QUIT\r\n");
         s->text1()->setText(QStringLiteral("ungesichert"));
         dialogs->answers = {true};
-        s->Laden_Click(); // Yes, save cancelled: no load dialog
+        s->document().Laden_Click(); // Yes, save cancelled: no load dialog
         QVERIFY(dialogs->of(Kind::Open).empty());
         QCOMPARE(s->text1()->text(), QStringLiteral("ungesichert"));
 
         dialogs->answers = {false};
         dialogs->files = {path("l.varnok-skript")};
-        s->Laden_Click();
+        s->document().Laden_Click();
         QCOMPARE(s->text1()->text(), QStringLiteral("QUIT"));
     }
 
@@ -583,7 +583,7 @@ private slots:
             textWhileOpen = w->text1()->text();
             box->button(QMessageBox::No)->click(); // only a button answers
         });
-        w->neu_Click();
+        w->document().neu_Click();
         QVERIFY(openAfterEscape);
         QVERIFY(openAfterClose);
         QCOMPARE(textWhileOpen, text);
@@ -594,7 +594,7 @@ private slots:
     {
         putFile(path("k.varnok-skript"), "QUIT\r\n");
         QVERIFY(s->LoadDatei(path("k.varnok-skript")));
-        form->skriptNeu(1);
+        form->host().skriptNeu(1);
         QVERIFY(s->text1()->text().isEmpty());
         QVERIFY(s->isModified());
         QCOMPARE(s->currentFile(), path("k.varnok-skript"));
@@ -604,13 +604,13 @@ private slots:
 
     void hostOperationsOnClosedWindowsDoNothing()
     {
-        QVERIFY(!form->skriptLaden(7, path("x")));
-        QVERIFY(!form->skriptSpeichern(7, path("x")));
-        form->skriptNeu(7);
-        form->skriptAusfuehren(7);
-        form->skriptClose(7);
-        form->seiteSenden(7);
-        form->seiteClose(7);
+        QVERIFY(!form->host().skriptLaden(7, path("x")));
+        QVERIFY(!form->host().skriptSpeichern(7, path("x")));
+        form->host().skriptNeu(7);
+        form->host().skriptAusfuehren(7);
+        form->host().skriptClose(7);
+        form->host().seiteSenden(7);
+        form->host().seiteClose(7);
         QVERIFY(dialogs->shown.empty());
         QVERIFY(!QFile::exists(path("x")));
     }

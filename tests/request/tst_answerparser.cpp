@@ -363,6 +363,40 @@ private slots:
             QCOMPARE(text[i], cp1252ToChar(static_cast<unsigned char>(body[i])));
     }
 
+    void bodyKeptUndecodedReadsAsIfDecodedAtOnce()
+    {
+        // The body waits as pieces of the socket's reads (or copies of the
+        // bytes) until someone reads it. Order, length, selection, appends
+        // of other text, a piece changed by its owner afterwards and a
+        // replaced text must all come out as with decoding at once.
+        Fields f;
+        TextModel &text = *f.models[SeiteField::Text];
+        QByteArray piece = "HTTP/1.1 200 OK\r\n\r\nab\x80";
+        f.sink->holdPiece(piece);
+        f.parser->feed(piece);
+        f.sink->holdPiece(QByteArray());
+        QByteArray second = "cd\x9F";
+        f.sink->holdPiece(second);
+        f.parser->feed(second);
+        f.sink->holdPiece(QByteArray());
+        f.parser->feed("ef"); // no owner: copied
+        piece[piece.size() - 1] = 'X';
+        second.fill('Y');
+        QCOMPARE(text.size(), 8);
+        text.setSelection(6, 50);
+        QCOMPARE(text.selectionLength(), 2);
+        QCOMPARE(text.text(), QStringLiteral("ab\u20ACcd\u0178ef"));
+        f.parser->feed("g");
+        text.append(u"h");
+        f.parser->feed("i");
+        text.replaceRange(0, 1, u"A");
+        QCOMPARE(text.text(), QStringLiteral("Ab\u20ACcd\u0178efghi"));
+        f.parser->feed("j");
+        text.setText(QStringLiteral("neu"));
+        QCOMPARE(text.scriptText(), QStringLiteral("neu"));
+        QCOMPARE(text.size(), 3);
+    }
+
     void contentLengthIsOnlyAHint()
     {
         // Room made for the body must not depend on the server telling the

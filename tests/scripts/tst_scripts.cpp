@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Golden scripts: every tests/scripts/*.varnok-skript file runs as varnok-run
-// runs a file: loaded by script window 1 of a main window that is not shown,
-// started with Ausführen, and the event loop (with the windows' wait timers)
+// runs a file: loaded by script window 1 of a window host (no screen, no
+// widgets), started with Ausführen, and the event loop (with the windows' wait timers)
 // running until window 1 is idle again. Script window 2 is open beside it and
 // collects what the script computes. Comment lines say what must come out:
 //   ' ausgabe: TEXT     the text of window 2 (all such lines joined)
@@ -9,11 +9,10 @@
 //   ' antwort: ja|nein  the answer to the next question (optional)
 //   ' status: N         varnok-run's exit status for the file (0 when absent)
 
+#include "common/headlessdialogs.h"
 #include "editor/scriptfile.h"
-#include "editor/skriptwindow.h"
-#include "shell/mainform.h"
 #include "shell/scripteddialogs.h"
-#include "widgets/headlessdialogs.h"
+#include "shell/windowhost.h"
 
 #include <QDir>
 #include <QTest>
@@ -55,33 +54,31 @@ private slots:
                 expectedStatus = line.mid(10).toInt();
         }
 
-        MainForm form(dialogs);
-        form.setAttribute(Qt::WA_DontShowOnScreen);
-        form.show();
-        QCOMPARE(form.OpenSkriptWindow(), 1);
-        Skript *skript = form.skriptWindow(1);
+        WindowHost host(dialogs);
+        QCOMPARE(host.OpenSkriptWindow(), 1);
+        const QPointer<SkriptDocument> skript = host.skriptDocument(1);
         QVERIFY(skript->LoadDatei(path));
-        QCOMPARE(form.OpenSkriptWindow(), 2);
+        QCOMPARE(host.OpenSkriptWindow(), 2);
 
         skript->Ausfuehren_Click();
         QTRY_VERIFY_WITH_TIMEOUT(skript->isIdle(), 20000);
         const int status = skript->lastRunEndedByError() ? 1 : 0;
         // Runs of other windows would keep going; varnok-run stops them too.
-        form.stopAllScripts();
-        QTRY_VERIFY_WITH_TIMEOUT(!form.anyScriptBusy(), 20000);
+        host.stopAllScripts();
+        QTRY_VERIFY_WITH_TIMEOUT(!host.anyScriptBusy(), 20000);
 
         QStringList boxes;
         for (const ScriptedDialogs::Shown &s : dialogs.shown)
             boxes << HeadlessDialogs::line(s.title, s.text);
-        const Skript *output = form.skriptWindow(2);
+        const SkriptDocument *output = host.skriptDocument(2);
         QCOMPARE(output ? output->text1()->text() : QStringLiteral("<geschlossen>"), expectedOutput);
         QCOMPARE(boxes, expectedBoxes);
         QCOMPARE(status, expectedStatus);
         // Whatever happened, the run is over and its object released.
-        QCOMPARE(form.engine().GetValueByPath(u"SkriptFenster(1).Status", {}, 0), QStringLiteral("0"));
-        QVERIFY(!form.engine().SkriptObjectAlive(1));
+        QCOMPARE(host.engine().GetValueByPath(u"SkriptFenster(1).Status", {}, 0), QStringLiteral("0"));
+        QVERIFY(!host.engine().SkriptObjectAlive(1));
     }
 };
 
-QTEST_MAIN(TestScripts)
+QTEST_GUILESS_MAIN(TestScripts)
 #include "tst_scripts.moc"

@@ -4,7 +4,7 @@
 // the answers a test queued (questions default to No, file dialogs to
 // cancel).
 
-#include "widgets/dialogs.h"
+#include "common/dialogs.h"
 
 #include <QString>
 #include <deque>
@@ -26,19 +26,19 @@ public:
         FileDialogSettings settings;
     };
 
-    void message(QWidget *, const QString &title, const QString &text) override
+    void message(QObject *, const QString &title, const QString &text) override
     {
         shown.push_back({Kind::Message, title, text, {}});
         if (onMessage)
             onMessage(title, text);
     }
-    void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+    void scriptErrorMessage(QObject *parent, const QString &title, const QString &text,
                             const ErrorPlace &place) override
     {
         places.push_back(place);
         message(parent, title, text);
     }
-    bool askYesNo(QWidget *, const QString &title, const QString &text) override
+    bool askYesNo(QObject *, const QString &title, const QString &text) override
     {
         shown.push_back({Kind::Question, title, text, {}});
         if (onQuestion)
@@ -49,14 +49,14 @@ public:
         answers.pop_front();
         return yes;
     }
-    std::optional<QString> openFile(QWidget *, const FileDialogSettings &s) override
+    std::optional<QString> openFile(QObject *, const FileDialogSettings &s) override
     {
         shown.push_back({Kind::Open, s.title, QString(), s});
         if (onFileDialog)
             onFileDialog();
         return nextFile();
     }
-    std::optional<QString> saveFile(QWidget *, const FileDialogSettings &s) override
+    std::optional<QString> saveFile(QObject *, const FileDialogSettings &s) override
     {
         shown.push_back({Kind::Save, s.title, QString(), s});
         if (onFileDialog)

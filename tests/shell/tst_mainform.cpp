@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(form->mdiArea()->activeSubWindow(), subs.last());
         QCOMPARE(form->OpenSeiteWindow(), 3);
         QPointer<QMdiSubWindow> mitschnitt = subs.last();
-        form->seiteClose(2);
+        form->host().seiteClose(2);
         QTRY_VERIFY(!mitschnitt);
         QCOMPARE(form->mdiArea()->subWindowList().size(), 2);
         QCOMPARE(form->OpenSeiteWindow(), 2);
@@ -186,8 +186,8 @@ private slots:
         QCOMPARE(form->OpenSeiteWindow(), 1);
         QCOMPARE(form->engine().GetValueByPath(u"SkriptFenster(1).Status", {}, 0), QStringLiteral("0"));
         QCOMPARE(form->engine().GetValueByPath(u"SeiteFenster(1).Status", {}, 0), QStringLiteral("0"));
-        form->skriptClose(1);
-        form->seiteClose(1);
+        form->host().skriptClose(1);
+        form->host().seiteClose(1);
         QVERIFY(!form->IsSkriptWindowOpen(1));
         QVERIFY(!form->IsSeiteWindowOpen(1));
         QVERIFY(form->engine().root().objectArray(u"SkriptFenster")->peekObject(1)->variable(u"Status") == nullptr);
@@ -224,20 +224,20 @@ private slots:
         Skript *s = form->skriptWindow(1);
         s->text1()->setText(QStringLiteral("EXEC Main.Text.Plus(1 2)"));
         auto closeFromOutside = [this] {
-            form->skriptClose(1);
+            form->host().skriptClose(1);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         };
         dialogs->onFileDialog = closeFromOutside;
         dialogs->onQuestion = [&](const QString &, const QString &) { closeFromOutside(); };
-        s->Laden_Click();      // the save question, then the file dialog
-        s->Speichern_unter_Click();
+        s->document().Laden_Click();      // the save question, then the file dialog
+        s->document().Speichern_unter_Click();
         QVERIFY(form->IsSkriptWindowOpen(1));
         QCOMPARE(form->skriptWindow(1), s);
         QCOMPARE(s->text1()->scriptText(), QStringLiteral("EXEC Main.Text.Plus(1 2)"));
 
         dialogs->onFileDialog = nullptr;
         dialogs->onQuestion = nullptr;
-        form->skriptClose(1); // the question (No) is asked, then it goes
+        form->host().skriptClose(1); // the question (No) is asked, then it goes
         QVERIFY(!form->IsSkriptWindowOpen(1));
     }
 

@@ -3,7 +3,7 @@
 // question answers only by its buttons, the file dialogs show their
 // filters by name.
 
-#include "widgets/dialogs.h"
+#include "widgets/widgetdialogs.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message box, question and file dialog of the program goes through
-// this seam, so tests and varnok-run answer them without a person.
+// this seam, so tests and varnok-run answer them without a person. The
+// parent is the window a box belongs to (a widget, when there is a screen),
+// or null.
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-class QWidget;
+class QObject;
 
 namespace varnok {
 
@@ -40,32 +42,20 @@ class Dialogs
 public:
     virtual ~Dialogs() = default;
     // A modal box without icon and with only an OK button.
-    virtual void message(QWidget *parent, const QString &title, const QString &text) = 0;
+    virtual void message(QObject *parent, const QString &title, const QString &text) = 0;
     // The same box for a script error, with where it happened as a second
     // part. By default only the box.
-    virtual void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+    virtual void scriptErrorMessage(QObject *parent, const QString &title, const QString &text,
                                     const ErrorPlace &place)
     {
         static_cast<void>(place);
         message(parent, title, text);
     }
     // A modal Yes/No question without icon; true for Yes.
-    virtual bool askYesNo(QWidget *parent, const QString &title, const QString &text) = 0;
+    virtual bool askYesNo(QObject *parent, const QString &title, const QString &text) = 0;
     // The chosen file, or nothing when the dialog was cancelled.
-    virtual std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) = 0;
-    virtual std::optional<QString> saveFile(QWidget *parent, const FileDialogSettings &settings) = 0;
-};
-
-// The real boxes and dialogs of Qt.
-class WidgetDialogs : public Dialogs
-{
-public:
-    void message(QWidget *parent, const QString &title, const QString &text) override;
-    void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
-                            const ErrorPlace &place) override;
-    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
-    std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
-    std::optional<QString> saveFile(QWidget *parent, const FileDialogSettings &settings) override;
+    virtual std::optional<QString> openFile(QObject *parent, const FileDialogSettings &settings) = 0;
+    virtual std::optional<QString> saveFile(QObject *parent, const FileDialogSettings &settings) = 0;
 };
 
 } // namespace varnok

@@ -5,7 +5,7 @@
 // and every file dialog is cancelled. A line that cannot be written is
 // lost and changes nothing else: the box is answered all the same.
 
-#include "dialogs.h"
+#include "common/dialogs.h"
 
 #include <functional>
 #include <unistd.h>
@@ -27,14 +27,14 @@ public:
     {
         m_observer = std::move(observer);
     }
-    void message(QWidget *parent, const QString &title, const QString &text) override;
+    void message(QObject *parent, const QString &title, const QString &text) override;
     // The box's line, then the place on a line of its own. The line number
     // is left out when the box's line already begins with a place.
-    void scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+    void scriptErrorMessage(QObject *parent, const QString &title, const QString &text,
                             const ErrorPlace &place) override;
-    bool askYesNo(QWidget *parent, const QString &title, const QString &text) override;
-    std::optional<QString> openFile(QWidget *parent, const FileDialogSettings &settings) override;
-    std::optional<QString> saveFile(QWidget *parent, const FileDialogSettings &settings) override;
+    bool askYesNo(QObject *parent, const QString &title, const QString &text) override;
+    std::optional<QString> openFile(QObject *parent, const FileDialogSettings &settings) override;
+    std::optional<QString> saveFile(QObject *parent, const FileDialogSettings &settings) override;
 
     // The line written for a box: line breaks of the text become blanks so
     // that one box is always one line.

@@ -14,7 +14,7 @@ QString HeadlessDialogs::line(const QString &title, const QString &text)
     return title + QStringLiteral(": ") + flat;
 }
 
-void HeadlessDialogs::message(QWidget *, const QString &title, const QString &text)
+void HeadlessDialogs::message(QObject *, const QString &title, const QString &text)
 {
     const QString where = m_location ? m_location() : QString();
     m_lastHadLocation = !where.isEmpty();
@@ -25,7 +25,7 @@ void HeadlessDialogs::message(QWidget *, const QString &title, const QString &te
         m_observer(title, text);
 }
 
-void HeadlessDialogs::scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+void HeadlessDialogs::scriptErrorMessage(QObject *parent, const QString &title, const QString &text,
                                          const ErrorPlace &place)
 {
     message(parent, title, text);
@@ -44,18 +44,18 @@ void HeadlessDialogs::scriptErrorMessage(QWidget *parent, const QString &title, 
     writeToStream(m_fd, (m_detailPrefix + flat + QLatin1Char('\n')).toUtf8());
 }
 
-bool HeadlessDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)
+bool HeadlessDialogs::askYesNo(QObject *parent, const QString &title, const QString &text)
 {
     message(parent, title, text);
     return false;
 }
 
-std::optional<QString> HeadlessDialogs::openFile(QWidget *, const FileDialogSettings &)
+std::optional<QString> HeadlessDialogs::openFile(QObject *, const FileDialogSettings &)
 {
     return std::nullopt;
 }
 
-std::optional<QString> HeadlessDialogs::saveFile(QWidget *, const FileDialogSettings &)
+std::optional<QString> HeadlessDialogs::saveFile(QObject *, const FileDialogSettings &)
 {
     return std::nullopt;
 }

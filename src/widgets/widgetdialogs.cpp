@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "dialogs.h"
+#include "widgetdialogs.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace varnok {
 
@@ -65,32 +66,17 @@ protected:
 
 } // namespace
 
-QStringList ErrorPlace::parts() const
+void WidgetDialogs::message(QObject *owner, const QString &title, const QString &text)
 {
-    QStringList out;
-    if (line > 0 && !statement.isEmpty())
-        out << QStringLiteral("Zeile %1: %2").arg(line).arg(statement);
-    else if (line > 0)
-        out << QStringLiteral("Zeile %1").arg(line);
-    else if (!statement.isEmpty())
-        out << statement;
-    if (!missingName.isEmpty())
-        out << QStringLiteral("„%1“ nicht gefunden").arg(missingName)
-                   + (missingPath.isEmpty() || missingPath == missingName
-                          ? QString()
-                          : QStringLiteral(" (in %1)").arg(missingPath));
-    return out;
-}
-
-void WidgetDialogs::message(QWidget *parent, const QString &title, const QString &text)
-{
+    QWidget *const parent = qobject_cast<QWidget *>(owner);
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-void WidgetDialogs::scriptErrorMessage(QWidget *parent, const QString &title, const QString &text,
+void WidgetDialogs::scriptErrorMessage(QObject *owner, const QString &title, const QString &text,
                                        const ErrorPlace &place)
 {
+    QWidget *const parent = qobject_cast<QWidget *>(owner);
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
     // Qt shows the informative text below the message, smaller; the
     // message itself stays the error's own text.
@@ -99,8 +85,9 @@ void WidgetDialogs::scriptErrorMessage(QWidget *parent, const QString &title, co
     box.exec();
 }
 
-bool WidgetDialogs::askYesNo(QWidget *parent, const QString &title, const QString &text)
+bool WidgetDialogs::askYesNo(QObject *owner, const QString &title, const QString &text)
 {
+    QWidget *const parent = qobject_cast<QWidget *>(owner);
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     // Only the two buttons answer. Qt would take Escape and the window's
@@ -112,13 +99,15 @@ bool WidgetDialogs::askYesNo(QWidget *parent, const QString &title, const QStrin
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> WidgetDialogs::openFile(QWidget *parent, const FileDialogSettings &settings)
+std::optional<QString> WidgetDialogs::openFile(QObject *owner, const FileDialogSettings &settings)
 {
+    QWidget *const parent = qobject_cast<QWidget *>(owner);
     return runFileDialog(parent, settings, QFileDialog::AcceptOpen);
 }
 
-std::optional<QString> WidgetDialogs::saveFile(QWidget *parent, const FileDialogSettings &settings)
+std::optional<QString> WidgetDialogs::saveFile(QObject *owner, const FileDialogSettings &settings)
 {
+    QWidget *const parent = qobject_cast<QWidget *>(owner);
     return runFileDialog(parent, settings, QFileDialog::AcceptSave);
 }
 
