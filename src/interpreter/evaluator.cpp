@@ -223,7 +223,7 @@ private:
             if (!known->lendable)
                 return false;
             if (lentHolds(*known, inputSize, ctx, purpose)) {
-                callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, purpose.assignTarget);
+                result = callWithLent(*known->builtin, known->params.data(), known->count, ctx, purpose.assignTarget);
                 return true;
             }
         }
@@ -255,8 +255,8 @@ private:
                   const EineVariable *target, Expr::LentCall *record = nullptr);
     bool callLentAt(const Builtin &known, const Expr &x, const std::vector<SubExpr> &words, const EvalContext &ctx,
                     QString &result, const EineVariable *target);
-    void callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count, const EvalContext &ctx,
-                      QString &result, const EineVariable *target);
+    QString callWithLent(const Builtin &known, const Expr::LentCall::Param *lent, size_t count, const EvalContext &ctx,
+                         const EineVariable *target);
     const Expr *expand(const Expr &x, const Segment &s, const QString &target, bool afterDot,
                        int &expansions, qsizetype &textBudget, std::shared_ptr<const Expr> &held);
     QString assignVariable(EineVariable &v, const Expr &x, const Segment &s, const EvalContext &ctx,
@@ -281,7 +281,7 @@ private:
     // null when the root holds anything that would make a path through them
     // go another way. What was found holds while the root's layout, the
     // shortcut's target and what MyIndex's body names stay.
-    const RootPaths *rootPaths()
+    [[gnu::always_inline]] const RootPaths *rootPaths()
     {
         const RootPaths &r = m_engine.rootPaths();
         if (r.layout == m_engine.root().layout() && r.usable && r.myIndex->dispatchCache() == r.myIndexRow
@@ -291,7 +291,7 @@ private:
     }
     const RootPaths *checkRootPaths();
     // The current run's object where the run objects know it, else null.
-    ScriptObjects *runObject(const RootPaths &r, const EvalContext &ctx)
+    [[gnu::always_inline]] ScriptObjects *runObject(const RootPaths &r, const EvalContext &ctx)
     {
         const RunObjects &runs = m_engine.runs();
         return runs.array() == r.runs ? runs.borrowedNode(ctx.run) : nullptr;
@@ -896,7 +896,7 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
         record->count = count;
         record->layout = ScriptObjects::lastLayout();
     }
-    callWithLent(known, lent.data(), count, ctx, result, target);
+    result = callWithLent(known, lent.data(), count, ctx, target);
     return true;
 }
 
@@ -919,8 +919,8 @@ std::optional<qint16> Evaluator::runIndexCall(const SubExpr &sub, const EvalCont
 // The call itself: the parameters lie over the literals' texts and the
 // variables' contents, which nothing changes before the built-in has read
 // them.
-void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param *lent, size_t count,
-                             const EvalContext &ctx, QString &result, const EineVariable *target)
+QString Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param *lent, size_t count,
+                                const EvalContext &ctx, const EineVariable *target)
 {
     std::array<const QString *, Expr::LentCall::kMost> sources;
     Params::Known known;
@@ -938,7 +938,7 @@ void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param
         else
             params.appendContent(std::move(over), *lent[k].variable);
     }
-    result = callBuiltin(m_engine, params, ctx, builtin);
+    QString result = callBuiltin(m_engine, params, ctx, builtin);
     if (target)
         if (const std::optional<double> whole = known.result())
             m_engine.assignedNumber() = {target, *whole};
@@ -956,6 +956,7 @@ void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param
             }
         }
     }
+    return result;
 }
 
 // A nested evaluation of the path `e`, whose walk is remembered, when it
@@ -1012,8 +1013,7 @@ void Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Param
         || !lentHolds(*known, last.inner->text.size(), ctx, purpose))
         return false;
     m_engine.assignedNumber() = {};
-    QString result;
-    callWithLent(*known->builtin, known->params.data(), known->count, ctx, result, &v);
+    QString result = callWithLent(*known->builtin, known->params.data(), known->count, ctx, &v);
     if (released(ctx))
         return true;
     if (const Engine::AssignedNumber number = m_engine.assignedNumber(); number.variable == &v)
