@@ -129,10 +129,9 @@ struct Builtin
     int params = -1;       // -1: any number (checked by the function itself)
     BuiltinFunction run = nullptr; // null: the id names no operation (see the table)
     HelpPlace help = HelpPlace::None;
-    // Computes its value from its parameters alone: it runs nothing of a
-    // script (an error it raises is the last thing it does) and keeps
-    // nothing of them, so they may lie over texts that live on
-    // (Evaluator::callLent).
+    // Only reads its parameters: it runs nothing of a script (an error it
+    // raises is the last thing it does) and keeps nothing of them, so they
+    // may lie over texts that live on (Evaluator::callLent).
     bool pure = false;
 };
 

@@ -419,9 +419,9 @@ restart:
     anchor.reset();
     borrowedFrom = nullptr;
     m_prefix.expr = nullptr;
-    if (x->walk.layout == ScriptObjects::lastLayout() && (node = walkedBeforeHere(*x, ctx, expansions, textBudget))) {
-        // Where the walk below would end, with what it counted and charged.
-    } else {
+    // A remembered walk ends where the walk below would end, counting and
+    // charging what it would.
+    if (x->walk.layout != ScriptObjects::lastLayout() || !(node = walkedBeforeHere(*x, ctx, expansions, textBudget))) {
         node = &m_engine.root();
         bool plain = true; // named objects only, after Skript taken straight
         const ScriptObjects *run = nullptr;
@@ -526,7 +526,6 @@ restart:
         fail(2, ctx);
     return element;
 }
-
 
 // The names the run's own paths are made of, normalised once.
 struct RunNames
