@@ -943,8 +943,9 @@ QString Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Pa
             m_engine.assignedNumber() = {target, *whole};
     // A result over a parameter's characters (Left, Right, Mid or Plus
     // handing one back whole) outlives the parameters: it becomes the text
-    // the parameter lay over, or a copy of its part.
-    if (!result.isEmpty()) {
+    // the parameter lay over, or a copy of its part. Only a text without a
+    // buffer of its own can be one.
+    if (!result.isEmpty() && !result.data_ptr().d_ptr()) {
         for (size_t k = 0; k < count; ++k) {
             const QString &text = *sources[k];
             if (result.constData() >= text.constData() && result.constData() < text.constData() + text.size()) {
