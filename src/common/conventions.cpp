@@ -261,35 +261,41 @@ QString integerText(qint64 value)
 {
     if (value >= 0 && value < 1024)
         return kSmallIntegers[size_t(value)];
-    // Digits written straight into the result: its one allocation.
-    char16_t digits[24];
-    qsizetype pos = 24;
     quint64 rest = value < 0 ? 0 - quint64(value) : quint64(value);
-    while (rest >= 100) {
-        const size_t pair = size_t(rest % 100) * 2;
-        rest /= 100;
-        digits[--pos] = kDigitPairs[pair + 1];
-        digits[--pos] = kDigitPairs[pair];
-    }
-    if (rest >= 10) {
-        digits[--pos] = kDigitPairs[size_t(rest) * 2 + 1];
-        digits[--pos] = kDigitPairs[size_t(rest) * 2];
-    } else {
-        digits[--pos] = char16_t(u'0' + rest);
-    }
-    if (value < 0)
-        digits[--pos] = u'-';
-    const qsizetype length = 24 - pos;
+    qsizetype length = value < 0 ? 2 : 1;
+    // At most 19 digits: the power stays below 2^64.
+    for (quint64 power = 10; power <= 1000000000000000000ull && rest >= power; power *= 10)
+        ++length;
+    // Digits written straight into the result, from its end (not through a
+    // buffer of their own, which the copy would read back in wider pieces
+    // than they were written): its one allocation, or none when the spare
+    // buffer takes them.
+    QString out;
     QString &spare = spareText();
     if (spare.isDetached() && spare.capacity() >= length) {
-        QString out = std::move(spare);
+        out = std::move(spare);
         // A counter's digits mostly keep their number.
         if (out.size() != length)
             out.resize(length);
-        std::copy(digits + pos, digits + 24, reinterpret_cast<char16_t *>(out.data()));
-        return out;
+    } else {
+        out = QString(length, Qt::Uninitialized);
     }
-    return QString(reinterpret_cast<const QChar *>(digits + pos), length);
+    char16_t *at = reinterpret_cast<char16_t *>(out.data()) + length;
+    while (rest >= 100) {
+        const size_t pair = size_t(rest % 100) * 2;
+        rest /= 100;
+        *--at = kDigitPairs[pair + 1];
+        *--at = kDigitPairs[pair];
+    }
+    if (rest >= 10) {
+        *--at = kDigitPairs[size_t(rest) * 2 + 1];
+        *--at = kDigitPairs[size_t(rest) * 2];
+    } else {
+        *--at = char16_t(u'0' + rest);
+    }
+    if (value < 0)
+        *--at = u'-';
+    return out;
 }
 
 void recycleText(QString &&text)

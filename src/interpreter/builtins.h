@@ -64,23 +64,21 @@ public:
         }
         return numericValue(at(k));
     }
-    // The next parameter, which holds the text form of `value`, or the
+    // The parameter appended next holds the text form of `value`, or the
     // content of `v`.
-    void appendNumber(QString &&text, double value)
+    void nextIsNumber(double value)
     {
         if (const qsizetype k = size(); m_known && k > 0 && k <= kKnown) {
             m_known->m_values[size_t(k - 1)].number = value;
             m_known->m_numbers |= quint8(1u << k);
         }
-        append(std::move(text));
     }
-    void appendContent(QString &&text, const EineVariable &v)
+    void nextIsContent(const EineVariable &v)
     {
         if (const qsizetype k = size(); m_known && k > 0 && k <= kKnown) {
             m_known->m_values[size_t(k - 1)].variable = &v;
             m_known->m_variables |= quint8(1u << k);
         }
-        append(std::move(text));
     }
     // Whether the caller wants to know a whole-number result.
     bool takesResult() const { return m_known != nullptr; }

@@ -108,10 +108,16 @@ public:
     // A statement's condition: evaluated as evaluate() does.
     QString condition(const Expr &e, const EvalContext &ctx)
     {
-        QString value;
         if (e.kind == Expr::Kind::Path && e.walk.layout == ScriptObjects::lastLayout() && !knownNotLent(e)
-            && !released(ctx) && !nearStackEnd() && lentCall(e, e.text.size(), ctx, {}, value))
-            return value;
+            && !released(ctx) && !nearStackEnd()) {
+            // A remembered call's result is made where the caller reads it.
+            if (const Expr::LentCall *known = e.lent.get();
+                known && known->layout == ScriptObjects::lastLayout() && lentHolds(*known, e.text.size(), ctx, {}))
+                return callWithLent(*known->builtin, known->params.data(), known->count, ctx, nullptr);
+            QString value;
+            if (tryLentCall(e, e.text.size(), ctx, {}, value))
+                return value;
+        }
         return evaluate(e, e.text.size(), ctx, {});
     }
 
@@ -928,14 +934,16 @@ QString Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Pa
     for (size_t k = 0; k < count; ++k) {
         const QString &text = lent[k].literal ? lent[k].literal->number : *lent[k].variable->ownContent();
         sources[k] = &text;
-        QString over = text.isEmpty() ? text
-                                      : QString(QString::DataPointer(
-                                          nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())),
-                                          text.size()));
         if (lent[k].literal)
-            params.appendNumber(std::move(over), lent[k].literal->numberValue);
+            params.nextIsNumber(lent[k].literal->numberValue);
         else
-            params.appendContent(std::move(over), *lent[k].variable);
+            params.nextIsContent(*lent[k].variable);
+        // Made where it lies, not moved there.
+        if (text.isEmpty())
+            params.append(text);
+        else
+            params.emplace_back(QString::DataPointer(
+                nullptr, reinterpret_cast<char16_t *>(const_cast<QChar *>(text.constData())), text.size()));
     }
     QString result = callBuiltin(m_engine, params, ctx, builtin);
     if (target)
