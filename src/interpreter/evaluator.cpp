@@ -200,10 +200,16 @@ private:
     // found along its remembered walk; null when it would do anything else
     // or the walk is not remembered. The caller has checked the run and the
     // stack as for a literal.
+    // How much text the shortcut expansions of one evaluation may write: a
+    // fixed allowance and four times the text being evaluated.
+    qsizetype shortcutTextBudget(qsizetype inputSize) const
+    {
+        return m_engine.guard().limits.shortcutText + 4 * inputSize;
+    }
     const EineVariable *readsVariable(const Expr &e, qsizetype inputSize, const EvalContext &ctx)
     {
         int expansions = 0;
-        qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
+        qsizetype textBudget = shortcutTextBudget(inputSize);
         const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
         if (!node)
             return nullptr;
@@ -406,7 +412,7 @@ QString Evaluator::evaluate(const Expr &e, qsizetype inputSize, const EvalContex
         return e.numberOk ? e.number : fail(2, ctx);
 
     int expansions = 0;
-    qsizetype textBudget = guard.limits.shortcutText + 4 * inputSize;
+    qsizetype textBudget = shortcutTextBudget(inputSize);
     std::shared_ptr<const Expr> held; // an expansion no segment keeps
     const Expr *x = &e;
     // `anchor` owns the last node reached through an array element (whose
@@ -1000,7 +1006,7 @@ QString Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Pa
     if (released(ctx) || nearStackEnd())
         return false;
     int expansions = 0;
-    qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * e.text.size();
+    qsizetype textBudget = shortcutTextBudget(e.text.size());
     const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
     if (!node)
         return false;
@@ -1040,7 +1046,7 @@ QString Evaluator::callWithLent(const Builtin &builtin, const Expr::LentCall::Pa
                                              const Purpose &purpose, QString &result)
 {
     int expansions = 0;
-    qsizetype textBudget = m_engine.guard().limits.shortcutText + 4 * inputSize;
+    qsizetype textBudget = shortcutTextBudget(inputSize);
     const ScriptObjects *node = walkedBefore(e, ctx, expansions, textBudget);
     if (!node)
         return false;
