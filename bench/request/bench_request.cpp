@@ -143,7 +143,7 @@ struct Measure
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const double ms = t.nsecsElapsed() / 1e6;
         const QString status = engine.GetValueByPath(u"SeiteFenster(1).Status", {}, 0);
-        const qsizetype got = window.model(SeiteField::Text)->text().size();
+        const qsizetype got = window.model(SeiteField::Text)->size();
         if (status != u"0" || got != qsizetype(bodySize)) {
             std::printf("incomplete: Status %s, %lld of %zu body characters\n", qPrintable(status),
                         (long long)got, bodySize);
@@ -201,7 +201,7 @@ double fetchHeadless(quint16 port, size_t bodySize, bool &ok)
     while (session.requestState() != 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double ms = t.nsecsElapsed() / 1e6;
-    if (models[SeiteField::Text]->scriptText().size() != qsizetype(bodySize)) {
+    if (models[SeiteField::Text]->size() != qsizetype(bodySize)) {
         std::printf("headless: incomplete\n");
         ok = false;
     }

@@ -2,6 +2,10 @@
 #include "lineendmap.h"
 
 #include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <limits>
 
 namespace varnok {
@@ -37,23 +41,80 @@ std::uint64_t getNumber(const std::uint8_t *bytes, std::size_t &at)
 
 } // namespace
 
-template <typename Found>
-void LineEndMap::scan(QStringView text, qsizetype from, qsizetype to, Found &&found)
+template <typename Char, typename Found>
+void LineEndMap::scanRun(const Char *t, qsizetype size, bool crBefore, Found &&found)
 {
-    // [from, to] inclusive, within the text.
-    to = std::min(to, text.size() - 1);
-    const char16_t *t = text.utf16();
-    for (qsizetype i = from < 0 ? 0 : from; i <= to; ++i) {
-        i = text.indexOf(u'\n', i);
-        if (i < 0 || i > to)
-            break;
-        found(i, i > 0 && t[i - 1] == u'\r');
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Char) == 1) {
+        // 64 bytes a step, one bit per LF: an answer of short lines would
+        // otherwise cost a search call per line.
+        const __m128i lf = _mm_set1_epi8('\n');
+        const auto bits = [&](qsizetype at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + at));
+            return std::uint64_t(std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))));
+        };
+        for (; i + 64 <= size; i += 64) {
+            std::uint64_t mask = bits(i) | bits(i + 16) << 16 | bits(i + 32) << 32 | bits(i + 48) << 48;
+            while (mask) {
+                const qsizetype k = i + __builtin_ctzll(mask);
+                mask &= mask - 1;
+                found(k, k > 0 ? t[k - 1] == '\r' : crBefore);
+            }
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if constexpr (sizeof(Char) == 1) {
+            const void *lf = std::memchr(t + i, '\n', std::size_t(size - i));
+            if (!lf)
+                break;
+            i = static_cast<const Char *>(lf) - t;
+        } else {
+            i = QStringView(t, size).indexOf(u'\n', i);
+            if (i < 0)
+                break;
+        }
+        found(i, i > 0 ? t[i - 1] == '\r' : crBefore);
         // Short lines are read here rather than by a search call per line.
-        while (i + 1 <= to && t[i + 1] == u'\n') {
+        while (i + 1 < size && t[i + 1] == '\n') {
             ++i;
             found(i, false);
         }
     }
+}
+
+template <typename Found>
+void LineEndMap::scan(QStringView text, qsizetype from, qsizetype to, Found &&found)
+{
+    // [from, to] inclusive, within the text.
+    from = std::max<qsizetype>(from, 0);
+    to = std::min(to, text.size() - 1);
+    if (from > to)
+        return;
+    const char16_t *t = text.utf16();
+    scanRun(t + from, to - from + 1, from > 0 && t[from - 1] == u'\r',
+            [&found, from](qsizetype i, bool pair) { found(from + i, pair); });
+}
+
+template <typename Run>
+void LineEndMap::appendRun(Run run, qsizetype at, bool crBefore)
+{
+    scanRun(run.data(), run.size(), crBefore, [this, at](qsizetype i, bool pair) {
+        push(m_blocks, at + i, pair);
+        ++m_count;
+        m_pairs += pair ? 1 : 0;
+    });
+}
+
+void LineEndMap::append(QStringView run, qsizetype at, bool crBefore)
+{
+    appendRun(run, at, crBefore);
+}
+
+void LineEndMap::append(QByteArrayView run, qsizetype at, bool crBefore)
+{
+    appendRun(run, at, crBefore);
 }
 
 void LineEndMap::finish(Block &block)
@@ -144,11 +205,10 @@ void LineEndMap::update(QStringView text, qsizetype start, qsizetype oldEnd, qsi
 
     if (first == m_count) { // nothing after the change: the common append
         // Filling the last block first; a header flood adds one LF at a time.
-        scan(text, start, newEnd, [this](qsizetype pos, bool pair) {
-            push(m_blocks, pos, pair);
-            ++m_count;
-            m_pairs += pair ? 1 : 0;
-        });
+        const qsizetype from = std::max<qsizetype>(start, 0);
+        const qsizetype to = std::min(newEnd, text.size() - 1);
+        if (from <= to)
+            appendRun(text.sliced(from, to - from + 1), from, from > 0 && text[from - 1] == u'\r');
         return;
     }
     // The blocks that hold the removed LFs (or the insertion point) are

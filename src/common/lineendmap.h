@@ -13,6 +13,7 @@
 // with a mark every kStride LFs so that no look-up reads more than a few
 // dozen of them.
 
+#include <QByteArrayView>
 #include <QStringView>
 
 #include <cstdint>
@@ -32,6 +33,12 @@ public:
     // at [start, newEnd) of `text` now. LFs after the change move along; an
     // LF at newEnd is looked at again, as its CR may have come or gone.
     void update(QStringView text, qsizetype start, qsizetype oldEnd, qsizetype newEnd);
+
+    // The same for a run of characters appended at `at`, the text's old
+    // end, as one piece or many: UTF-16, or bytes of a one-byte character
+    // set; `crBefore` says whether the character before it is a CR.
+    void append(QStringView run, qsizetype at, bool crBefore);
+    void append(QByteArrayView run, qsizetype at, bool crBefore);
 
     qsizetype count() const { return m_count; }   // LFs
     qsizetype pairCount() const { return m_pairs; }
@@ -118,6 +125,11 @@ private:
     // Calls found(position, pair) for every LF in [from, to] of `text`.
     template <typename Found>
     static void scan(QStringView text, qsizetype from, qsizetype to, Found &&found);
+    // Calls found(index, pair) for every LF of the run, counted from its start.
+    template <typename Char, typename Found>
+    static void scanRun(const Char *run, qsizetype size, bool crBefore, Found &&found);
+    template <typename Run>
+    void appendRun(Run run, qsizetype at, bool crBefore);
 
     std::vector<Block> m_blocks;
     qsizetype m_count = 0;

@@ -4,6 +4,7 @@
 #include "common/conventions.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace varnok {
 
@@ -35,13 +36,49 @@ void TextModel::appendEncoded(QByteArrayView bytes, const QByteArray &owner)
     const qsizetype from = size();
     const char *const begin = owner.constData();
     if (!owner.isEmpty() && bytes.data() >= begin && bytes.data() + bytes.size() <= begin + owner.size())
-        m_pending.push_back({owner, bytes.data() - begin, bytes.size()});
+        m_pending.push_back({owner, bytes.data() - begin, bytes.size(), from});
     else
-        m_pending.push_back({bytes.toByteArray(), 0, bytes.size()});
+        m_pending.push_back({bytes.toByteArray(), 0, bytes.size(), from});
     m_pendingSize += bytes.size();
     ++m_version;
     emit textAppended(from);
     emit changed();
+}
+
+std::size_t TextModel::pendingAt(qsizetype position) const
+{
+    const auto it = std::partition_point(m_pending.begin(), m_pending.end(), [position](const Pending &p) {
+        return p.at + p.count <= position;
+    });
+    return std::size_t(it - m_pending.begin());
+}
+
+QChar TextModel::at(qsizetype position) const
+{
+    if (position < 0 || position >= size())
+        return {};
+    if (position < m_text.size())
+        return m_text[position];
+    const Pending &p = m_pending[pendingAt(position)];
+    char16_t c;
+    decodeCp1252Into(p.bytes.constData() + p.from + (position - p.at), 1, &c);
+    return QChar(c);
+}
+
+QString TextModel::slice(qsizetype from, qsizetype count) const
+{
+    from = std::clamp<qsizetype>(from, 0, size());
+    count = std::clamp<qsizetype>(count, 0, size() - from);
+    QString out(count, Qt::Uninitialized);
+    auto *dst = reinterpret_cast<char16_t *>(out.data());
+    readRange(from, count, [&dst](auto run) {
+        if constexpr (std::is_same_v<decltype(run), QStringView>)
+            std::copy(run.utf16(), run.utf16() + run.size(), dst);
+        else
+            decodeCp1252Into(run.data(), run.size(), dst);
+        dst += run.size();
+    });
+    return out;
 }
 
 void TextModel::setText(const QString &text)

@@ -52,6 +52,32 @@ public:
     void appendEncoded(QByteArrayView bytes, const QByteArray &owner = QByteArray());
     // The text's length, without decoding what waits.
     qsizetype size() const { return m_text.size() + m_pendingSize; }
+    // Calls `read` with the characters [from, from + count) in order, in
+    // runs: a QStringView where the text is decoded, a QByteArrayView of
+    // Windows-1252 bytes (one character each) where it waits. A viewer
+    // reads what it shows this way, so an answer on screen is never
+    // decoded whole unless someone reads all of it.
+    template <typename Read>
+    void readRange(qsizetype from, qsizetype count, Read &&read) const
+    {
+        from = std::clamp<qsizetype>(from, 0, size());
+        const qsizetype end = from + std::clamp<qsizetype>(count, 0, size() - from);
+        if (from < m_text.size()) {
+            const qsizetype to = std::min(end, m_text.size());
+            read(QStringView(m_text).sliced(from, to - from));
+            from = to;
+        }
+        for (std::size_t i = pendingAt(from); from < end && i < m_pending.size(); ++i) {
+            const Pending &p = m_pending[i];
+            const qsizetype skip = from - p.at;
+            const qsizetype n = std::min(end, p.at + p.count) - from;
+            read(QByteArrayView(p.bytes.constData() + p.from + skip, n));
+            from += n;
+        }
+    }
+    // One character, or a copy of a range, read that way.
+    QChar at(qsizetype position) const;
+    QString slice(qsizetype from, qsizetype count) const;
     // Room for `count` more characters, so a long text of known length is
     // not moved while it grows.
     void reserveMore(qsizetype count) { m_text.reserve(size() + count); }
@@ -100,7 +126,10 @@ private:
         QByteArray bytes;
         qsizetype from;
         qsizetype count;
+        qsizetype at; // where it stands in the text
     };
+    // The pending piece that holds `position`, or the one after it.
+    std::size_t pendingAt(qsizetype position) const;
     const QString &whole() const
     {
         if (!m_pending.empty())

@@ -80,7 +80,7 @@ qsizetype OutputView::lineLength(qsizetype line) const
 {
     const qsizetype start = lineStart(line);
     if (line >= m_lines.count())
-        return m_model->scriptText().size() - start;
+        return m_model->size() - start;
     const qsizetype lf = m_lines.lfPosition(line);
     return (m_lines.isPair(line) ? lf - 1 : lf + 1) - start;
 }
@@ -89,7 +89,7 @@ qsizetype OutputView::caretLength(qsizetype line) const
 {
     const qsizetype start = lineStart(line);
     if (line >= m_lines.count())
-        return m_model->scriptText().size() - start;
+        return m_model->size() - start;
     const qsizetype lf = m_lines.lfPosition(line);
     return (m_lines.isPair(line) ? lf - 1 : lf) - start;
 }
@@ -101,9 +101,15 @@ qsizetype OutputView::lineOf(qsizetype position) const
 
 void OutputView::indexFrom(qsizetype from)
 {
-    const QStringView text(m_model->scriptText());
+    // Read where it stands, not decoded: the screen shows only a little.
     const qsizetype before = m_lines.count();
-    m_lines.update(text, from, from, text.size());
+    bool crBefore = from > 0 && m_model->at(from - 1) == u'\r';
+    qsizetype at = from;
+    m_model->readRange(from, m_model->size() - from, [&](auto run) {
+        m_lines.append(run, at, crBefore);
+        at += run.size();
+        crBefore = run[run.size() - 1] == u'\r';
+    });
     // The new lines in order, as lineLength() measures them, without a
     // search per line: a body of bare LFs brings millions.
     LineEndMap::Reader lfs(m_lines, before);
@@ -134,7 +140,7 @@ void OutputView::onReset()
     m_caret = m_anchor + m_model->selectionLength();
     m_selecting = false;
     updateScrollBars();
-    if (m_model->scriptText().isEmpty()) {
+    if (m_model->size() == 0) {
         horizontalScrollBar()->setValue(0);
         verticalScrollBar()->setValue(0);
     }
@@ -234,11 +240,9 @@ QString OutputView::shownSlice(qsizetype line, qsizetype fromColumn, qsizetype m
     if (fromColumn >= length)
         return {};
     const qsizetype n = std::min(maxChars, length - fromColumn);
-    const QChar *src = m_model->scriptText().constData() + lineStart(line) + fromColumn;
-    QString out(n, Qt::Uninitialized);
-    QChar *dst = out.data();
-    for (qsizetype i = 0; i < n; ++i)
-        dst[i] = textdisplay::visibleChar(src[i]);
+    QString out = m_model->slice(lineStart(line) + fromColumn, n);
+    for (QChar &c : out)
+        c = textdisplay::visibleChar(c);
     return out;
 }
 
@@ -282,7 +286,7 @@ qsizetype OutputView::positionAt(const QPoint &p) const
 
 QPoint OutputView::pointOf(qsizetype position) const
 {
-    position = std::clamp<qsizetype>(position, 0, m_model->scriptText().size());
+    position = std::clamp<qsizetype>(position, 0, m_model->size());
     const qsizetype line = lineOf(position);
     const qsizetype column = std::min(position - lineStart(line), caretLength(line));
     const qsizetype left = firstVisibleColumn();
@@ -301,7 +305,7 @@ QPoint OutputView::pointOf(qsizetype position) const
 void OutputView::ensureVisible(qsizetype position)
 {
     showAppendedNow(); // the scroll bars must know every line
-    position = std::clamp<qsizetype>(position, 0, m_model->scriptText().size());
+    position = std::clamp<qsizetype>(position, 0, m_model->size());
     const qsizetype line = lineOf(position);
     QScrollBar *v = verticalScrollBar();
     const int lines = visibleLines();
@@ -343,7 +347,7 @@ void OutputView::ensureVisible(qsizetype position)
 
 void OutputView::setSelection(qsizetype anchor, qsizetype caret)
 {
-    const qsizetype size = m_model->scriptText().size();
+    const qsizetype size = m_model->size();
     m_anchor = std::clamp<qsizetype>(anchor, 0, size);
     m_caret = std::clamp<qsizetype>(caret, 0, size);
     pushSelectionToModel();
@@ -362,7 +366,7 @@ void OutputView::moveCaret(qsizetype position, bool keepAnchor)
 {
     // A position between the CR and the LF of a line break is not one the
     // user can stand on: it counts as the end of its line.
-    position = std::clamp<qsizetype>(position, 0, m_model->scriptText().size());
+    position = std::clamp<qsizetype>(position, 0, m_model->size());
     const qsizetype line = lineOf(position);
     position = std::min(position, lineEnd(line));
     m_caret = position;
@@ -376,7 +380,7 @@ void OutputView::moveCaret(qsizetype position, bool keepAnchor)
 QString OutputView::selectedText() const
 {
     const qsizetype from = std::min(m_anchor, m_caret);
-    return m_model->scriptText().mid(from, std::max(m_anchor, m_caret) - from);
+    return m_model->slice(from, std::max(m_anchor, m_caret) - from);
 }
 
 void OutputView::copy() const
@@ -389,7 +393,7 @@ void OutputView::copy() const
 void OutputView::selectAll()
 {
     m_anchor = 0;
-    m_caret = m_model->scriptText().size();
+    m_caret = m_model->size();
     pushSelectionToModel();
     viewport()->update();
 }
@@ -550,7 +554,7 @@ void OutputView::mouseDoubleClickEvent(QMouseEvent *event)
 void OutputView::keyPressEvent(QKeyEvent *e)
 {
     showAppendedNow();
-    const qsizetype size = m_model->scriptText().size();
+    const qsizetype size = m_model->size();
     const qsizetype line = lineOf(m_caret);
     const qsizetype column = m_caret - lineStart(line);
     const auto onLine = [&](qsizetype target) {
@@ -634,7 +638,7 @@ void OutputView::contextMenuEvent(QContextMenuEvent *event)
         selectAll();
         emit selectionReadoutRequested();
     });
-    all->setEnabled(!m_model->scriptText().isEmpty());
+    all->setEnabled(!m_model->size() == 0);
     menu.exec(event->globalPos());
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The output box viewer: how it splits and shows the model's text, how the
 // user selects and copies, and that huge texts and lines stay workable.
+#include "common/conventions.h"
 #include "common/textmodel.h"
 #include "request/outputview.h"
 
@@ -115,6 +116,44 @@ private slots:
             QCOMPARE(v.view.longestLineLength(), whole.view.longestLineLength());
             for (qsizetype i = 0; i < whole.view.lineCount(); ++i)
                 QCOMPARE(v.view.shownLine(i), whole.view.shownLine(i));
+        }
+    }
+
+    // An answer's bytes wait undecoded in the model while the viewer
+    // indexes and shows them: the same lines, symbols and copies as for
+    // the decoded text, wherever the pieces are cut (a CR LF across two,
+    // LFs on both sides of the scanner's 64-byte steps).
+    void undecodedPiecesGiveTheSameLines()
+    {
+        QByteArray bytes;
+        for (int line = 0; line < 40; ++line) {
+            bytes += QByteArray(line * 7 % 150, char('a' + line % 26));
+            bytes += line % 5 == 0 ? "\x80\xE4\r" : line % 3 == 0 ? "\n" : "\r\n";
+        }
+        bytes += "\n\n\r";
+        const QString text = decodeCp1252(bytes);
+        View whole(text);
+        const qsizetype cuts[] = {0, 1, 63, 64, 200, bytes.indexOf("\r\n") + 1, bytes.size() - 2};
+        for (qsizetype cut : cuts) {
+            for (bool firstDecoded : {false, true}) {
+                View v;
+                if (firstDecoded)
+                    v.model->append(QStringView(text).first(cut));
+                else
+                    v.model->appendEncoded(QByteArrayView(bytes).first(cut));
+                v.model->appendEncoded(QByteArrayView(bytes).sliced(cut), bytes);
+                // A viewer made later reads all the waiting pieces at once.
+                OutputView late(v.model);
+                for (const OutputView *view : {&v.view, &late}) {
+                    QCOMPARE(view->lineCount(), whole.view.lineCount());
+                    QCOMPARE(view->longestLineLength(), whole.view.longestLineLength());
+                    for (qsizetype i = 0; i < whole.view.lineCount(); ++i)
+                        QCOMPARE(view->shownLine(i), whole.view.shownLine(i));
+                }
+                v.view.setSelection(cut / 2, text.size() - 1);
+                QCOMPARE(v.view.selectedText(), text.mid(cut / 2, text.size() - 1 - cut / 2));
+                QCOMPARE(v.model->text(), text);
+            }
         }
     }
 
