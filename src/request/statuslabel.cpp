@@ -16,6 +16,10 @@ StatusLabel::StatusLabel(QWidget *parent) : QLabel(parent)
 
 void StatusLabel::setFullText(const QString &text)
 {
+    // Every arriving piece says "Empfange Daten..." again; eliding means
+    // shaping the text, which over TLS's small pieces took a third of the time.
+    if (text == m_full)
+        return;
     m_full = text;
     elide();
 }
