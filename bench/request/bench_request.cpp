@@ -280,12 +280,15 @@ bool scriptRows(const QString &dir, quint16 port, size_t bodySize, int runs)
     return ok;
 }
 
-// Runs varnok-run on `file` and returns its exit status and its own peak
-// resident memory in KiB (wait4, so no other child counts).
-std::pair<int, long> runMeasured(const QString &program, const QString &file)
+// Runs varnok-run on `file` (or curl on the address `file`, writing to
+// `output`) and returns its exit status and its own peak resident memory
+// in KiB (wait4, so no other child counts).
+std::pair<int, long> runMeasured(const QString &program, const QString &file,
+                                 const QString &output = QString())
 {
     const QByteArray prog = program.toLocal8Bit();
     const QByteArray arg = file.toLocal8Bit();
+    const QByteArray out = output.toLocal8Bit();
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_WRONLY);
@@ -293,7 +296,11 @@ std::pair<int, long> runMeasured(const QString &program, const QString &file)
             dup2(null, 1);
             dup2(null, 2);
         }
-        execl(prog.constData(), prog.constData(), arg.constData(), static_cast<char *>(nullptr));
+        if (out.isEmpty())
+            execl(prog.constData(), prog.constData(), arg.constData(), static_cast<char *>(nullptr));
+        else // curl
+            execl(prog.constData(), prog.constData(), "-s", "-o", out.constData(), arg.constData(),
+                  static_cast<char *>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -305,7 +312,8 @@ std::pair<int, long> runMeasured(const QString &program, const QString &file)
 
 // varnok-run with a script that fetches once from `port` and writes the
 // body's length to a file: its peak memory in KiB (median), checked that
-// all of it arrived; -1 when it did not. Unless `readBody`, the script
+// all of it arrived, and its whole process's time beside curl's; -1 when
+// not all arrived. Unless `readBody`, the script
 // writes the status line instead and never reads the body.
 double peakRow(const char *name, const QString &dir, quint16 port, size_t bodySize, int runs,
                double emptyKb, bool readBody = true)
@@ -333,10 +341,17 @@ double peakRow(const char *name, const QString &dir, quint16 port, size_t bodySi
     const QString varnokRun = qEnvironmentVariableIsSet("VARNOK_RUN")
                                   ? qEnvironmentVariable("VARNOK_RUN")
                                   : QStringLiteral(VARNOK_RUN);
-    std::vector<double> peakMiB;
+    std::vector<double> peakMiB, curlMs, processMs;
     for (int r = 0; r < runs; ++r) {
         QFile::remove(out);
+        QElapsedTimer t;
+        t.start();
+        runMeasured(QStringLiteral("/usr/bin/curl"), QStringLiteral("http://127.0.0.1:%1/").arg(port),
+                    QStringLiteral("/dev/null"));
+        curlMs.push_back(t.nsecsElapsed() / 1e6);
+        t.start();
         const auto [rc, kb] = runMeasured(varnokRun, file);
+        processMs.push_back(t.nsecsElapsed() / 1e6);
         QFile result(out);
         const QByteArray length = result.open(QIODevice::ReadOnly) ? result.readAll() : QByteArray();
         if (rc != 0 || (readBody ? length.toULongLong() != bodySize : !length.startsWith("HTTP/"))) {
@@ -352,6 +367,7 @@ double peakRow(const char *name, const QString &dir, quint16 port, size_t bodySi
     if (emptyKb > 0)
         std::printf(", %.2f above the empty body", (peak * 1024.0 - emptyKb) * 1024.0 / double(bodySize));
     std::printf("\n");
+    printRow("", curlMs, processMs, "  (the whole varnok-run process beside curl's, both ms)");
     return peak * 1024.0;
 }
 
