@@ -2,41 +2,12 @@
 #include "textmodel.h"
 
 #include "common/conventions.h"
+#include "common/freshmemory.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <type_traits>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace varnok {
-
-namespace {
-
-// A read answer of tens of megabytes is decoded into memory never touched
-// before, and a fault per page cost the kernel more than the decoding
-// itself. Where the kernel can, all of its pages are made in one call.
-// (Large pages were no help: after a pause their faults took longer.)
-void populate(void *data, std::size_t bytes)
-{
-#if defined(MADV_POPULATE_WRITE)
-    constexpr std::size_t kPage = 4096;
-    if (bytes < (std::size_t(8) << 20))
-        return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kPage - 1) & ~(kPage - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kPage - 1);
-    // An older kernel refuses; the pages then come one fault at a time.
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
-} // namespace
 
 void TextModel::clampSelection()
 {
@@ -51,7 +22,8 @@ void TextModel::decodePending() const
     qsizetype at = m_text.size();
     m_text.resize(at + m_pendingSize);
     auto *out = reinterpret_cast<char16_t *>(m_text.data());
-    populate(out + at, std::size_t(m_pendingSize) * sizeof(char16_t));
+    // A read answer is decoded into memory never touched before.
+    populatePages(out + at, std::size_t(m_pendingSize) * sizeof(char16_t));
     for (const Pending &p : m_pending) {
         decodeCp1252Into(p.bytes.constData() + p.from, p.count, out + at);
         at += p.count;

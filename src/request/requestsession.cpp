@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "requestsession.h"
 
+#include "common/freshmemory.h"
 #include "common/textmodel.h"
 #include "interpreter/engine.h"
 
@@ -10,6 +11,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace varnok {
 
@@ -482,9 +485,19 @@ void RequestSession::onDataArrival()
     // of the event loop. While the socket's buffer is one block, as it is
     // after a plain socket's notification, the read hands that block over
     // without a copy.
+    // A TLS socket's buffer is never one block (it decrypts 4 KiB at a
+    // time), so its read always copies: into pages made in one call.
+    const bool copies = qobject_cast<QSslSocket *>(m_socket) != nullptr;
     for (qint64 waiting = m_socket->bytesAvailable(); waiting > 0;
          waiting = m_socket->bytesAvailable()) {
-        const QByteArray piece = m_socket->read(waiting);
+        QByteArray piece;
+        if (copies) {
+            piece = QByteArray(waiting, Qt::Uninitialized);
+            populatePages(piece.data(), std::size_t(waiting));
+            piece.truncate(std::max<qint64>(0, m_socket->read(piece.data(), waiting)));
+        } else {
+            piece = m_socket->read(waiting);
+        }
         if (piece.isEmpty())
             return;
         m_transcript->addArrival(m_clock->nanoseconds(), piece);
