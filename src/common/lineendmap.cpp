@@ -100,11 +100,7 @@ void LineEndMap::scan(QStringView text, qsizetype from, qsizetype to, Found &&fo
 template <typename Run>
 void LineEndMap::appendRun(Run run, qsizetype at, bool crBefore)
 {
-    scanRun(run.data(), run.size(), crBefore, [this, at](qsizetype i, bool pair) {
-        push(m_blocks, at + i, pair);
-        ++m_count;
-        m_pairs += pair ? 1 : 0;
-    });
+    scanRun(run.data(), run.size(), crBefore, [this, at](qsizetype i, bool pair) { pushLast(at + i, pair); });
 }
 
 void LineEndMap::append(QStringView run, qsizetype at, bool crBefore)
@@ -115,6 +111,13 @@ void LineEndMap::append(QStringView run, qsizetype at, bool crBefore)
 void LineEndMap::append(QByteArrayView run, qsizetype at, bool crBefore)
 {
     appendRun(run, at, crBefore);
+}
+
+void LineEndMap::pushLast(qsizetype position, bool pair)
+{
+    push(m_blocks, position, pair);
+    ++m_count;
+    m_pairs += pair ? 1 : 0;
 }
 
 void LineEndMap::finish(Block &block)
@@ -205,10 +208,7 @@ void LineEndMap::update(QStringView text, qsizetype start, qsizetype oldEnd, qsi
 
     if (first == m_count) { // nothing after the change: the common append
         // Filling the last block first; a header flood adds one LF at a time.
-        const qsizetype from = std::max<qsizetype>(start, 0);
-        const qsizetype to = std::min(newEnd, text.size() - 1);
-        if (from <= to)
-            appendRun(text.sliced(from, to - from + 1), from, from > 0 && text[from - 1] == u'\r');
+        scan(text, start, newEnd, [this](qsizetype pos, bool pair) { pushLast(pos, pair); });
         return;
     }
     // The blocks that hold the removed LFs (or the insertion point) are

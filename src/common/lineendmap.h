@@ -130,6 +130,8 @@ private:
     static void scanRun(const Char *run, qsizetype size, bool crBefore, Found &&found);
     template <typename Run>
     void appendRun(Run run, qsizetype at, bool crBefore);
+    // An LF after every one the map holds.
+    void pushLast(qsizetype position, bool pair);
 
     std::vector<Block> m_blocks;
     qsizetype m_count = 0;

@@ -63,9 +63,7 @@ QChar TextModel::at(qsizetype position) const
     if (position < m_text.size())
         return m_text[position];
     const Pending &p = m_pending[pendingAt(position)];
-    char16_t c;
-    decodeCp1252Into(p.bytes.constData() + p.from + (position - p.at), 1, &c);
-    return QChar(c);
+    return cp1252ToChar(static_cast<unsigned char>(p.bytes[p.from + (position - p.at)]));
 }
 
 QString TextModel::slice(qsizetype from, qsizetype count) const

@@ -638,7 +638,7 @@ void OutputView::contextMenuEvent(QContextMenuEvent *event)
         selectAll();
         emit selectionReadoutRequested();
     });
-    all->setEnabled(!m_model->size() == 0);
+    all->setEnabled(m_model->size() > 0);
     menu.exec(event->globalPos());
 }
 

@@ -484,9 +484,8 @@ void RequestSession::onDataArrival()
     // Everything the socket holds now, so nothing waits for the next turn
     // of the event loop. While the socket's buffer is one block, as it is
     // after a plain socket's notification, the read hands that block over
-    // without a copy.
-    // A TLS socket's buffer is never one block (it decrypts 4 KiB at a
-    // time), so its read always copies: into pages made in one call.
+    // without a copy. A TLS socket's buffer is never one block (it decrypts
+    // 4 KiB at a time), so its read always copies: into pages made in one call.
     const bool copies = qobject_cast<QSslSocket *>(m_socket) != nullptr;
     for (qint64 waiting = m_socket->bytesAvailable(); waiting > 0;
          waiting = m_socket->bytesAvailable()) {
