@@ -14,12 +14,16 @@
 
 #include <algorithm>
 
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
 namespace varnok {
 
 namespace {
 
 const QString kSenden = QStringLiteral("Senden");
 constexpr qint64 kReadBufferSize = qint64(4) << 20;
+constexpr qint64 kArrivalBudget = 4 * kReadBufferSize;
 
 } // namespace
 
@@ -482,23 +486,31 @@ void RequestSession::onDataArrival()
     if (m_shutDown)
         return;
     // Everything the socket holds now, so nothing waits for the next turn
-    // of the event loop. While the socket's buffer is one block, as it is
-    // after a plain socket's notification, the read hands that block over
-    // without a copy. A TLS socket's buffer is never one block (it decrypts
-    // 4 KiB at a time), so its read always copies: into pages made in one call.
+    // of the event loop: first what Qt has buffered, then, for a plain
+    // socket, what the system holds beyond it. While Qt's buffer is one
+    // block, as it is after a plain socket's notification, the read hands
+    // that block over without a copy. A TLS socket's buffer is never one
+    // block (it decrypts 4 KiB at a time), so its read always copies: into
+    // pages made in one call.
+    // Qt's buffer is always emptied, since no notification comes for what
+    // stays in it; the system's part is bounded, so a server that never
+    // pauses cannot keep the event loop (and Stopp) waiting.
     const bool copies = qobject_cast<QSslSocket *>(m_socket) != nullptr;
-    for (qint64 waiting = m_socket->bytesAvailable(); waiting > 0;
-         waiting = m_socket->bytesAvailable()) {
+    for (qint64 taken = 0;;) {
         QByteArray piece;
-        if (copies) {
+        const qint64 waiting = m_socket->bytesAvailable();
+        if (waiting > 0 && copies) {
             piece = QByteArray(waiting, Qt::Uninitialized);
             populatePages(piece.data(), std::size_t(waiting));
             piece.truncate(std::max<qint64>(0, m_socket->read(piece.data(), waiting)));
-        } else {
+        } else if (waiting > 0) {
             piece = m_socket->read(waiting);
+        } else if (!copies && taken < kArrivalBudget) {
+            piece = readReceived();
         }
         if (piece.isEmpty())
             return;
+        taken += piece.size();
         m_transcript->addArrival(m_clock->nanoseconds(), piece);
         emit arrived(piece.size());
         m_modelSink->holdPiece(piece);
@@ -507,6 +519,22 @@ void RequestSession::onDataArrival()
         if (m_shutDown || m_ownClose)
             return;
     }
+}
+
+QByteArray RequestSession::readReceived()
+{
+    // Only what is there is taken: the end of the stream and any error stay
+    // in the socket for Qt to report as it always does.
+    const int fd = int(m_socket->socketDescriptor());
+    int held = 0;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &held) != 0 || held <= 0)
+        return {};
+    const qint64 wanted = std::min<qint64>(held, kReadBufferSize);
+    QByteArray piece(wanted, Qt::Uninitialized);
+    populatePages(piece.data(), std::size_t(wanted));
+    const ssize_t got = ::recv(fd, piece.data(), std::size_t(wanted), MSG_DONTWAIT);
+    piece.truncate(got > 0 ? qsizetype(got) : 0);
+    return piece;
 }
 
 void RequestSession::onPeerClosed()

@@ -175,6 +175,9 @@ private:
     void onConnected();
     void onCertificateErrors(const QList<QSslError> &errors);
     void onDataArrival();
+    // What a plain socket's system buffer holds beyond Qt's own, read straight
+    // into fresh pages: Qt's read would fault them in one at a time.
+    QByteArray readReceived();
     void onPeerClosed();
     void onSocketError(QAbstractSocket::SocketError error);
     void onTimeout();
