@@ -10,6 +10,13 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
 
 using namespace varnok;
 using namespace varnok::test;
@@ -191,6 +198,50 @@ private slots:
         // Whatever the server still sends is not read any more.
         QTest::qWait(50);
         QCOMPARE(s.text(SeiteField::Text), QString());
+    }
+
+    void stopReachesAServerThatNeverPauses()
+    {
+        // A writer on its own thread outruns the reader, so the socket is
+        // never empty: the engine must still let the event loop, and with it
+        // Stopp, in long before the whole answer is read.
+        constexpr qint64 total = qint64(64) << 20;
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+        QVERIFY(::listen(listener, 1) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        std::thread writer([listener] {
+            const int client = ::accept(listener, nullptr, nullptr);
+            const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
+            ::send(client, head.constData(), std::size_t(head.size()), MSG_NOSIGNAL);
+            const QByteArray block(1 << 20, 'x');
+            for (qint64 sent = 0; sent < total; sent += block.size())
+                if (::send(client, block.constData(), std::size_t(block.size()), MSG_NOSIGNAL) <= 0)
+                    break;
+            ::close(client);
+        });
+        SessionSetup s;
+        QObject context;
+        bool pressed = false;
+        QObject::connect(s.session.get(), &RequestSession::arrived, &context, [&s, &pressed] {
+            if (pressed || s.models[SeiteField::Text]->size() == 0)
+                return;
+            pressed = true;
+            QTimer::singleShot(0, s.session.get(), [&s] {
+                if (s.session->requestState() != 0)
+                    s.session->toggle();
+            });
+        });
+        s.sendTo(QStringLiteral("127.0.0.1"), ntohs(address.sin_port));
+        QTRY_COMPARE(s.session->requestState(), 0);
+        QVERIFY2(s.models[SeiteField::Text]->size() < total / 2,
+                 qPrintable(QString::number(s.models[SeiteField::Text]->size())));
+        writer.join();
+        ::close(listener);
     }
 
     void peerClosingBeforeAnyAnswer()
