@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <chrono>
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -24,6 +25,7 @@ namespace {
 const QString kSenden = QStringLiteral("Senden");
 constexpr qint64 kReadBufferSize = qint64(4) << 20;
 constexpr qint64 kArrivalBudget = 4 * kReadBufferSize;
+constexpr std::chrono::milliseconds kArrivalTime{8};
 
 } // namespace
 
@@ -493,9 +495,12 @@ void RequestSession::onDataArrival()
     // block (it decrypts 4 KiB at a time), so its read always copies: into
     // pages made in one call.
     // Qt's buffer is always emptied, since no notification comes for what
-    // stays in it; the system's part is bounded, so a server that never
-    // pauses cannot keep the event loop (and Stopp) waiting.
+    // stays in it. The system's part is taken for the body alone (header
+    // lines cost far more per byte) and is bounded in bytes and in time, so
+    // a server that never pauses cannot keep the event loop, and with it
+    // Stopp and the paints, waiting.
     const bool copies = qobject_cast<QSslSocket *>(m_socket) != nullptr;
+    const auto began = std::chrono::steady_clock::now();
     for (qint64 taken = 0;;) {
         QByteArray piece;
         const qint64 waiting = m_socket->bytesAvailable();
@@ -505,7 +510,8 @@ void RequestSession::onDataArrival()
             piece.truncate(std::max<qint64>(0, m_socket->read(piece.data(), waiting)));
         } else if (waiting > 0) {
             piece = m_socket->read(waiting);
-        } else if (!copies && taken < kArrivalBudget) {
+        } else if (!copies && !m_parser->inHeader() && taken < kArrivalBudget
+                   && std::chrono::steady_clock::now() - began < kArrivalTime) {
             piece = readReceived();
         }
         if (piece.isEmpty())
