@@ -397,6 +397,28 @@ private slots:
         QCOMPARE(text.size(), 3);
     }
 
+    void largeBodyDecodedInHalvesReadsAsOneDecoder()
+    {
+        // A body of many MiB is decoded by two threads, each from the middle
+        // of a piece; text before it, every byte value and the pieces'
+        // offsets must come out as one character per byte, in order.
+        TextModel text;
+        text.append(u"vorn");
+        QString expected = QStringLiteral("vorn");
+        std::vector<QByteArray> owners;
+        for (const qsizetype size : {qsizetype(3) << 20, qsizetype(1), qsizetype(5) << 20, qsizetype(777777)}) {
+            QByteArray bytes(size + 3, Qt::Uninitialized);
+            for (qsizetype i = 0; i < bytes.size(); ++i)
+                bytes[i] = char((i * 37 + size) & 0xFF);
+            text.appendEncoded(QByteArrayView(bytes).sliced(2, size), bytes);
+            for (qsizetype i = 2; i < size + 2; ++i)
+                expected += cp1252ToChar(static_cast<unsigned char>(bytes[i]));
+            owners.push_back(bytes);
+        }
+        QCOMPARE(text.size(), expected.size());
+        QVERIFY(text.text() == expected);
+    }
+
     void contentLengthIsOnlyAHint()
     {
         // Room made for the body must not depend on the server telling the
