@@ -430,7 +430,7 @@ ConnectionPlan planConnection(const ServerTarget &target, const VerbindungTexts 
         }
     }
     plan.identity = loadClientIdentity(texts.zertifikat, texts.schluessel, texts.passwort);
-    plan.problem = plan.identity.problem;
+    plan.problem = plan.identity->problem;
     return plan;
 }
 

@@ -19,6 +19,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace varnok {
 
 // The largest certificate, key or CA file that is read.
@@ -97,7 +99,10 @@ struct ConnectionPlan
     // Verified TLS: the whole trusted set when anything is added to the
     // system's store (or the tests' replacement); empty: the socket's own.
     QList<QSslCertificate> caCertificates;
-    ClientIdentity identity; // TLS: the client certificate, if one is named
+    // TLS: the client certificate, if one is named. Absent for plain TCP,
+    // whose requests so never load the TLS library: even an empty
+    // certificate or key does.
+    std::optional<ClientIdentity> identity;
     QString problem;         // why nothing may be sent; empty when all is well
 };
 

@@ -276,9 +276,9 @@ void RequestSession::connectSocket(const ConnectionPlan &plan, const QString &ho
     config.setAllowedNextProtocols({QByteArray(QSslConfiguration::NextProtocolHttp1_1)});
     if (!plan.caCertificates.isEmpty())
         config.setCaCertificates(plan.caCertificates);
-    if (!plan.identity.isNull()) {
-        config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity.certificate} + plan.identity.chain);
-        config.setPrivateKey(plan.identity.key);
+    if (plan.identity && !plan.identity->isNull()) {
+        config.setLocalCertificateChain(QList<QSslCertificate>{plan.identity->certificate} + plan.identity->chain);
+        config.setPrivateKey(plan.identity->key);
     }
     ssl->setSslConfiguration(config);
     ssl->setPeerVerifyMode(m_transport == Transport::TlsUnverified ? QSslSocket::VerifyNone
