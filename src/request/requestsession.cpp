@@ -25,6 +25,7 @@ namespace {
 const QString kSenden = QStringLiteral("Senden");
 constexpr qint64 kReadBufferSize = qint64(4) << 20;
 constexpr qint64 kArrivalBudget = 4 * kReadBufferSize;
+constexpr qint64 kBodyReadBufferSize = qint64(64) << 10;
 constexpr std::chrono::milliseconds kArrivalTime{8};
 
 } // namespace
@@ -404,6 +405,7 @@ void RequestSession::sendAction()
     const bool lookUpFirst = problem.isEmpty() && plan.family != QAbstractSocket::AnyIPProtocol;
     if (problem.isEmpty()) {
         makeSocket(target.transport);
+        m_socket->setReadBufferSize(kReadBufferSize);
         m_transport = target.transport;
         // The socket may report success or failure from inside the call;
         // both are taken up once the engine has entered state 1.
@@ -646,6 +648,11 @@ void RequestSession::onTimeout()
 
 void RequestSession::onHeaderEnded()
 {
+    // From here on the body is read past Qt's buffer (readReceived); Qt's
+    // part stays small, in memory its allocator reuses, instead of blocks
+    // whose pages fault in one at a time.
+    if (!qobject_cast<QSslSocket *>(m_socket))
+        m_socket->setReadBufferSize(kBodyReadBufferSize);
     record(TranscriptEvent::HeaderEnde);
     setCaption(QStringLiteral("Stop"));
     emit headerEnded();
