@@ -253,10 +253,6 @@ void RequestSession::makeSocket(Transport transport)
     m_socket->setObjectName(QStringLiteral("Winsock1"));
     // Straight to the host the user typed, never through a proxy.
     m_socket->setProxy(QNetworkProxy::NoProxy);
-    // Each notification takes what the system holds, up to a bound that
-    // keeps a fast server on a busy machine from piling tens of megabytes
-    // into one arrival; the engine hands all of it on before it returns.
-    m_socket->setReadBufferSize(kReadBufferSize);
     connect(m_socket, &QTcpSocket::readyRead, this, &RequestSession::onDataArrival);
     connect(m_socket, &QTcpSocket::disconnected, this, &RequestSession::onPeerClosed);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &RequestSession::onSocketError);
@@ -405,6 +401,10 @@ void RequestSession::sendAction()
     const bool lookUpFirst = problem.isEmpty() && plan.family != QAbstractSocket::AnyIPProtocol;
     if (problem.isEmpty()) {
         makeSocket(target.transport);
+        // Each notification takes what the system holds, up to a bound that
+        // keeps a fast server on a busy machine from piling tens of megabytes
+        // into one arrival; the engine hands all of it on before it returns.
+        // The socket is kept between requests, and the last body made it small.
         m_socket->setReadBufferSize(kReadBufferSize);
         m_transport = target.transport;
         // The socket may report success or failure from inside the call;
@@ -490,17 +490,15 @@ void RequestSession::onDataArrival()
     if (m_shutDown)
         return;
     // Everything the socket holds now, so nothing waits for the next turn
-    // of the event loop: first what Qt has buffered, then, for a plain
-    // socket, what the system holds beyond it. While Qt's buffer is one
-    // block, as it is after a plain socket's notification, the read hands
-    // that block over without a copy. A TLS socket's buffer is never one
-    // block (it decrypts 4 KiB at a time), so its read always copies: into
-    // pages made in one call.
-    // Qt's buffer is always emptied, since no notification comes for what
-    // stays in it. The system's part is taken for the body alone (header
-    // lines cost far more per byte) and is bounded in bytes and in time, so
-    // a server that never pauses cannot keep the event loop, and with it
-    // Stopp and the paints, waiting.
+    // of the event loop. First Qt's buffer, always emptied, since no
+    // notification comes for what stays in it: while it is one block, as
+    // after a plain socket's notification, the read hands the block over
+    // without a copy; a TLS socket's buffer never is (it decrypts 4 KiB at a
+    // time), so its read copies, into pages made in one call. Then, for a
+    // plain socket's body, what the system holds beyond it (header lines
+    // cost far more per byte), bounded in bytes and in time, so a server
+    // that never pauses cannot keep the event loop, and with it Stopp and
+    // the paints, waiting.
     const bool copies = qobject_cast<QSslSocket *>(m_socket) != nullptr;
     const auto began = std::chrono::steady_clock::now();
     for (qint64 taken = 0;;) {
